@@ -1,0 +1,17 @@
+// cfgDiscWren: the configuration dialog of the discWren CD-ROM plug-in.
+#include <gtk/gtk.h>
+
+#include "app/gui.h"
+#include "ui/ui.h"
+
+int main(int argc, char* argv[]) {
+    gtk_init(&argc, &argv);
+    if (!uiCreateBuilder(nullptr)) return 0;
+    on_gui_build();
+    on_gui_init();
+    gtk_main();
+    on_gui_shutdown();
+    g_object_unref(builder);
+    builder = nullptr;
+    return 0;
+}

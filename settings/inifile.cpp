@@ -1,0 +1,198 @@
+#include "settings/inifile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool isBlank(char c) { return isspace(static_cast<unsigned char>(c)) != 0; }
+
+void strip(std::string* s) {
+    size_t end = s->size();
+    while (end > 0 && isBlank((*s)[end - 1])) end--;
+    size_t start = 0;
+    while (start < end && isBlank((*s)[start])) start++;
+    *s = s->substr(start, end - start);
+}
+
+void lowerCase(std::string* s) {
+    for (char& c : *s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+}
+
+// The value part of a key line, after the '='.
+std::string parseValue(const std::string& rest) {
+    size_t start = 0;
+    while (start < rest.size() && isBlank(rest[start])) start++;
+    if (start < rest.size() && (rest[start] == '"' || rest[start] == '\'')) {
+        size_t close = rest.find(rest[start], start + 1);
+        if (close == std::string::npos) close = rest.size();
+        return rest.substr(start + 1, close - start - 1);
+    }
+    std::string value = rest.substr(start, rest.find_first_of(";#", start) - start);
+    strip(&value);
+    return value;
+}
+
+void parseLine(dictionary* dict, std::string line, std::string* section) {
+    strip(&line);
+    if (line.empty() || line[0] == '#' || line[0] == ';') return;
+    if (line[0] == '[' && line.back() == ']') {
+        std::string name = line.substr(1, line.find(']') - 1);
+        strip(&name);
+        lowerCase(&name);
+        if (name.empty()) return;
+        *section = name;
+        dictionary_set(dict, section->c_str(), nullptr);
+        return;
+    }
+    size_t equals = line.find('=');
+    if (equals == std::string::npos) return;
+    std::string key = line.substr(0, equals);
+    strip(&key);
+    lowerCase(&key);
+    if (key.empty()) return;
+    std::string value = parseValue(line.substr(equals + 1));
+    if (value.empty()) return;
+    dictionary_set(dict, (*section + ":" + key).c_str(), value.c_str());
+}
+
+bool writeAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Follows a chain of symbolic links to the path it finally names; a path that
+// is not a link comes back unchanged. False on a loop or an unreadable link.
+bool resolveLinks(std::string* path) {
+    for (int hops = 0; hops < 40; hops++) {
+        struct stat st;
+        if (lstat(path->c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+        std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+        ssize_t n = readlink(path->c_str(), target.data(), target.size());
+        if (n < 0 || static_cast<size_t>(n) >= target.size()) return false;
+        target.resize(static_cast<size_t>(n));
+        if (target.empty()) return false;
+        if (target[0] != '/') {
+            size_t slash = path->rfind('/');
+            if (slash != std::string::npos) target = path->substr(0, slash + 1) + target;
+        }
+        *path = target;
+    }
+    return false;
+}
+
+}  // namespace
+
+dictionary* iniLoad(const char* path) {
+    FILE* file = fopen(path, "r");
+    if (!file) return nullptr;
+    dictionary* dict = dictionary_new(0);
+    if (!dict) {
+        fclose(file);
+        return nullptr;
+    }
+    std::string section;
+    char* buffer = nullptr;
+    size_t capacity = 0;
+    bool first = true;
+    for (ssize_t n; (n = getline(&buffer, &capacity, file)) >= 0; first = false) {
+        std::string line(buffer, static_cast<size_t>(n));
+        // A byte-order mark left by a text editor does not belong to the first key.
+        if (first && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+        parseLine(dict, line, &section);
+    }
+    free(buffer);
+    fclose(file);
+    return dict;
+}
+
+bool iniEncodeValue(const char* value, std::string* written) {
+    size_t length = strlen(value);
+    if (strpbrk(value, "\r\n")) return false;
+    bool quote = length > 0 &&
+                 (strpbrk(value, ";#") || isBlank(value[0]) || isBlank(value[length - 1]) ||
+                  value[0] == '"' || value[0] == '\'' || value[length - 1] == '\\');
+    if (!quote) {
+        *written = value;
+        return true;
+    }
+    char mark = strchr(value, '"') ? '\'' : '"';
+    if (strchr(value, mark)) return false;
+    *written = std::string(1, mark) + value + mark;
+    return true;
+}
+
+std::string iniFormat(const dictionary* dict) {
+    std::string text;
+    for (ssize_t i = 0; i < dict->size; i++) {
+        const char* key = dict->key[i];
+        if (!key) continue;
+        const char* colon = strchr(key, ':');
+        if (!colon) {
+            text += "\n[";
+            text += key;
+            text += "]\n";
+            continue;
+        }
+        std::string name = colon + 1;
+        if (name.size() < 30) name.resize(30, ' ');
+        text += name;
+        text += " = ";
+        if (dict->val[i]) text += dict->val[i];
+        text += '\n';
+    }
+    text += '\n';
+    return text;
+}
+
+int iniReplaceFile(const char* path, const std::string& bytes) {
+    std::string target = path;
+    if (!resolveLinks(&target)) return -1;
+
+    struct stat old;
+    bool exists = stat(target.c_str(), &old) == 0;
+    // Only a regular file is replaced; a device or folder under that name is left alone.
+    if (exists && !S_ISREG(old.st_mode)) return -1;
+    mode_t mode;
+    if (exists) {
+        mode = old.st_mode & 07777;
+    } else {
+        mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+
+    size_t slash = target.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string temporary = folder + (folder.back() == '/' ? "" : "/") + "." + base + ".XXXXXX";
+    int fd = mkstemp(temporary.data());
+    if (fd < 0) return -1;
+
+    bool ok = fchmod(fd, mode) == 0 && writeAll(fd, bytes) && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    if (!ok || rename(temporary.c_str(), target.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return -1;
+    }
+    // Make the rename itself durable.
+    int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
+    return 0;
+}

@@ -1,0 +1,381 @@
+// The settings file: layout, reading rules, round trips and safe writing.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "catalogue/cdsearch.h"
+#include "containers/linkedlist.h"
+#include "containers/recently.h"
+#include "settings/settingsfile.h"
+#include "support/testsupport.h"
+
+using testsupport::readFile;
+using testsupport::writeFile;
+
+namespace {
+
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        linkedListSystemInit();
+        cdsearchInit();
+        recentlyInit();
+    }
+    void TearDown() override {
+        cdsearchShutdown();
+        recentlyShutdown();
+        linkedListSystemShutdown();
+    }
+
+    // Reads a settings file made of the given text into a fresh record.
+    Settings readText(const std::string& text) {
+        writeFile("discWren.ini", text);
+        Settings s;
+        EXPECT_EQ(settingsRead(&s), 0);
+        return s;
+    }
+
+    std::vector<std::string> devices() {
+        std::vector<std::string> out;
+        for (int i = 0; i < cdsearchDeviceQuantity(); i++)
+            out.push_back(std::string(cdsearchDeviceGet(i)->path) + cdsearchDeviceGet(i)->name);
+        return out;
+    }
+    std::vector<std::string> directories() {
+        std::vector<std::string> out;
+        for (int i = 0; i < cdsearchDirectoryQuantity(); i++)
+            out.push_back(cdsearchDirectoryGet(i));
+        return out;
+    }
+    std::vector<std::string> recent() {
+        std::vector<std::string> out;
+        for (int i = 0; i < recentlyQuantity(); i++) out.push_back(recentlyGet(i));
+        return out;
+    }
+
+    testsupport::ScratchDir dir;
+};
+
+using Strings = std::vector<std::string>;
+
+// Clears the bytes after each text's terminator, which carry no meaning.
+void clearTails(char* text, size_t size) {
+    size_t length = strnlen(text, size);
+    memset(text + length, 0, size - length);
+}
+
+bool sameRecord(Settings a, Settings b) {
+    for (Settings* s : {&a, &b}) {
+        clearTails(s->current, sizeof s->current);
+        clearTails(s->filter, sizeof s->filter);
+        clearTails(s->language, sizeof s->language);
+        for (auto& key : s->hotkeys)
+            for (auto& slot : key) clearTails(slot, sizeof slot);
+    }
+    return memcmp(&a, &b, sizeof a) == 0;
+}
+
+Settings defaults() {
+    Settings s;
+    memset(&s, 0, sizeof s);
+    settingsLoadDefault(&s);
+    return s;
+}
+
+TEST_F(SettingsFile, DefaultsAreWrittenInTheExactLayout) {
+    Settings s = defaults();
+    ASSERT_EQ(settingsWrite(&s), 0);
+    bool ok = false;
+    std::string golden = readFile(DISCWREN_SOURCE_DIR "/tests/settings/data/defaults.ini", &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(readFile("discWren.ini"), golden);
+}
+
+TEST_F(SettingsFile, EverythingWrittenReadsBackTheSame) {
+    Settings s = defaults();
+    snprintf(s.current, sizeof s.current, "/home/u/psx/Game (Disc 1).cue");
+    snprintf(s.filter, sizeof s.filter, "final");
+    s.playcdxa = 0, s.cdxavolumelevel = 42, s.playcdda = 0, s.cddavolumelevel = 7;
+    s.readsubchannels = 0, s.ppfpatching = 0, s.speedlimitation = 8, s.tryagainonerror = 16;
+    s.spindowntime = 15, s.caching = 0, s.cachinglevel = 100000;
+    for (int k = 0; k < HOTKEY_COUNT; k++)
+        for (int slot = 0; slot < HOTKEY_SLOTS; slot++)
+            snprintf(s.hotkeys[k][slot], sizeof s.hotkeys[k][slot], "01200%03x%02x", k, slot);
+    s.showstatus = 0, s.coveropened = 1, s.calldialogonstart = 1, s.enablelogging = 1;
+    s.enabledebugger = 1, s.savedialogparameters = 1, s.savesettingsonexit = 1;
+    s.dialogx = -20, s.dialogy = 3000, s.dialogw = 640, s.dialogh = 480;
+    snprintf(s.language, sizeof s.language, "ru_RU.utf-8");
+    for (const char* d : {"/dev/sr1", "/dev/cdrom", "/dev/sr0"}) cdsearchAddDevice(d);
+    for (const char* d : {"/home/u/psx/", "/mnt/games/"}) cdsearchAddDirectory(d);
+    for (const char* r : {"/a/1.cue", "/a/2.ccd", "/dev/cdrom", "No CD (bios shell)", "/a/5.mds"})
+        recentlyAppend(strdup(r));
+
+    ASSERT_EQ(settingsWrite(&s), 0);
+    cdsearchClear();
+    recentlyClear();
+    Settings back;
+    ASSERT_EQ(settingsRead(&back), 0);
+
+    EXPECT_TRUE(sameRecord(s, back));
+    EXPECT_EQ(devices(), (Strings{"/dev/sr1", "/dev/cdrom", "/dev/sr0"}));
+    EXPECT_EQ(directories(), (Strings{"/home/u/psx/", "/mnt/games/"}));
+    EXPECT_EQ(recent(),
+              (Strings{"/a/1.cue", "/a/2.ccd", "/dev/cdrom", "No CD (bios shell)", "/a/5.mds"}));
+}
+
+TEST_F(SettingsFile, MissingFileGivesDefaultsAndKeepsTheLists) {
+    cdsearchAddDevice("/dev/cdrom");
+    recentlyAppend(strdup("/a.cue"));
+    Settings s;
+    memset(&s, 0x33, sizeof s);
+    EXPECT_EQ(settingsRead(&s), -1);
+    EXPECT_TRUE(sameRecord(s, defaults()));
+    EXPECT_EQ(devices(), Strings{"/dev/cdrom"});
+    EXPECT_EQ(recent(), Strings{"/a.cue"});
+}
+
+TEST_F(SettingsFile, MissingKeysTakeTheirDefaultsButHotKeysBecomeUnassigned) {
+    Settings s = readText("[misc]\ndialogx = 5\n");
+    for (auto& key : s.hotkeys)
+        for (auto& slot : key) EXPECT_STREQ(slot, "");
+    EXPECT_EQ(s.dialogx, 5);
+    EXPECT_EQ(s.showstatus, 1);
+    EXPECT_EQ(s.cachinglevel, 20000);
+    EXPECT_STREQ(s.language, "en_EN.utf-8");
+}
+
+TEST_F(SettingsFile, ValuesAreReadByTheFileRules) {
+    Settings s = readText(
+        "; a comment\n"
+        "  # another\n"
+        "[CDROM Property]\n"
+        "PlayCDXA = yes\n"
+        "playcdda = off\n"                // 'o' is neither true nor false: default 1
+        "readsubchannels = N\n"
+        "ppfpatching = 0\n"
+        "caching = F\n"
+        "cachinglevel = 0x100\n"
+        "cdxavolumelevel = 010\n"        // octal
+        "cddavolumelevel = loud\n"       // no number: 0
+        "tryagainonerror = 99999999999\n"  // saturates, then clamps
+        "spindowntime = -99999999999\n"
+        "[misc]\n"
+        "showstatus = maybe\n"
+        "coveropened = maybe\n"
+        "enablelogging = True\n"
+        "dialogy = 12 ; trailing comment\n"
+        "language =\n"
+        "[cd selection]\n"
+        "current = /games/Final Fantasy #7/disc.cue\n"
+        "filter = \"  spaced  \"\n");
+    EXPECT_EQ(s.playcdxa, 1);
+    EXPECT_EQ(s.playcdda, 1);
+    EXPECT_EQ(s.readsubchannels, 0);
+    EXPECT_EQ(s.ppfpatching, 0);
+    EXPECT_EQ(s.caching, 0);
+    EXPECT_EQ(s.cachinglevel, 256);
+    EXPECT_EQ(s.cdxavolumelevel, 8);
+    EXPECT_EQ(s.cddavolumelevel, 0);
+    EXPECT_EQ(s.tryagainonerror, 16);
+    EXPECT_EQ(s.spindowntime, 0);
+    EXPECT_EQ(s.showstatus, 1);
+    EXPECT_EQ(s.coveropened, 0);
+    EXPECT_EQ(s.enablelogging, 1);
+    EXPECT_EQ(s.dialogy, 12);
+    EXPECT_STREQ(s.language, "en_EN.utf-8");
+    EXPECT_STREQ(s.current, "/games/Final Fantasy");  // unquoted: cut before '#'
+    EXPECT_STREQ(s.filter, "  spaced  ");
+}
+
+TEST_F(SettingsFile, ClampsAfterReading) {
+    Settings s = readText("[cdrom property]\ncachinglevel = 5\nspeedlimitation = 40\n");
+    EXPECT_EQ(s.cachinglevel, 10);
+    EXPECT_EQ(s.speedlimitation, 32);
+}
+
+TEST_F(SettingsFile, IndexedListsEndAtTheFirstGapAndDropDuplicates) {
+    std::string text = "[cd selection]\ncddev0 = /dev/sr0\ncddev1 = /dev/sr0\ncddev2 = /dev/sr1\n"
+                       "cddev4 = /dev/sr4\ncdimgdir1 = /lost/\n[recently]\n";
+    for (int i = 0; i < 25; i++) text += std::to_string(i) + " = /r/" + std::to_string(i) + "\n";
+    readText(text);
+    EXPECT_EQ(devices(), (Strings{"/dev/sr0", "/dev/sr1"}));
+    EXPECT_TRUE(directories().empty());
+    ASSERT_EQ(recentlyQuantity(), 20);
+    EXPECT_EQ(recent().front(), "/r/0");
+    EXPECT_EQ(recent().back(), "/r/19");
+}
+
+TEST_F(SettingsFile, LongValuesSurviveARoundTrip) {
+    Settings s = defaults();
+    std::string longPath = "/" + std::string(4093, 'p') + "x";
+    ASSERT_EQ(longPath.size(), 4095u);
+    snprintf(s.current, sizeof s.current, "%s", longPath.c_str());
+    std::string longFilter(511, 'f');
+    snprintf(s.filter, sizeof s.filter, "%s", longFilter.c_str());
+    cdsearchAddDevice(longPath.c_str());
+    std::string longDir = std::string(4094, 'd') + "/";
+    cdsearchAddDirectory(longDir.c_str());
+    settingsWrite(&s);
+
+    cdsearchClear();
+    Settings back;
+    ASSERT_EQ(settingsRead(&back), 0);
+    EXPECT_EQ(std::string(back.current), longPath);
+    EXPECT_EQ(std::string(back.filter), longFilter);
+    EXPECT_EQ(devices(), Strings{longPath});
+    EXPECT_EQ(directories(), Strings{longDir});
+}
+
+TEST_F(SettingsFile, OddCharactersSurviveARoundTrip) {
+    const Strings odd = {
+        "/games/Final Fantasy #7/disc.cue", "/games/a;b.cue",     " /lead/blank.cue",
+        "/trail/blank.cue  ",                "/quote\"d/x.cue",   "'single'.cue",
+        "\"double\".cue",                    "C:\\games\\",       "it's #1.cue",
+        "say \"hi\"; ok.cue",                "\t/tab.cue",        "=/eq=.cue",
+    };
+    Settings s = defaults();
+    snprintf(s.current, sizeof s.current, "%s", odd[0].c_str());
+    snprintf(s.filter, sizeof s.filter, "%s", odd[9].c_str());
+    for (const std::string& name : odd) {
+        cdsearchAddDirectory(name.c_str());
+        recentlyAppend(strdup(name.c_str()));
+    }
+    settingsWrite(&s);
+    cdsearchClear();
+    recentlyClear();
+    Settings back;
+    ASSERT_EQ(settingsRead(&back), 0);
+    EXPECT_STREQ(back.current, odd[0].c_str());
+    EXPECT_STREQ(back.filter, odd[9].c_str());
+    EXPECT_EQ(directories(), odd);
+    EXPECT_EQ(recent(), odd);
+}
+
+TEST_F(SettingsFile, UnwritableValuesAreLeftOutWithoutGapsOrPlantedKeys) {
+    Settings s = defaults();
+    snprintf(s.current, sizeof s.current, "/x.cue\n[misc]\nshowstatus = false");
+    const Strings entries = {"/a.cue", "/b.cue\nlanguage = xx", "/c.cue",
+                             "both \"'; quotes", "/d.cue\r"};
+    for (const std::string& name : entries) recentlyAppend(strdup(name.c_str()));
+    cdsearchAddDevice("/dev/sr0\ncddev1 = /dev/evil");
+    cdsearchAddDevice("/dev/sr1");
+    settingsWrite(&s);
+
+    std::string file = readFile("discWren.ini");
+    EXPECT_EQ(file.find("evil"), std::string::npos);
+    EXPECT_EQ(file.find("xx"), std::string::npos);
+    cdsearchClear();
+    recentlyClear();
+    Settings back;
+    ASSERT_EQ(settingsRead(&back), 0);
+    EXPECT_STREQ(back.current, "");
+    EXPECT_EQ(back.showstatus, 1);
+    EXPECT_STREQ(back.language, "en_EN.utf-8");
+    EXPECT_EQ(recent(), (Strings{"/a.cue", "/c.cue"}));
+    EXPECT_EQ(devices(), Strings{"/dev/sr1"});
+}
+
+TEST_F(SettingsFile, OneBadLineCostsNothingElse) {
+    Settings s = readText("[misc]\ndialogx = 7\n" + std::string(5000, 'g') + "\n" +
+                          "[no closing bracket\n= no key\njunk line\n" + "dialogy = 8\n" +
+                          "[cd selection]\ncddev0 = /dev/sr0\n");
+    EXPECT_EQ(s.dialogx, 7);
+    EXPECT_EQ(s.dialogy, 8);
+    EXPECT_EQ(devices(), Strings{"/dev/sr0"});
+}
+
+TEST_F(SettingsFile, WindowsLineEndsAndAByteOrderMarkAreAccepted) {
+    Settings s = readText("\xEF\xBB\xBF[misc]\r\ndialogx = 9\r\nlanguage = de_DE.utf-8\r\n");
+    EXPECT_EQ(s.dialogx, 9);
+    EXPECT_STREQ(s.language, "de_DE.utf-8");
+}
+
+TEST_F(SettingsFile, OverlongTextsAreCutToTheirFields) {
+    Settings s = readText("[misc]\nlanguage = " + std::string(100, 'l') + "\n[hot keys]\n" +
+                          "configdialog0 = " + std::string(40, '1') + "\n");
+    EXPECT_EQ(std::string(s.language), std::string(31, 'l'));
+    EXPECT_EQ(std::string(s.hotkeys[0][0]), std::string(31, '1'));
+}
+
+// The names in the working folder, sorted.
+Strings folderEntries() {
+    Strings names;
+    if (DIR* dir = opendir(".")) {
+        while (struct dirent* entry = readdir(dir))
+            if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
+                names.push_back(entry->d_name);
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Runs body in a child process and returns its exit status.
+template <typename Body>
+int inChild(Body body) {
+    pid_t pid = fork();
+    if (pid == 0) _exit(body());
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(SettingsFile, AFailedWriteLeavesThePreviousFileWhole) {
+    const std::string previous = "[misc]\ndialogx = 1\n" + std::string(3000, '#') + "\n";
+    writeFile("discWren.ini", previous);
+    Settings s = defaults();
+
+    // A full disk: the file size limit stops the new file part-way.
+    EXPECT_EQ(inChild([&] {
+                  signal(SIGXFSZ, SIG_IGN);
+                  struct rlimit limit = {100, 100};
+                  setrlimit(RLIMIT_FSIZE, &limit);
+                  return settingsWrite(&s);
+              }),
+              0);
+    EXPECT_EQ(readFile("discWren.ini"), previous);
+
+    // A folder the user may not write to.
+    chmod(".", 0555);
+    chmod("discWren.ini", 0644);
+    EXPECT_EQ(inChild([&] {
+                  if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 99;
+                  return settingsWrite(&s);
+              }),
+              0);
+    chmod(".", 0755);
+    EXPECT_EQ(readFile("discWren.ini"), previous);
+    EXPECT_EQ(folderEntries(), Strings{"discWren.ini"});  // no temporary file left behind
+}
+
+TEST_F(SettingsFile, WritingKeepsPermissionsAndLinksAndLeavesNoTemporaryFiles) {
+    writeFile("real.ini", "old");
+    chmod("real.ini", 0604);
+    ASSERT_EQ(symlink("real.ini", "discWren.ini"), 0);
+    Settings s = defaults();
+    s.dialogx = 77;
+    settingsWrite(&s);
+
+    struct stat st;
+    ASSERT_EQ(lstat("discWren.ini", &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(stat("real.ini", &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0604u);
+    EXPECT_NE(readFile("real.ini").find("dialogx                        = 77\n"),
+              std::string::npos);
+    Settings back;
+    ASSERT_EQ(settingsRead(&back), 0);
+    EXPECT_EQ(back.dialogx, 77);
+    EXPECT_EQ(folderEntries(), (Strings{"discWren.ini", "real.ini"}));
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+// Helpers for the in-process GUI tests: the dialog started on the real UI
+// definition inside a scratch folder, and runs of the main loop.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <string>
+
+#include "support/testsupport.h"
+
+namespace testsupport {
+
+// Starts GTK for a test program; false (with a message) without a display.
+bool startGtk(int* argc, char*** argv);
+
+// The dialog as the program starts it, working in its own scratch folder
+// (which may hold a settings file before start() runs). Stopped and torn
+// down with the object.
+class Dialog {
+public:
+    Dialog();
+    ~Dialog();
+    // Loads the definition (failing the test on a load error), builds and
+    // initialises the windows, and lets the window settle.
+    void start();
+    // Runs the main loop with action queued; true when something quit the
+    // loop, false when it still ran after the time limit.
+    bool runUntilQuit(const std::function<void()>& action, int limitMs = 5000);
+    GtkWidget* widget(const char* id);
+
+    ScratchDir dir;
+
+private:
+    bool started_ = false;
+};
+
+// Handles pending events until none is left, then for about ms milliseconds.
+void settle(int ms = 50);
+
+}  // namespace testsupport

@@ -1,0 +1,66 @@
+#include "support/testsupport.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace testsupport {
+
+ScratchDir::ScratchDir() {
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd)) previous_ = cwd;
+    const char* tmp = getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/discwren-test-XXXXXX";
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+    if (chdir(path_.c_str()) != 0) throw std::runtime_error("chdir failed");
+}
+
+ScratchDir::~ScratchDir() {
+    if (!previous_.empty() && chdir(previous_.c_str()) != 0) perror(previous_.c_str());
+    removeTree(path_);
+}
+
+std::string readFile(const std::string& name, bool* ok) {
+    std::ifstream in(name, std::ios::binary);
+    if (ok) *ok = bool(in);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void writeFile(const std::string& name, const std::string& bytes) {
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+bool fileExists(const std::string& name) {
+    struct stat st;
+    return lstat(name.c_str(), &st) == 0;
+}
+
+void removeTree(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return;
+    if (S_ISDIR(st.st_mode)) {
+        chmod(path.c_str(), 0700);
+        if (DIR* dir = opendir(path.c_str())) {
+            while (struct dirent* entry = readdir(dir)) {
+                std::string name = entry->d_name;
+                if (name != "." && name != "..") removeTree(path + "/" + name);
+            }
+            closedir(dir);
+        }
+        rmdir(path.c_str());
+    } else {
+        unlink(path.c_str());
+    }
+}
+
+}  // namespace testsupport

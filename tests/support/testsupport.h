@@ -1,0 +1,31 @@
+// Helpers shared by the test suites: scratch folders and whole-file I/O.
+#pragma once
+
+#include <string>
+
+namespace testsupport {
+
+// A fresh folder under the temporary directory that becomes the working
+// directory for the object's lifetime; removed with its contents afterwards.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::string previous_;
+};
+
+// The bytes of a file, or "" with ok = false when it cannot be read.
+std::string readFile(const std::string& name, bool* ok = nullptr);
+void writeFile(const std::string& name, const std::string& bytes);
+bool fileExists(const std::string& name);
+// Removes a file or a folder tree; missing paths are fine.
+void removeTree(const std::string& path);
+
+}  // namespace testsupport

@@ -1,0 +1,131 @@
+// The Readme and About tabs: texts, flag and link buttons.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "support/gui.h"
+#include "ui/tab_about.h"
+#include "ui/ui.h"
+
+using testsupport::Dialog;
+using testsupport::readFile;
+using testsupport::writeFile;
+
+namespace {
+
+std::string bufferText(GtkWidget* view) {
+    GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(view));
+    GtkTextIter start, end;
+    gtk_text_buffer_get_bounds(buffer, &start, &end);
+    gchar* text = gtk_text_buffer_get_text(buffer, &start, &end, FALSE);
+    std::string copy = text;
+    g_free(text);
+    return copy;
+}
+
+TEST(ReadmeTab, BothManualsHaveTheirSectionsAndRejectTyping) {
+    Dialog dialog;
+    dialog.start();
+    for (const char* id : {"textviewMainReadmeEn", "textviewMainReadmeRu"}) {
+        GtkWidget* view = dialog.widget(id);
+        EXPECT_FALSE(gtk_text_view_get_editable(GTK_TEXT_VIEW(view))) << id;
+        EXPECT_EQ(gtk_text_view_get_wrap_mode(GTK_TEXT_VIEW(view)), GTK_WRAP_WORD) << id;
+        std::string text = bufferText(view);
+        EXPECT_GT(g_utf8_strlen(text.c_str(), -1), 7000) << id;
+        const std::string rule = "\n" + std::string(52, '*') + "\n";
+        size_t rules = 0;
+        for (size_t at = text.find(rule); at != std::string::npos; at = text.find(rule, at + 1))
+            rules++;
+        EXPECT_EQ(rules, 7u) << id;
+        for (int section = 1; section <= 7; section++)
+            EXPECT_NE(text.find(rule + std::to_string(section) + "."), std::string::npos)
+                << id << " section " << section;
+        GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(view));
+        EXPECT_FALSE(gtk_text_buffer_insert_interactive_at_cursor(buffer, "typed", -1, FALSE));
+        EXPECT_EQ(bufferText(view), text);
+    }
+    // The Russian manual is written in Cyrillic.
+    std::string ru = bufferText(dialog.widget("textviewMainReadmeRu"));
+    EXPECT_NE(ru.find("Известные проблемы"), std::string::npos);
+}
+
+TEST(AboutTab, TheTextIsInsensitiveAndTheFlagIsDrawn) {
+    Dialog dialog;
+    dialog.start();
+    GtkWidget* about = dialog.widget("textviewMainAbout");
+    EXPECT_FALSE(gtk_widget_get_sensitive(about));
+    EXPECT_FALSE(gtk_text_view_get_editable(GTK_TEXT_VIEW(about)));
+    EXPECT_NE(bufferText(about).find("1.21"), std::string::npos);
+
+    GdkPixbuf* flag = gdkpixbufflags[0];
+    ASSERT_NE(flag, nullptr);
+    EXPECT_EQ(gtk_image_get_pixbuf(GTK_IMAGE(dialog.widget("imageMainFlagRussia"))), flag);
+    ASSERT_EQ(gdk_pixbuf_get_width(flag), 128);
+    ASSERT_EQ(gdk_pixbuf_get_height(flag), 85);
+    const guchar* pixels = gdk_pixbuf_get_pixels(flag);
+    int stride = gdk_pixbuf_get_rowstride(flag), channels = gdk_pixbuf_get_n_channels(flag);
+    auto colour = [&](int x, int y) {
+        const guchar* p = pixels + y * stride + x * channels;
+        return (p[0] << 16) | (p[1] << 8) | p[2];
+    };
+    struct Pixel {
+        int x, y, rgb;
+    } expected[] = {
+        {0, 0, 0xFFFFFF},    {126, 27, 0xFFFFFF}, {0, 28, 0x0000FF},   {126, 55, 0x0000FF},
+        {0, 56, 0xFF0000},   {126, 83, 0xFF0000}, {127, 0, 0x232323},  {127, 83, 0x232323},
+        {0, 84, 0x232323},   {126, 84, 0x232323}, {127, 84, 0x161616}, {64, 40, 0x0000FF},
+    };
+    for (const Pixel& p : expected)
+        EXPECT_EQ(colour(p.x, p.y), p.rgb) << p.x << "," << p.y;
+    for (GdkPixbuf* unused : {gdkpixbufflags[1], gdkpixbufflags[2], gdkpixbufflags[3]})
+        EXPECT_EQ(unused, nullptr);
+}
+
+TEST(AboutTab, EachLinkButtonOpensItsAddressWithXdgOpen) {
+    Dialog dialog;
+    // A stand-in for xdg-open that records what it was asked to open.
+    mkdir("bin", 0755);
+    writeFile("bin/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$PWD/opened.log\"\n");
+    chmod("bin/xdg-open", 0755);
+    std::string path = dialog.dir.path() + "/bin:" + getenv("PATH");
+    std::string oldPath = getenv("PATH");
+    setenv("PATH", path.c_str(), 1);
+    dialog.start();
+
+    struct Link {
+        const char* id;
+        const char* target;
+        const char* name;  // credits carry "name ( address )", contacts the address
+    } links[] = {
+        {"linkbuttonGtk", linkTargetGtk, "gtk+"},
+        {"linkbuttonIniparser", linkTargetIniparser, "iniparser"},
+        {"linkbuttonOpenal", linkTargetOpenal, "openal"},
+        {"linkbuttonLibogg", linkTargetLibogg, "libogg"},
+        {"linkbuttonPthreads", linkTargetPthreads, "pthreads-win32"},
+        {"linkbuttonZlib", linkTargetZlib, "zlib"},
+        {"linkbuttonMainKorvanetPluginUpdate", linkTargetPluginUpdate, nullptr},
+        {"linkbuttonMainKorvanetForum", linkTargetForum, nullptr},
+        {"linkbuttonMainKorvanetIrc", linkTargetIrc, nullptr},
+        {"linkbuttonMainZanturMailto", linkTargetMail, nullptr},
+    };
+    std::string expectedLog;
+    for (const Link& link : links) {
+        GtkWidget* button = dialog.widget(link.id);
+        std::string label = gtk_button_get_label(GTK_BUTTON(button));
+        if (link.name)
+            EXPECT_EQ(label, std::string(link.name) + " ( " + link.target + " )");
+        else
+            EXPECT_EQ(std::string(link.target).find(label.substr(0, label.size() - 1)), 0u)
+                << label;
+        gtk_button_clicked(GTK_BUTTON(button));
+        expectedLog += std::string(link.target) + "\n";
+    }
+    setenv("PATH", oldPath.c_str(), 1);
+    EXPECT_EQ(readFile("opened.log"), expectedLog);
+    EXPECT_NE(std::string(linkTargetIrc).find(":6667/"), std::string::npos);
+    EXPECT_EQ(std::string(linkTargetMail).rfind("mailto:", 0), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,240 @@
+// The main window on the real UI definition: frame, placement, OK and CANCEL.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <set>
+#include <string>
+
+#include "containers/recently.h"
+#include "settings/settingsfile.h"
+#include "support/gui.h"
+#include "ui/ui.h"
+#include "ui/window_main.h"
+
+using testsupport::Dialog;
+using testsupport::fileExists;
+using testsupport::readFile;
+using testsupport::settle;
+using testsupport::writeFile;
+
+namespace {
+
+std::string definition() { return std::string(uiDefinition, uiDefinitionLength); }
+
+TEST(UiDefinition, LoadsCleanlyAndEveryHandlerResolvesInTheProgram) {
+    GtkBuilder* probe = gtk_builder_new();
+    GError* error = nullptr;
+    EXPECT_TRUE(gtk_builder_add_from_string(probe, uiDefinition, uiDefinitionLength, &error));
+    EXPECT_EQ(error, nullptr) << (error ? error->message : "");
+    g_object_unref(probe);
+
+    const std::string text = definition();
+    EXPECT_EQ(text.size(), strlen(uiDefinition));
+    std::set<std::string> named;
+    std::regex handler("handler=\"([A-Za-z0-9_]+)\"");
+    for (std::sregex_iterator it(text.begin(), text.end(), handler), end; it != end; ++it)
+        named.insert((*it)[1]);
+    EXPECT_GE(named.size(), 13u);
+    EXPECT_EQ(named.size(), static_cast<size_t>(uiHandlerCount));
+    void* self = dlopen(nullptr, RTLD_NOW);
+    for (const std::string& name : named) EXPECT_NE(dlsym(self, name.c_str()), nullptr) << name;
+    dlclose(self);
+}
+
+TEST(UiDefinition, DeclaresTheTopLevelObjectsInOrder) {
+    const std::string text = definition();
+    const char* ids[] = {
+        "textbufferReadmeEn",          "textbufferReadmeRu",
+        "textbufferAbout",             "adjustmentMainCDXAVolumeLevel",
+        "adjustmentMainCDDAVolumeLevel", "adjustmentMainAgainOnError",
+        "adjustmentMainSpeedLimitation", "adjustmentMainCacheSize",
+        "liststoreMainSpinDownTime",   "liststoreMainCDList",
+        "liststoreEditorDirectories",  "liststoreEditorCdroms",
+        "liststoreHotKeys",            "liststoreMainCaching",
+        "windowEditor",                "windowMain",
+    };
+    size_t last = 0;
+    for (const char* id : ids) {
+        size_t at = text.find(std::string("id=\"") + id + "\"");
+        ASSERT_NE(at, std::string::npos) << id;
+        EXPECT_GT(at, last) << id;
+        last = at;
+    }
+}
+
+TEST(MainWindow, ShowsTheFrameWithItsTabsAndButtons) {
+    Dialog dialog;
+    dialog.start();
+    ASSERT_NE(windowMain, nullptr);
+    EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(windowMain)));
+    EXPECT_STREQ(gtk_window_get_title(windowMain), "Ostrel_Vanu_CDR_Plugin v1.21");
+    GdkPixbuf* icon = gtk_window_get_icon(windowMain);
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(gdk_pixbuf_get_width(icon), 64);
+    EXPECT_EQ(gdk_pixbuf_get_height(icon), 64);
+    EXPECT_NE(busycursor, nullptr);
+
+    GtkNotebook* notebook = GTK_NOTEBOOK(dialog.widget("notebookMain"));
+    ASSERT_EQ(gtk_notebook_get_n_pages(notebook), 4);
+    const char* tabs[] = {"Settings", "Misc", "Readme", "About"};
+    for (int i = 0; i < 4; i++) {
+        GtkWidget* page = gtk_notebook_get_nth_page(notebook, i);
+        EXPECT_STREQ(gtk_notebook_get_tab_label_text(notebook, page), tabs[i]);
+    }
+    GtkNotebook* settingsBook = GTK_NOTEBOOK(dialog.widget("notebookMainSettings"));
+    ASSERT_EQ(gtk_notebook_get_n_pages(settingsBook), 2);
+    EXPECT_STREQ(gtk_notebook_get_tab_label_text(
+                     settingsBook, gtk_notebook_get_nth_page(settingsBook, 0)),
+                 "CD selection");
+    EXPECT_STREQ(gtk_notebook_get_tab_label_text(
+                     settingsBook, gtk_notebook_get_nth_page(settingsBook, 1)),
+                 "CD-ROM properties");
+
+    struct Button {
+        const char *id, *label, *tooltip;
+    } buttons[] = {{"buttonMainOk", "OK", "Save and exit."},
+                   {"buttonMainCancel", "CANCEL", "Exit without saving."}};
+    for (const Button& b : buttons) {
+        GtkWidget* button = dialog.widget(b.id);
+        EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(button)), b.label);
+        gchar* tooltip = gtk_widget_get_tooltip_text(button);
+        EXPECT_STREQ(tooltip, b.tooltip);
+        g_free(tooltip);
+    }
+    // The OK/CANCEL row stands above the tabs, at the right.
+    GtkAllocation ok, cancel, tabs_;
+    gtk_widget_get_allocation(dialog.widget("buttonMainOk"), &ok);
+    gtk_widget_get_allocation(dialog.widget("buttonMainCancel"), &cancel);
+    gtk_widget_get_allocation(GTK_WIDGET(notebook), &tabs_);
+    EXPECT_LT(ok.y + ok.height, tabs_.y + 1);
+    EXPECT_LT(ok.x, cancel.x);
+    EXPECT_GT(ok.x, tabs_.x + tabs_.width / 2);
+}
+
+TEST(MainWindowPlacement, CentresTheContentsSizeWithinTheDesktop) {
+    struct Case {
+        int w, h, desktopW, desktopH;
+        WindowPlacement expected;
+    } cases[] = {
+        // 300 + 32 wide; 200 * 1.4 + 16 = 296 high; centred with halves truncated.
+        {300, 200, 1280, 1024, {474, 364, 332, 296}},
+        // 1.4 * 101 + 16 = 157.4, truncated to 157; odd sizes halve down.
+        {101, 101, 1001, 999, {434, 421, 133, 157}},
+        // Wider and taller than the desktop: clamped, placed at the origin.
+        {1300, 900, 1280, 1024, {0, 0, 1280, 1024}},
+        {1248, 10, 1280, 1024, {0, 497, 1280, 30}},
+        {0, 0, 0, 0, {0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        WindowPlacement got = windowMainPlacement(c.w, c.h, c.desktopW, c.desktopH);
+        EXPECT_EQ(got.x, c.expected.x) << c.w << "x" << c.h;
+        EXPECT_EQ(got.y, c.expected.y) << c.w << "x" << c.h;
+        EXPECT_EQ(got.width, c.expected.width) << c.w << "x" << c.h;
+        EXPECT_EQ(got.height, c.expected.height) << c.w << "x" << c.h;
+    }
+}
+
+TEST(MainWindowPlacement, WithoutSavedGeometryTheWindowIsSizedToItsContentsAndCentred) {
+    Dialog dialog;
+    dialog.start();
+    settle(200);
+    GtkRequisition request;
+    gtk_widget_size_request(dialog.widget("tableMain"), &request);
+    WindowPlacement expected =
+        windowMainPlacement(request.width, request.height, desktopWidth, desktopHeight);
+    EXPECT_EQ(desktopWidth, gdk_screen_get_width(gdk_screen_get_default()));
+    EXPECT_EQ(desktopHeight, gdk_screen_get_height(gdk_screen_get_default()));
+    int x, y, w, h;
+    gtk_window_get_size(windowMain, &w, &h);
+    gtk_window_get_position(windowMain, &x, &y);
+    EXPECT_EQ(w, expected.width);
+    EXPECT_EQ(h, expected.height);
+    EXPECT_EQ(x, expected.x);
+    EXPECT_EQ(y, expected.y);
+}
+
+TEST(MainWindowPlacement, SavedGeometryDefaultsTo100At100) {
+    Dialog dialog;
+    writeFile("discWren.ini", "[misc]\nsavedialogparameters = true\n");
+    dialog.start();
+    settle(200);
+    int x, y, w, h;
+    gtk_window_get_size(windowMain, &w, &h);
+    gtk_window_get_position(windowMain, &x, &y);
+    EXPECT_EQ(x, 100);
+    EXPECT_EQ(y, 100);
+    EXPECT_EQ(w, 100);
+    EXPECT_EQ(h, 100);
+}
+
+TEST(MainWindowOk, StoresTheGeometryOnlyWhenSavingIsOn) {
+    for (bool saving : {true, false}) {
+        Dialog dialog;
+        writeFile("discWren.ini", std::string("[misc]\nsavedialogparameters = ") +
+                                      (saving ? "true" : "false") +
+                                      "\ndialogx = 11\ndialogy = 12\ndialogw = 313\n"
+                                      "dialogh = 214\n");
+        dialog.start();
+        gtk_window_move(windowMain, 150, 160);
+        gtk_window_resize(windowMain, 420, 330);
+        settle(200);
+        EXPECT_TRUE(dialog.runUntilQuit([&] { gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainOk"))); }));
+        Settings back;
+        ASSERT_EQ(settingsRead(&back), 0);
+        if (saving) {
+            EXPECT_EQ(back.dialogx, 150);
+            EXPECT_EQ(back.dialogy, 160);
+            EXPECT_EQ(back.dialogw, 420);
+            EXPECT_EQ(back.dialogh, 330);
+        } else {
+            EXPECT_EQ(back.dialogx, 11);
+            EXPECT_EQ(back.dialogy, 12);
+            EXPECT_EQ(back.dialogw, 313);
+            EXPECT_EQ(back.dialogh, 214);
+        }
+    }
+}
+
+TEST(MainWindowOk, PutsTheCurrentDiscFirstInTheRecentlyOpenedList) {
+    Dialog dialog;
+    writeFile("discWren.ini",
+              "[cd selection]\ncurrent = /psx/b.cue\n[recently]\n0 = /psx/a.cue\n1 = /psx/b.cue\n");
+    dialog.start();
+    EXPECT_TRUE(dialog.runUntilQuit([&] { gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainOk"))); }));
+    std::string file = readFile("discWren.ini");
+    EXPECT_NE(file.find("\n[recently]\n"
+                        "0                              = /psx/b.cue\n"
+                        "1                              = /psx/a.cue\n"
+                        "\n[cdrom property]\n"),
+              std::string::npos)
+        << file;
+}
+
+TEST(MainWindowOk, AnEmptyCurrentDiscAddsNoEntry) {
+    Dialog dialog;
+    dialog.start();
+    EXPECT_TRUE(dialog.runUntilQuit([&] { gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainOk"))); }));
+    EXPECT_NE(readFile("discWren.ini").find("\n[recently]\n\n[cdrom property]\n"), std::string::npos);
+}
+
+TEST(MainWindowCancel, CancelAndClosingWriteNothing) {
+    for (const char* how : {"cancel", "close"}) {
+        Dialog dialog;
+        writeFile("discWren.ini", "[misc]\ndialogx = 5\n");
+        dialog.start();
+        EXPECT_TRUE(dialog.runUntilQuit([&] {
+            if (std::string(how) == "cancel") {
+                gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainCancel")));
+            } else {
+                GdkEvent* event = gdk_event_new(GDK_DELETE);
+                event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(windowMain))));
+                gtk_main_do_event(event);
+                gdk_event_free(event);
+            }
+        })) << how;
+        EXPECT_EQ(readFile("discWren.ini"), "[misc]\ndialogx = 5\n") << how;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,8 @@
+// Every signal handler the UI definition may name, with C linkage.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include "ui/tab_about.h"
+#include "ui/tab_main.h"
+#include "ui/window_main.h"

@@ -1,0 +1,62 @@
+#include "ui/tab_about.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "ui/images.h"
+#include "ui/ui.h"
+
+const char* const linkTargetGtk = "https://www.gtk.org/";
+const char* const linkTargetIniparser = "https://github.com/ndevilla/iniparser";
+const char* const linkTargetOpenal = "https://www.openal.org/";
+const char* const linkTargetLibogg = "https://xiph.org/ogg/";
+const char* const linkTargetPthreads = "https://sourceware.org/pthreads-win32/";
+const char* const linkTargetZlib = "https://zlib.net/";
+const char* const linkTargetPluginUpdate = "http://korvanet.example/discwren/download/";
+const char* const linkTargetForum = "http://forum.korvanet.example/viewforum.php?f=47";
+const char* const linkTargetIrc = "irc://irc.korvanet.example:6667/discwren";
+const char* const linkTargetMail = "mailto:zantur@korvanet.example";
+
+namespace {
+
+// The addresses are our own constants; the quotes keep '?' and '&' from the shell.
+void openLink(const char* target) {
+    std::string command = std::string("xdg-open '") + target + "'";
+    int status = system(command.c_str());
+    (void)status;
+}
+
+// The handlers below open the links; the buttons' own default action would
+// try to show an address they do not carry.
+void ignoreUri(GtkLinkButton*, const gchar*, gpointer) {}
+
+}  // namespace
+
+extern "C" {
+
+void on_tab_readme_init(void) {}
+void on_tab_readme_update(void) {}
+
+void on_tab_about_init(void) {
+    gtk_link_button_set_uri_hook(ignoreUri, nullptr, nullptr);
+    gdkpixbufflags[0] = imagesFlag();
+    widget = uiWidget("imageMainFlagRussia");
+    if (widget) gtk_image_set_from_pixbuf(GTK_IMAGE(widget), gdkpixbufflags[0]);
+}
+
+void on_tab_about_update(void) {}
+
+void on_linkbuttonGtk_clicked(GtkButton*, gpointer) { openLink(linkTargetGtk); }
+void on_linkbuttonIniparser_clicked(GtkButton*, gpointer) { openLink(linkTargetIniparser); }
+void on_linkbuttonOpenal_clicked(GtkButton*, gpointer) { openLink(linkTargetOpenal); }
+void on_linkbuttonLibogg_clicked(GtkButton*, gpointer) { openLink(linkTargetLibogg); }
+void on_linkbuttonPthreads_clicked(GtkButton*, gpointer) { openLink(linkTargetPthreads); }
+void on_linkbuttonZlib_clicked(GtkButton*, gpointer) { openLink(linkTargetZlib); }
+void on_linkbuttonMainKorvanetPluginUpdate_clicked(GtkButton*, gpointer) {
+    openLink(linkTargetPluginUpdate);
+}
+void on_linkbuttonMainKorvanetForum_clicked(GtkButton*, gpointer) { openLink(linkTargetForum); }
+void on_linkbuttonMainKorvanetIrc_clicked(GtkButton*, gpointer) { openLink(linkTargetIrc); }
+void on_linkbuttonMainZanturMailto_clicked(GtkButton*, gpointer) { openLink(linkTargetMail); }
+
+}  // extern "C"

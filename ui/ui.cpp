@@ -1,0 +1,26 @@
+#include "ui/ui.h"
+
+GtkBuilder* builder;
+GtkWindow* windowMain;
+GtkWindow* windowEditor;
+GtkWidget* widget;
+GdkPixbuf* gdkpixbufpsxIco;
+GdkPixbuf* gdkpixbufclear;
+GdkPixbuf* gdkpixbufflags[4];
+GdkCursor* busycursor;
+int32_t desktopWidth;
+int32_t desktopHeight;
+
+GtkBuilder* uiCreateBuilder(GError** error) {
+    builder = gtk_builder_new();
+    if (!builder) return nullptr;
+    gtk_builder_set_translation_domain(builder, "discWren");
+    gtk_builder_add_from_string(builder, uiDefinition, uiDefinitionLength, error);
+    gtk_builder_connect_signals(builder, nullptr);
+    return builder;
+}
+
+GtkWidget* uiWidget(const char* id) {
+    GObject* object = builder ? gtk_builder_get_object(builder, id) : nullptr;
+    return object && GTK_IS_WIDGET(object) ? GTK_WIDGET(object) : nullptr;
+}

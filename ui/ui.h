@@ -1,0 +1,33 @@
+// Globals of the user interface and the embedded UI definition.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <cstdint>
+
+extern GtkBuilder* builder;      // every object of the definition, for the whole run
+extern GtkWindow* windowMain;    // set when the main window is first shown
+extern GtkWindow* windowEditor;  // set when the CD list editor is first shown
+extern GtkWidget* widget;        // scratch: the widget a function looked up last
+extern GdkPixbuf* gdkpixbufpsxIco;
+extern GdkPixbuf* gdkpixbufclear;
+extern GdkPixbuf* gdkpixbufflags[4];  // only the first is used: the About flag
+extern GdkCursor* busycursor;
+extern int32_t desktopWidth;   // root window of the first screen, read by the CD-ROM tab update
+extern int32_t desktopHeight;
+
+// The UI definition carried inside the program, and every handler it names.
+extern const char uiDefinition[];
+extern const unsigned uiDefinitionLength;
+extern const void* const uiHandlerAddresses[];
+extern const char* const uiHandlerNames[];
+extern const int uiHandlerCount;
+
+// Creates the global builder with the program's translation domain, loads the
+// definition into it and connects its handlers by name. Returns the builder,
+// or nullptr when none could be created; a definition that does not load is
+// reported through error (which may be nullptr) and leaves what did load.
+GtkBuilder* uiCreateBuilder(GError** error);
+
+// Looks up an object of the definition by id, or nullptr.
+GtkWidget* uiWidget(const char* id);

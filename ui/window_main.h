@@ -1,0 +1,29 @@
+// The main window: its frame, OK and CANCEL, and the buttons of the CD
+// selection page that act on the whole window.
+#pragma once
+
+#include <gtk/gtk.h>
+
+// Size and position of the main window when the stored geometry is not used:
+// the contents' requested size plus a margin, kept within the desktop, centred.
+struct WindowPlacement {
+    int x, y, width, height;
+};
+WindowPlacement windowMainPlacement(int requestWidth, int requestHeight, int desktopWidth,
+                                    int desktopHeight);
+
+G_BEGIN_DECLS
+
+void on_windowMain_build(void);
+void on_windowMain_init(void);
+void on_windowMain_update(void);
+void on_windowMain_shutdown(void);
+
+// OK also serves the CD list's row activation and the recently opened menu;
+// it ignores its arguments.
+void on_buttonMainOk_clicked(GtkWidget* source, gpointer data);
+void on_buttonMainCancel_clicked(GtkButton* button, gpointer data);
+void on_buttonMainUpdate_clicked(GtkButton* button, gpointer data);
+void on_buttonMainGetID_clicked(GtkButton* button, gpointer data);
+
+G_END_DECLS
