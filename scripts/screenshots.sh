@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds the dialog and saves a PNG of each of its pages into screenshots/,
+# drawn under a private Xvfb. For reviewing the look; not a test.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+. "$ROOT/scripts/common.sh"
+
+install_missing $BUILD_PACKAGES $TEST_PACKAGES
+start_xvfb
+build "$ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+mkdir -p "$ROOT/screenshots"
+"$ROOT/build/tests/discwren_screenshots" "$ROOT/screenshots"
