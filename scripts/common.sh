@@ -42,3 +42,10 @@ start_xvfb() {
     [ -e "/tmp/.X11-unix/X$n" ] || { echo "Xvfb did not start" >&2; return 1; }
     export DISPLAY=":$n"
 }
+
+# The test build under a private Xvfb, as the test and screenshot scripts use it.
+build_tests() {
+    install_missing $BUILD_PACKAGES $TEST_PACKAGES
+    start_xvfb
+    build "$ROOT/build-test" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDISCWREN_TESTS=ON
+}

@@ -5,8 +5,6 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 . "$ROOT/scripts/common.sh"
 
-install_missing $BUILD_PACKAGES $TEST_PACKAGES
-start_xvfb
-build "$ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+build_tests
 mkdir -p "$ROOT/screenshots"
-"$ROOT/build/tests/discwren_screenshots" "$ROOT/screenshots"
+"$ROOT/build-test/tests/discwren_screenshots" "$ROOT/screenshots"

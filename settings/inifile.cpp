@@ -99,6 +99,11 @@ bool resolveLinks(std::string* path) {
 dictionary* iniLoad(const char* path) {
     FILE* file = fopen(path, "r");
     if (!file) return nullptr;
+    struct stat st;
+    if (fstat(fileno(file), &st) != 0 || S_ISDIR(st.st_mode)) {
+        fclose(file);
+        return nullptr;
+    }
     dictionary* dict = dictionary_new(0);
     if (!dict) {
         fclose(file);
@@ -122,9 +127,9 @@ dictionary* iniLoad(const char* path) {
 bool iniEncodeValue(const char* value, std::string* written) {
     size_t length = strlen(value);
     if (strpbrk(value, "\r\n")) return false;
-    bool quote = length > 0 &&
-                 (strpbrk(value, ";#") || isBlank(value[0]) || isBlank(value[length - 1]) ||
-                  value[0] == '"' || value[0] == '\'' || value[length - 1] == '\\');
+    bool quote =
+        length > 0 && (strpbrk(value, ";#") || isBlank(value[0]) || isBlank(value[length - 1]) ||
+                       value[0] == '"' || value[0] == '\'' || value[length - 1] == '\\');
     if (!quote) {
         *written = value;
         return true;

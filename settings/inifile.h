@@ -12,7 +12,8 @@
 // sections are lower-cased; an unquoted value ends before ';' or '#' and
 // loses its edge blanks; a value quoted with " or ' is taken as it stands
 // between the quotes. A key whose value is empty is not entered.
-// Returns nullptr when the file cannot be opened; free with iniparser_freedict.
+// Returns nullptr when the file cannot be opened or is a folder; free the
+// result with iniparser_freedict.
 dictionary* iniLoad(const char* path);
 
 // The form in which value is written so that iniLoad gives it back intact:

@@ -5,27 +5,28 @@
 
 Settings settings;
 
-const char* const hotKeyStem[HOTKEY_COUNT] = {
-    "configdialog",       "showstatus",         "togglecdxa",         "togglecdda",
-    "decreasecdxavolume", "increasecdxavolume", "decreasecddavolume", "increasecddavolume",
-    "coveropen",          "coverclose",         "cdswapping",
-};
-
-#define TEXT(sec, name, def) \
-    {sec, #name, SettingKind::Text, offsetof(Settings, name), sizeof(Settings::name), 0, def, false, 0, 0}
+#define TEXT(sec, name, def)                                                                     \
+    {                                                                                            \
+        sec, #name, SettingKind::Text, offsetof(Settings, name), sizeof(Settings::name), 0, def, \
+            false, 0, 0                                                                          \
+    }
 #define FLAG(sec, name, def) \
-    {sec, #name, SettingKind::Flag, offsetof(Settings, name), 0, def, nullptr, false, 0, 0}
+    { sec, #name, SettingKind::Flag, offsetof(Settings, name), 0, def, nullptr, false, 0, 0 }
 #define INTEGER(sec, name, def) \
-    {sec, #name, SettingKind::Integer, offsetof(Settings, name), 0, def, nullptr, false, 0, 0}
+    { sec, #name, SettingKind::Integer, offsetof(Settings, name), 0, def, nullptr, false, 0, 0 }
 #define RANGED(sec, name, def, lo, hi) \
-    {sec, #name, SettingKind::Integer, offsetof(Settings, name), 0, def, nullptr, true, lo, hi}
-#define LIST(sec, prefix, kind) {sec, prefix, kind, 0, 0, 0, nullptr, false, 0, 0}
-#define HOTKEY(k, s, stem, def)                                                           \
-    {"hot keys", stem #s, SettingKind::HotKey, offsetof(Settings, hotkeys[k][s]), \
-     SETTINGS_SLOT_SIZE, 0, def, false, 0, 0}
+    { sec, #name, SettingKind::Integer, offsetof(Settings, name), 0, def, nullptr, true, lo, hi }
+#define LIST(sec, prefix, kind) \
+    { sec, prefix, kind, 0, 0, 0, nullptr, false, 0, 0 }
+#define HOTKEY(k, s, stem, def)                                                      \
+    {                                                                                \
+        "hot keys", stem #s, SettingKind::HotKey, offsetof(Settings, hotkeys[k][s]), \
+            SETTINGS_SLOT_SIZE, 0, def, false, 0, 0                                  \
+    }
 
-// Default Ctrl+Alt+C, F9, F10 and F11 on the first keyboard. The short key
-// indices are what the plug-in has always shipped; the parser accepts them.
+// Default Ctrl+Alt+C, F9, F10 and F11 on the first keyboard; the last three
+// carry key indices of fewer than four digits, as the plug-in has always
+// shipped them.
 const SettingField settingsFields[] = {
     TEXT("cd selection", current, ""),
     TEXT("cd selection", filter, ""),

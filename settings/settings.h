@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr int SETTINGS_PATH_SIZE = 4096;      // current disc: at most 4095 characters
-constexpr int SETTINGS_FILTER_SIZE = 512;     // catalogue name filter
-constexpr int SETTINGS_SLOT_SIZE = 32;        // one hot-key combination in text form
+constexpr int SETTINGS_PATH_SIZE = 4096;   // current disc: at most 4095 characters
+constexpr int SETTINGS_FILTER_SIZE = 512;  // catalogue name filter
+constexpr int SETTINGS_SLOT_SIZE = 32;     // one hot-key combination in text form
 constexpr int SETTINGS_LANGUAGE_SIZE = 32;
 constexpr int HOTKEY_COUNT = 11;
 constexpr int HOTKEY_SLOTS = 2;
@@ -43,9 +43,6 @@ struct Settings {
 
 extern Settings settings;
 
-// Saving names of the eleven hot keys, in hot-key order.
-extern const char* const hotKeyStem[HOTKEY_COUNT];
-
 // How a setting is kept in the settings file.
 enum class SettingKind {
     Text,           // text field, kept as written
@@ -62,7 +59,7 @@ enum class SettingKind {
 // check all walk it.
 struct SettingField {
     const char* section;
-    const char* key;          // key name, or the prefix of an indexed list
+    const char* key;  // key name, or the prefix of an indexed list
     SettingKind kind;
     size_t offset;            // field offset in Settings (not used by lists)
     size_t size;              // text capacity in bytes (Text, HotKey)

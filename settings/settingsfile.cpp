@@ -18,9 +18,7 @@ std::string entryName(const SettingField& field, int index = -1) {
     return name;
 }
 
-void copyText(char* to, size_t size, const char* from) {
-    snprintf(to, size, "%s", from);
-}
+void copyText(char* to, size_t size, const char* from) { snprintf(to, size, "%s", from); }
 
 // The value of an indexed key, or nullptr at the first missing index.
 const char* indexedValue(const dictionary* dict, const SettingField& field, int index) {

@@ -13,7 +13,7 @@ extern GdkPixbuf* gdkpixbufpsxIco;
 extern GdkPixbuf* gdkpixbufclear;
 extern GdkPixbuf* gdkpixbufflags[4];  // only the first is used: the About flag
 extern GdkCursor* busycursor;
-extern int32_t desktopWidth;   // root window of the first screen, read by the CD-ROM tab update
+extern int32_t desktopWidth;  // root window of the first screen, read by the CD-ROM tab update
 extern int32_t desktopHeight;
 
 // The UI definition carried inside the program, and every handler it names.

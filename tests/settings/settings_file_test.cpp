@@ -139,6 +139,9 @@ TEST_F(SettingsFile, MissingFileGivesDefaultsAndKeepsTheLists) {
     memset(&s, 0x33, sizeof s);
     EXPECT_EQ(settingsRead(&s), -1);
     EXPECT_TRUE(sameRecord(s, defaults()));
+    // A folder in the file's place is no settings file either.
+    mkdir("discWren.ini", 0755);
+    EXPECT_EQ(settingsRead(&s), -1);
     EXPECT_EQ(devices(), Strings{"/dev/cdrom"});
     EXPECT_EQ(recent(), Strings{"/a.cue"});
 }
@@ -159,13 +162,13 @@ TEST_F(SettingsFile, ValuesAreReadByTheFileRules) {
         "  # another\n"
         "[CDROM Property]\n"
         "PlayCDXA = yes\n"
-        "playcdda = off\n"                // 'o' is neither true nor false: default 1
+        "playcdda = off\n"  // 'o' is neither true nor false: default 1
         "readsubchannels = N\n"
         "ppfpatching = 0\n"
         "caching = F\n"
         "cachinglevel = 0x100\n"
-        "cdxavolumelevel = 010\n"        // octal
-        "cddavolumelevel = loud\n"       // no number: 0
+        "cdxavolumelevel = 010\n"          // octal
+        "cddavolumelevel = loud\n"         // no number: 0
         "tryagainonerror = 99999999999\n"  // saturates, then clamps
         "spindowntime = -99999999999\n"
         "[misc]\n"
@@ -203,8 +206,9 @@ TEST_F(SettingsFile, ClampsAfterReading) {
 }
 
 TEST_F(SettingsFile, IndexedListsEndAtTheFirstGapAndDropDuplicates) {
-    std::string text = "[cd selection]\ncddev0 = /dev/sr0\ncddev1 = /dev/sr0\ncddev2 = /dev/sr1\n"
-                       "cddev4 = /dev/sr4\ncdimgdir1 = /lost/\n[recently]\n";
+    std::string text =
+        "[cd selection]\ncddev0 = /dev/sr0\ncddev1 = /dev/sr0\ncddev2 = /dev/sr1\n"
+        "cddev4 = /dev/sr4\ncdimgdir1 = /lost/\n[recently]\n";
     for (int i = 0; i < 25; i++) text += std::to_string(i) + " = /r/" + std::to_string(i) + "\n";
     readText(text);
     EXPECT_EQ(devices(), (Strings{"/dev/sr0", "/dev/sr1"}));
@@ -237,10 +241,18 @@ TEST_F(SettingsFile, LongValuesSurviveARoundTrip) {
 
 TEST_F(SettingsFile, OddCharactersSurviveARoundTrip) {
     const Strings odd = {
-        "/games/Final Fantasy #7/disc.cue", "/games/a;b.cue",     " /lead/blank.cue",
-        "/trail/blank.cue  ",                "/quote\"d/x.cue",   "'single'.cue",
-        "\"double\".cue",                    "C:\\games\\",       "it's #1.cue",
-        "say \"hi\"; ok.cue",                "\t/tab.cue",        "=/eq=.cue",
+        "/games/Final Fantasy #7/disc.cue",
+        "/games/a;b.cue",
+        " /lead/blank.cue",
+        "/trail/blank.cue  ",
+        "/quote\"d/x.cue",
+        "'single'.cue",
+        "\"double\".cue",
+        "C:\\games\\",
+        "it's #1.cue",
+        "say \"hi\"; ok.cue",
+        "\t/tab.cue",
+        "=/eq=.cue",
     };
     Settings s = defaults();
     snprintf(s.current, sizeof s.current, "%s", odd[0].c_str());
@@ -263,8 +275,8 @@ TEST_F(SettingsFile, OddCharactersSurviveARoundTrip) {
 TEST_F(SettingsFile, UnwritableValuesAreLeftOutWithoutGapsOrPlantedKeys) {
     Settings s = defaults();
     snprintf(s.current, sizeof s.current, "/x.cue\n[misc]\nshowstatus = false");
-    const Strings entries = {"/a.cue", "/b.cue\nlanguage = xx", "/c.cue",
-                             "both \"'; quotes", "/d.cue\r"};
+    const Strings entries = {"/a.cue", "/b.cue\nlanguage = xx", "/c.cue", "both \"'; quotes",
+                             "/d.cue\r"};
     for (const std::string& name : entries) recentlyAppend(strdup(name.c_str()));
     cdsearchAddDevice("/dev/sr0\ncddev1 = /dev/evil");
     cdsearchAddDevice("/dev/sr1");

@@ -1,10 +1,10 @@
 // The settings record: defaults and the range check.
+#include "settings/settings.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstring>
-
-#include "settings/settings.h"
 
 TEST(SettingsRecord, DefaultsHoldTheShippedHotKeysAndLeaveOtherSlotsEmpty) {
     Settings s;
@@ -34,13 +34,13 @@ TEST(SettingsRecord, CheckClampsEachRangedFieldAndNothingElse) {
         int32_t Settings::*field;
         int32_t in, out;
     } cases[] = {
-        {&Settings::cachinglevel, 9, 10},         {&Settings::cachinglevel, 0, 10},
-        {&Settings::cachinglevel, INT_MIN, 10},   {&Settings::cachinglevel, 100001, 100000},
-        {&Settings::spindowntime, 16, 16},        {&Settings::spindowntime, 601, 600},
-        {&Settings::spindowntime, -1, 0},         {&Settings::speedlimitation, 33, 32},
-        {&Settings::tryagainonerror, 17, 16},     {&Settings::cdxavolumelevel, -5, 0},
-        {&Settings::cddavolumelevel, 250, 100},   {&Settings::playcdxa, 7, 7},
-        {&Settings::dialogx, -3000, -3000},       {&Settings::dialogw, INT_MAX, INT_MAX},
+        {&Settings::cachinglevel, 9, 10},       {&Settings::cachinglevel, 0, 10},
+        {&Settings::cachinglevel, INT_MIN, 10}, {&Settings::cachinglevel, 100001, 100000},
+        {&Settings::spindowntime, 16, 16},      {&Settings::spindowntime, 601, 600},
+        {&Settings::spindowntime, -1, 0},       {&Settings::speedlimitation, 33, 32},
+        {&Settings::tryagainonerror, 17, 16},   {&Settings::cdxavolumelevel, -5, 0},
+        {&Settings::cddavolumelevel, 250, 100}, {&Settings::playcdxa, 7, 7},
+        {&Settings::dialogx, -3000, -3000},     {&Settings::dialogw, INT_MAX, INT_MAX},
     };
     for (const Case& c : cases) {
         Settings s;

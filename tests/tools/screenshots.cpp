@@ -24,8 +24,8 @@ bool save(const std::string& path) {
     GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(windowMain));
     int width, height;
     gdk_drawable_get_size(window, &width, &height);
-    GdkPixbuf* shot = gdk_pixbuf_get_from_drawable(nullptr, window, nullptr, 0, 0, 0, 0, width,
-                                                   height);
+    GdkPixbuf* shot =
+        gdk_pixbuf_get_from_drawable(nullptr, window, nullptr, 0, 0, 0, 0, width, height);
     bool ok = shot && gdk_pixbuf_save(shot, path.c_str(), "png", nullptr, nullptr);
     if (shot) g_object_unref(shot);
     printf("%s %s (%dx%d)\n", ok ? "saved" : "FAILED", path.c_str(), width, height);

@@ -1,4 +1,6 @@
 // The Readme and About tabs: texts, flag and link buttons.
+#include "ui/tab_about.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -6,7 +8,6 @@
 #include <string>
 
 #include "support/gui.h"
-#include "ui/tab_about.h"
 #include "ui/ui.h"
 
 using testsupport::Dialog;
@@ -73,12 +74,11 @@ TEST(AboutTab, TheTextIsInsensitiveAndTheFlagIsDrawn) {
     struct Pixel {
         int x, y, rgb;
     } expected[] = {
-        {0, 0, 0xFFFFFF},    {126, 27, 0xFFFFFF}, {0, 28, 0x0000FF},   {126, 55, 0x0000FF},
-        {0, 56, 0xFF0000},   {126, 83, 0xFF0000}, {127, 0, 0x232323},  {127, 83, 0x232323},
-        {0, 84, 0x232323},   {126, 84, 0x232323}, {127, 84, 0x161616}, {64, 40, 0x0000FF},
+        {0, 0, 0xFFFFFF},  {126, 27, 0xFFFFFF}, {0, 28, 0x0000FF},   {126, 55, 0x0000FF},
+        {0, 56, 0xFF0000}, {126, 83, 0xFF0000}, {127, 0, 0x232323},  {127, 83, 0x232323},
+        {0, 84, 0x232323}, {126, 84, 0x232323}, {127, 84, 0x161616}, {64, 40, 0x0000FF},
     };
-    for (const Pixel& p : expected)
-        EXPECT_EQ(colour(p.x, p.y), p.rgb) << p.x << "," << p.y;
+    for (const Pixel& p : expected) EXPECT_EQ(colour(p.x, p.y), p.rgb) << p.x << "," << p.y;
     for (GdkPixbuf* unused : {gdkpixbufflags[1], gdkpixbufflags[2], gdkpixbufflags[3]})
         EXPECT_EQ(unused, nullptr);
 }

@@ -1,4 +1,6 @@
 // The main window on the real UI definition: frame, placement, OK and CANCEL.
+#include "ui/window_main.h"
+
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -10,7 +12,6 @@
 #include "settings/settingsfile.h"
 #include "support/gui.h"
 #include "ui/ui.h"
-#include "ui/window_main.h"
 
 using testsupport::Dialog;
 using testsupport::fileExists;
@@ -45,14 +46,22 @@ TEST(UiDefinition, LoadsCleanlyAndEveryHandlerResolvesInTheProgram) {
 TEST(UiDefinition, DeclaresTheTopLevelObjectsInOrder) {
     const std::string text = definition();
     const char* ids[] = {
-        "textbufferReadmeEn",          "textbufferReadmeRu",
-        "textbufferAbout",             "adjustmentMainCDXAVolumeLevel",
-        "adjustmentMainCDDAVolumeLevel", "adjustmentMainAgainOnError",
-        "adjustmentMainSpeedLimitation", "adjustmentMainCacheSize",
-        "liststoreMainSpinDownTime",   "liststoreMainCDList",
-        "liststoreEditorDirectories",  "liststoreEditorCdroms",
-        "liststoreHotKeys",            "liststoreMainCaching",
-        "windowEditor",                "windowMain",
+        "textbufferReadmeEn",
+        "textbufferReadmeRu",
+        "textbufferAbout",
+        "adjustmentMainCDXAVolumeLevel",
+        "adjustmentMainCDDAVolumeLevel",
+        "adjustmentMainAgainOnError",
+        "adjustmentMainSpeedLimitation",
+        "adjustmentMainCacheSize",
+        "liststoreMainSpinDownTime",
+        "liststoreMainCDList",
+        "liststoreEditorDirectories",
+        "liststoreEditorCdroms",
+        "liststoreHotKeys",
+        "liststoreMainCaching",
+        "windowEditor",
+        "windowMain",
     };
     size_t last = 0;
     for (const char* id : ids) {
@@ -84,12 +93,12 @@ TEST(MainWindow, ShowsTheFrameWithItsTabsAndButtons) {
     }
     GtkNotebook* settingsBook = GTK_NOTEBOOK(dialog.widget("notebookMainSettings"));
     ASSERT_EQ(gtk_notebook_get_n_pages(settingsBook), 2);
-    EXPECT_STREQ(gtk_notebook_get_tab_label_text(
-                     settingsBook, gtk_notebook_get_nth_page(settingsBook, 0)),
-                 "CD selection");
-    EXPECT_STREQ(gtk_notebook_get_tab_label_text(
-                     settingsBook, gtk_notebook_get_nth_page(settingsBook, 1)),
-                 "CD-ROM properties");
+    EXPECT_STREQ(
+        gtk_notebook_get_tab_label_text(settingsBook, gtk_notebook_get_nth_page(settingsBook, 0)),
+        "CD selection");
+    EXPECT_STREQ(
+        gtk_notebook_get_tab_label_text(settingsBook, gtk_notebook_get_nth_page(settingsBook, 1)),
+        "CD-ROM properties");
 
     struct Button {
         const char *id, *label, *tooltip;
@@ -179,7 +188,8 @@ TEST(MainWindowOk, StoresTheGeometryOnlyWhenSavingIsOn) {
         gtk_window_move(windowMain, 150, 160);
         gtk_window_resize(windowMain, 420, 330);
         settle(200);
-        EXPECT_TRUE(dialog.runUntilQuit([&] { gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainOk"))); }));
+        EXPECT_TRUE(dialog.runUntilQuit(
+            [&] { gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainOk"))); }));
         Settings back;
         ASSERT_EQ(settingsRead(&back), 0);
         if (saving) {
@@ -201,7 +211,8 @@ TEST(MainWindowOk, PutsTheCurrentDiscFirstInTheRecentlyOpenedList) {
     writeFile("discWren.ini",
               "[cd selection]\ncurrent = /psx/b.cue\n[recently]\n0 = /psx/a.cue\n1 = /psx/b.cue\n");
     dialog.start();
-    EXPECT_TRUE(dialog.runUntilQuit([&] { gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainOk"))); }));
+    EXPECT_TRUE(dialog.runUntilQuit(
+        [&] { gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainOk"))); }));
     std::string file = readFile("discWren.ini");
     EXPECT_NE(file.find("\n[recently]\n"
                         "0                              = /psx/b.cue\n"
@@ -214,8 +225,10 @@ TEST(MainWindowOk, PutsTheCurrentDiscFirstInTheRecentlyOpenedList) {
 TEST(MainWindowOk, AnEmptyCurrentDiscAddsNoEntry) {
     Dialog dialog;
     dialog.start();
-    EXPECT_TRUE(dialog.runUntilQuit([&] { gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainOk"))); }));
-    EXPECT_NE(readFile("discWren.ini").find("\n[recently]\n\n[cdrom property]\n"), std::string::npos);
+    EXPECT_TRUE(dialog.runUntilQuit(
+        [&] { gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainOk"))); }));
+    EXPECT_NE(readFile("discWren.ini").find("\n[recently]\n\n[cdrom property]\n"),
+              std::string::npos);
 }
 
 TEST(MainWindowCancel, CancelAndClosingWriteNothing) {
@@ -228,7 +241,8 @@ TEST(MainWindowCancel, CancelAndClosingWriteNothing) {
                 gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainCancel")));
             } else {
                 GdkEvent* event = gdk_event_new(GDK_DELETE);
-                event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(windowMain))));
+                event->any.window =
+                    GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(windowMain))));
                 gtk_main_do_event(event);
                 gdk_event_free(event);
             }
