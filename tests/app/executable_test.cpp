@@ -52,6 +52,8 @@ protected:
         child = fork();
         if (child == 0) {
             if (chdir("elsewhere") != 0) _exit(127);
+            // Keep what the toolkit reports, such as a handler it could not find.
+            if (!freopen("../messages.log", "w", stderr)) _exit(127);
             execl(program.c_str(), "cfgDiscWren", static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -138,6 +140,11 @@ TEST_F(Executable, OkWritesTheSettingsNextToTheProgram) {
     EXPECT_EQ(written.rfind("\n[cd selection]\n", 0), 0u);
     EXPECT_NE(written.find("cachinglevel                   = 20000\n"), std::string::npos);
     EXPECT_FALSE(fileExists("elsewhere/discWren.ini"));
+    // Every handler of the definition was found and nothing went wrong on the way.
+    std::string messages = readFile("messages.log");
+    EXPECT_EQ(messages.find("Could not find signal handler"), std::string::npos) << messages;
+    EXPECT_EQ(messages.find("CRITICAL"), std::string::npos) << messages;
+    EXPECT_EQ(messages.find("WARNING"), std::string::npos) << messages;
 }
 
 TEST_F(Executable, CancelAndClosingTheWindowWriteNothing) {
