@@ -165,12 +165,18 @@ std::string iniFormat(const dictionary* dict) {
 
 int iniReplaceFile(const char* path, const std::string& bytes) {
     std::string target = path;
-    if (!resolveLinks(&target)) return -1;
+    if (!resolveLinks(&target)) {
+        errno = ELOOP;
+        return -1;
+    }
 
     struct stat old;
     bool exists = stat(target.c_str(), &old) == 0;
     // Only a regular file is replaced; a device or folder under that name is left alone.
-    if (exists && !S_ISREG(old.st_mode)) return -1;
+    if (exists && !S_ISREG(old.st_mode)) {
+        errno = S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
+        return -1;
+    }
     mode_t mode;
     if (exists) {
         mode = old.st_mode & 07777;
@@ -190,7 +196,9 @@ int iniReplaceFile(const char* path, const std::string& bytes) {
     bool ok = fchmod(fd, mode) == 0 && writeAll(fd, bytes) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
     if (!ok || rename(temporary.c_str(), target.c_str()) != 0) {
+        int error = errno;
         unlink(temporary.c_str());
+        errno = error;
         return -1;
     }
     // Make the rename itself durable.

@@ -1,5 +1,6 @@
 #include "settings/settingsfile.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -127,6 +128,8 @@ void writeField(dictionary* dict, const SettingField& field, Settings* s) {
 
 }  // namespace
 
+int settingsWriteError;
+
 int settingsRead(Settings* s) {
     settingsLoadDefault(s);
     dictionary* dict = iniLoad(SETTINGS_FILE_NAME);
@@ -151,7 +154,7 @@ int settingsWrite(Settings* s) {
         }
         writeField(dict, field, s);
     }
-    iniReplaceFile(SETTINGS_FILE_NAME, iniFormat(dict));
+    settingsWriteError = iniReplaceFile(SETTINGS_FILE_NAME, iniFormat(dict)) == 0 ? 0 : errno;
     iniparser_freedict(dict);
     return 0;
 }

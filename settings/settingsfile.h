@@ -14,3 +14,7 @@ int settingsRead(Settings* s);
 // complete new one. 0, also when the file could not be written; -1 only when
 // no dictionary could be made (then nothing is written).
 int settingsWrite(Settings* s);
+
+// Why the last settingsWrite could not replace the file (an errno value), or
+// 0 when it did. Lets the dialog tell the user instead of losing the changes.
+extern int settingsWriteError;

@@ -27,6 +27,20 @@ void placeWindow() {
     gtk_window_move(windowMain, place.x, place.y);
 }
 
+// Tells the user that OK could not save; the dialog then stays open so that
+// nothing is lost without notice.
+void reportSaveFailure() {
+    char* folder = g_get_current_dir();
+    GtkWidget* message = gtk_message_dialog_new(
+        windowMain, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+        GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "The settings could not be saved to \"%s/%s\": %s.",
+        folder, SETTINGS_FILE_NAME + 2 /* without "./" */, g_strerror(settingsWriteError));
+    g_free(folder);
+    gtk_window_set_title(GTK_WINDOW(message), "discWren");
+    gtk_dialog_run(GTK_DIALOG(message));
+    gtk_widget_destroy(message);
+}
+
 }  // namespace
 
 WindowPlacement windowMainPlacement(int requestWidth, int requestHeight, int desktopW,
@@ -87,6 +101,10 @@ void on_buttonMainOk_clicked(GtkWidget*, gpointer) {
         gtk_window_get_size(windowMain, &settings.dialogw, &settings.dialogh);
     }
     settingsWrite(&settings);
+    if (settingsWriteError) {
+        reportSaveFailure();
+        return;
+    }
     gtk_main_quit();
 }
 

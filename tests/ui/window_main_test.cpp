@@ -3,6 +3,7 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <regex>
 #include <set>
@@ -249,6 +250,61 @@ TEST(MainWindowCancel, CancelAndClosingWriteNothing) {
         })) << how;
         EXPECT_EQ(readFile("discWren.ini"), "[misc]\ndialogx = 5\n") << how;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The message dialog on screen, if any.
+GtkMessageDialog* findMessage() {
+    GtkMessageDialog* found = nullptr;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* it = windows; it; it = it->next)
+        if (GTK_IS_MESSAGE_DIALOG(it->data) && gtk_widget_get_visible(GTK_WIDGET(it->data)))
+            found = GTK_MESSAGE_DIALOG(it->data);
+    g_list_free(windows);
+    return found;
+}
+
+TEST(MainWindowOk, ASaveThatFailsIsReportedAndTheDialogStaysOpen) {
+    Dialog dialog;
+    ASSERT_EQ(mkdir("discWren.ini", 0755), 0);  // a folder where the file belongs
+    dialog.start();
+    struct Seen {
+        std::string message;
+        bool stillRunning = false;
+    } seen;
+    EXPECT_TRUE(dialog.runUntilQuit([&] {
+        g_timeout_add(
+            300,
+            [](gpointer data) -> gboolean {
+                GtkMessageDialog* message = findMessage();
+                if (message) {
+                    gchar* text = nullptr;
+                    g_object_get(message, "text", &text, nullptr);
+                    static_cast<Seen*>(data)->message = text ? text : "";
+                    g_free(text);
+                    gtk_dialog_response(GTK_DIALOG(message), GTK_RESPONSE_CLOSE);
+                }
+                return FALSE;
+            },
+            &seen);
+        gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainOk")));
+        // Only reached with the loop still running when OK did not quit it.
+        g_timeout_add(
+            100,
+            [](gpointer data) -> gboolean {
+                static_cast<Seen*>(data)->stillRunning = true;
+                gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainCancel")));
+                return FALSE;
+            },
+            &seen);
+    }));
+    EXPECT_NE(seen.message.find("could not be saved"), std::string::npos) << seen.message;
+    EXPECT_NE(seen.message.find("/discWren.ini"), std::string::npos) << seen.message;
+    EXPECT_TRUE(seen.stillRunning);
+    EXPECT_EQ(findMessage(), nullptr);
 }
 
 }  // namespace
