@@ -88,7 +88,6 @@ void enterList(dictionary* dict, const SettingField& field, int quantity, Get ge
 }
 
 void writeField(dictionary* dict, const SettingField& field, Settings* s) {
-    char number[256];
     switch (field.kind) {
     case SettingKind::Text:
     case SettingKind::HotKey: {
@@ -98,12 +97,10 @@ void writeField(dictionary* dict, const SettingField& field, Settings* s) {
         break;
     }
     case SettingKind::Flag:
-        snprintf(number, sizeof number, "%s", *settingsNumber(s, field) ? "true" : "false");
-        enter(dict, entryName(field), number);
+        enter(dict, entryName(field), *settingsNumber(s, field) ? "true" : "false");
         break;
     case SettingKind::Integer:
-        snprintf(number, sizeof number, "%i", *settingsNumber(s, field));
-        enter(dict, entryName(field), number);
+        enter(dict, entryName(field), std::to_string(*settingsNumber(s, field)).c_str());
         break;
     case SettingKind::DeviceList:
         enterList(dict, field, cdsearchDeviceQuantity(), [](int i) {
