@@ -1,43 +1,25 @@
 // Times reading and writing a large settings file and compares the figures
 // with the iniparser library's own loader and writer on the same file.
 #include <iniparser.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "bench/bench.h"
 #include "catalogue/cdsearch.h"
 #include "containers/linkedlist.h"
 #include "containers/recently.h"
 #include "settings/settingsfile.h"
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-template <typename Body>
-double microsecondsPerRun(int runs, Body body) {
-    auto start = Clock::now();
-    for (int i = 0; i < runs; i++) body();
-    return std::chrono::duration<double, std::micro>(Clock::now() - start).count() / runs;
-}
-
-long peakKilobytes() {
-    struct rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    const int entries = argc > 1 ? atoi(argv[1]) : 500;
+BENCH_SECTION(settings, 10) {
+    using bench::microsecondsPerRun;
+    const int entries = 500;
     char folder[] = "/tmp/discwren-bench-XXXXXX";
-    if (!mkdtemp(folder) || chdir(folder) != 0) return 1;
+    char previous[4096];
+    if (!getcwd(previous, sizeof previous) || !mkdtemp(folder) || chdir(folder) != 0) return;
 
     linkedListSystemInit();
     cdsearchInit();
@@ -52,7 +34,7 @@ int main(int argc, char** argv) {
     }
     settingsWrite(&settings);
     std::string copy = "reference.ini";
-    if (system(("cp " SETTINGS_FILE_NAME " " + copy).c_str()) != 0) return 1;
+    if (system(("cp " SETTINGS_FILE_NAME " " + copy).c_str()) != 0) return;
 
     const int runs = 200;
     double read = microsecondsPerRun(runs, [] { settingsRead(&settings); });
@@ -76,11 +58,11 @@ int main(int argc, char** argv) {
     printf("%-34s %10.1f us\n", "iniparser_load + freedict", referenceRead);
     printf("%-34s %10.1f us\n", "discWren write (settingsWrite)", write);
     printf("%-34s %10.1f us\n", "iniparser_dump_ini + fsync", referenceWrite);
-    printf("%-34s %10ld kB\n", "peak resident memory", peakKilobytes());
+    printf("%-34s %10ld kB\n", "peak resident memory", bench::peakKilobytes());
 
     cdsearchShutdown();
     recentlyShutdown();
     linkedListSystemShutdown();
-    if (system(("rm -rf " + std::string(folder)).c_str()) != 0) return 1;
-    return 0;
+    if (chdir(previous) != 0) return;
+    if (system(("rm -rf " + std::string(folder)).c_str()) != 0) return;
 }

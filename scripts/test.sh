@@ -7,10 +7,10 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 . "$ROOT/scripts/common.sh"
 
 build_tests
-(cd "$ROOT/build-test" && ctest --output-on-failure --no-tests=error)
+(cd "$ROOT/build-test" && ctest -j"$(nproc)" --output-on-failure --no-tests=error)
 
 build "$ROOT/build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DDISCWREN_SANITIZE=ON -DDISCWREN_TESTS=ON
 export ASAN_OPTIONS=detect_leaks=1
 export LSAN_OPTIONS="suppressions=$ROOT/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-(cd "$ROOT/build-sanitize" && ctest --output-on-failure --no-tests=error)
+(cd "$ROOT/build-sanitize" && ctest -j"$(nproc)" --output-on-failure --no-tests=error)
