@@ -72,7 +72,11 @@ bool heldDuringCapture(const GdkEventButton* event) {
            event->time <= captureEndTime;
 }
 
-GtkListStore* hotKeyStore() { return GTK_LIST_STORE(uiWidget("liststoreHotKeys")); }
+// liststoreHotKeys, the model of the hot-key table.
+GtkListStore* hotKeyStore() {
+    GObject* store = builder ? gtk_builder_get_object(builder, "liststoreHotKeys") : nullptr;
+    return store ? GTK_LIST_STORE(store) : nullptr;
+}
 
 // The selected row and its hot-key number, or -1 without a selection.
 int selectedHotKey(GtkTreeView* view, GtkTreeIter* iter) {
