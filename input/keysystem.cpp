@@ -162,7 +162,9 @@ int getKey(const char* text) {
 int getKeyPress(const KeyCombo* combo) {
     if (getKey(combo)) {
         if (findEqual(pressedList, combo)) return 0;
-        appendCopy(pressedPending, combo);
+        // One pending copy per combination: a second copy would outlive the
+        // release and swallow the next press.
+        if (!findEqual(pressedPending, combo)) appendCopy(pressedPending, combo);
         return 1;
     }
     if (findEqual(pressedList, combo)) linkedListDelete(pressedList);
@@ -176,7 +178,9 @@ int getKeyPress(const char* text) {
 
 int getKeyRelease(const KeyCombo* combo) {
     if (getKey(combo)) {
-        if (!findEqual(heldList, combo)) appendCopy(heldPending, combo);
+        // One copy per combination, so that its release is reported once.
+        if (!findEqual(heldList, combo) && !findEqual(heldPending, combo))
+            appendCopy(heldPending, combo);
         return 0;
     }
     if (!findEqual(heldList, combo)) return 0;
