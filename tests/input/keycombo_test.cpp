@@ -42,7 +42,7 @@ TEST(KeyComboText, ParsesWritesBackAndNames) {
         key2str(&combo, back);
         EXPECT_STREQ(back, c.back) << c.text;
         EXPECT_STREQ(getKeyNameString(c.text), c.name) << c.text;
-        char slot[32];
+        char slot[64];
         strcpy(slot, c.text);
         EXPECT_EQ(clearKey(slot), 0);
         EXPECT_STREQ(slot, "") << c.text;
