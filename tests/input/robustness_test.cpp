@@ -15,6 +15,8 @@
 
 #include "input/inputdriver.h"
 
+using ID = InputDriver;
+
 namespace {
 
 // The bytes of every device record of every kind.
@@ -25,9 +27,9 @@ std::vector<uint8_t> snapshot() {
         bytes.insert(bytes.end(), p, p + size);
     };
     for (int slot = 0; slot < INPUT_DEVICE_COUNT; slot++) {
-        add(InputDriver::mouseState(slot), sizeof(MouseState));
-        add(InputDriver::gamepadState(slot), sizeof(GamepadState));
-        add(InputDriver::keyboardState(slot), sizeof(KeyboardState));
+        add(ID::mouseState(slot), sizeof(MouseState));
+        add(ID::gamepadState(slot), sizeof(GamepadState));
+        add(ID::keyboardState(slot), sizeof(KeyboardState));
     }
     return bytes;
 }
@@ -35,81 +37,59 @@ std::vector<uint8_t> snapshot() {
 const int HOSTILE_SLOTS[] = {-1, INT_MIN, 16, 17, 0x7fff, INT_MAX};
 const int HOSTILE_KEYS[] = {-1, INT_MIN, 64, 96, 0x7fff, 0x8100, 0xffff, 0x10000, INT_MAX};
 
+// clang-format off
+void (*const SLOT_OPERATIONS[])(int) = {
+    ID::mouseInit, ID::mouseOpen, ID::mouseUpdate, ID::mouseClear, ID::mouseClearDevice,
+    ID::mouseEnableMasking, ID::mouseDisableMasking, ID::mouseClearMask, ID::mouseClose,
+    ID::mouseShutdown, ID::gamepadInit, ID::gamepadOpen, ID::gamepadUpdate, ID::gamepadClear,
+    ID::gamepadClearDevice, ID::gamepadEnableMasking, ID::gamepadDisableMasking,
+    ID::gamepadClearMask, ID::gamepadClose, ID::gamepadShutdown, ID::gamepadMaskResting,
+    ID::keyboardInit, ID::keyboardOpen, ID::keyboardUpdate, ID::keyboardClear,
+    ID::keyboardClearDevice, ID::keyboardEnableMasking, ID::keyboardDisableMasking,
+    ID::keyboardClearMask, ID::keyboardClose, ID::keyboardShutdown};
+void (*const KEY_OPERATIONS[])(int, int) = {
+    ID::mouseMaskKey, ID::mouseUnMaskKey, ID::gamepadMaskKey, ID::gamepadUnMaskKey,
+    ID::keyboardMaskKey, ID::keyboardUnMaskKey};
+// clang-format on
+
 // Every operation with hostile slots, and with hostile keys on every slot.
 void exerciseHostileIndices() {
     for (int slot : HOSTILE_SLOTS) {
-        EXPECT_EQ(InputDriver::mouseState(slot), nullptr);
-        EXPECT_EQ(InputDriver::gamepadState(slot), nullptr);
-        EXPECT_EQ(InputDriver::keyboardState(slot), nullptr);
-        EXPECT_EQ(InputDriver::mouseFindKey(slot), -1);
-        EXPECT_EQ(InputDriver::gamepadFindKey(slot), -1);
-        EXPECT_EQ(InputDriver::keyboardFindKey(slot), -1);
-        for (void (*operation)(int) : {InputDriver::mouseInit,
-                                       InputDriver::mouseOpen,
-                                       InputDriver::mouseUpdate,
-                                       InputDriver::mouseClear,
-                                       InputDriver::mouseClearDevice,
-                                       InputDriver::mouseEnableMasking,
-                                       InputDriver::mouseDisableMasking,
-                                       InputDriver::mouseClearMask,
-                                       InputDriver::mouseClose,
-                                       InputDriver::mouseShutdown,
-                                       InputDriver::gamepadInit,
-                                       InputDriver::gamepadOpen,
-                                       InputDriver::gamepadUpdate,
-                                       InputDriver::gamepadClear,
-                                       InputDriver::gamepadClearDevice,
-                                       InputDriver::gamepadEnableMasking,
-                                       InputDriver::gamepadDisableMasking,
-                                       InputDriver::gamepadClearMask,
-                                       InputDriver::gamepadClose,
-                                       InputDriver::gamepadShutdown,
-                                       InputDriver::gamepadMaskResting,
-                                       InputDriver::keyboardInit,
-                                       InputDriver::keyboardOpen,
-                                       InputDriver::keyboardUpdate,
-                                       InputDriver::keyboardClear,
-                                       InputDriver::keyboardClearDevice,
-                                       InputDriver::keyboardEnableMasking,
-                                       InputDriver::keyboardDisableMasking,
-                                       InputDriver::keyboardClearMask,
-                                       InputDriver::keyboardClose,
-                                       InputDriver::keyboardShutdown})
-            operation(slot);
+        EXPECT_EQ(ID::mouseState(slot), nullptr);
+        EXPECT_EQ(ID::gamepadState(slot), nullptr);
+        EXPECT_EQ(ID::keyboardState(slot), nullptr);
+        EXPECT_EQ(ID::mouseFindKey(slot) & ID::gamepadFindKey(slot) & ID::keyboardFindKey(slot),
+                  -1);
+        for (auto operation : SLOT_OPERATIONS) operation(slot);
     }
     std::vector<int> slots(std::begin(HOSTILE_SLOTS), std::end(HOSTILE_SLOTS));
     for (int slot = 0; slot < INPUT_DEVICE_COUNT; slot++) slots.push_back(slot);
     for (int slot : slots) {
         for (int key : HOSTILE_KEYS) {
-            EXPECT_EQ(InputDriver::mouseGetKey(slot, key), 0);
-            EXPECT_EQ(InputDriver::gamepadGetKey(slot, key), 0);
-            EXPECT_EQ(InputDriver::keyboardGetKey(slot, key), 0);
-            EXPECT_EQ(InputDriver::keyboardGetKeyType(slot, key), 0);
-            InputDriver::mouseGetKeyType(slot, key);
-            InputDriver::gamepadGetKeyType(slot, key);
-            for (void (*operation)(int, int) :
-                 {InputDriver::mouseMaskKey, InputDriver::mouseUnMaskKey,
-                  InputDriver::gamepadMaskKey, InputDriver::gamepadUnMaskKey,
-                  InputDriver::keyboardMaskKey, InputDriver::keyboardUnMaskKey})
-                operation(slot, key);
+            EXPECT_EQ(ID::mouseGetKey(slot, key) | ID::gamepadGetKey(slot, key) |
+                          ID::keyboardGetKey(slot, key) | ID::keyboardGetKeyType(slot, key),
+                      0);
+            ID::mouseGetKeyType(slot, key);
+            ID::gamepadGetKeyType(slot, key);
+            for (auto operation : KEY_OPERATIONS) operation(slot, key);
         }
     }
 }
 
 TEST(HostileIndices, TouchNothingOutsideTheRecords) {
-    InputDriver::miceInit();
-    InputDriver::gamepadsInit();
+    ID::miceInit();
+    ID::gamepadsInit();
     // Once with masking on, so that mask bytes are read as well, and once
     // with it off, so that a stray mask write into the flag shows.
     for (int masking : {1, 0}) {
         for (int slot = 0; slot < INPUT_DEVICE_COUNT; slot++) {
-            InputDriver::mouseEnableMasking(slot);
-            InputDriver::gamepadEnableMasking(slot);
-            InputDriver::keyboardEnableMasking(slot);
+            ID::mouseEnableMasking(slot);
+            ID::gamepadEnableMasking(slot);
+            ID::keyboardEnableMasking(slot);
             if (masking) continue;
-            InputDriver::mouseDisableMasking(slot);
-            InputDriver::gamepadDisableMasking(slot);
-            InputDriver::keyboardDisableMasking(slot);
+            ID::mouseDisableMasking(slot);
+            ID::gamepadDisableMasking(slot);
+            ID::keyboardDisableMasking(slot);
         }
         const std::vector<uint8_t> before = snapshot();
         exerciseHostileIndices();
@@ -118,8 +98,7 @@ TEST(HostileIndices, TouchNothingOutsideTheRecords) {
 
     for (int key : HOSTILE_KEYS) {
         for (const char* (*name)(int) :
-             {InputDriver::miceGetKeyName, InputDriver::gamepadsGetKeyName,
-              InputDriver::keyboardsGetKeyName}) {
+             {ID::miceGetKeyName, ID::gamepadsGetKeyName, ID::keyboardsGetKeyName}) {
             const char* text = name(key);
             EXPECT_LT(strnlen(text, INPUT_NAME_SIZE), static_cast<size_t>(INPUT_NAME_SIZE));
             EXPECT_GT(strlen(text), 0u);
@@ -146,19 +125,19 @@ int readRealNodes() {
     int pad = open("/dev/input/js1", O_RDWR | O_NONBLOCK);
     if (mouse < 0 || pad < 0) return 4;
 
-    InputDriver::setDeviceFolder(nullptr);
-    InputDriver::miceInit();
-    InputDriver::gamepadsInit();
-    InputDriver::miceOpen();
-    InputDriver::gamepadsOpen();
+    ID::setDeviceFolder(nullptr);
+    ID::miceInit();
+    ID::gamepadsInit();
+    ID::miceOpen();
+    ID::gamepadsOpen();
     uint8_t packet[3] = {0x04, 0x00, 0x00};
     uint8_t event[8] = {0, 0, 0, 0, 1, 0, 0x01, 7};  // button 7 pressed
     if (write(mouse, packet, sizeof packet) != 3 || write(pad, event, sizeof event) != 8) return 5;
-    InputDriver::miceUpdate();
-    InputDriver::gamepadsUpdate();
-    if (InputDriver::mouseFindKey(0) != 2) return 6;
-    if (InputDriver::gamepadFindKey(0) != 7) return 7;
-    if (InputDriver::mouseState(1)->fd != -1 || InputDriver::gamepadState(1)->fd != -1) return 8;
+    ID::miceUpdate();
+    ID::gamepadsUpdate();
+    if (ID::mouseFindKey(0) != 2) return 6;
+    if (ID::gamepadFindKey(0) != 7) return 7;
+    if (ID::mouseState(1)->fd != -1 || ID::gamepadState(1)->fd != -1) return 8;
     return 0;
 }
 
