@@ -28,21 +28,24 @@ protected:
             if (getKey(slot, key)) keys.push_back(key);
         return keys;
     }
-    FakeDevices nodes;
+    FakeDeviceFolder nodes;
 };
 
 TEST_F(Devices, SlotsTakeTheNodesThatOpenAndDropWaitingInput) {
-    int mouse1 = nodes.add("mouse1"), mouse3 = nodes.add("mouse3");
-    int js0 = nodes.add("js0"), js2 = nodes.add("js2"), js15 = nodes.add("js15");
-    FakeDevices::write(mouse1, {0x04});  // waiting before open: thrown away
-    FakeDevices::jsEvent(js2, JS_BUTTON, 1, 1);
+    FakeNode& mouse1 = nodes.add("mouse1");
+    FakeNode& mouse3 = nodes.add("mouse3");
+    FakeNode& js0 = nodes.add("js0");
+    FakeNode& js2 = nodes.add("js2");
+    FakeNode& js15 = nodes.add("js15");
+    mouse1.write({0x04});  // waiting before open: thrown away
+    js2.jsEvent(JS_BUTTON, 1, 1);
     ID::miceOpen();
     ID::gamepadsOpen();
     // Each node presses a different button, so the slot shows which node it reads.
-    FakeDevices::write(mouse3, {0x02});
-    FakeDevices::jsEvent(js0, JS_BUTTON, 10, 1);
-    FakeDevices::jsEvent(js2, JS_BUTTON, 12, 1);
-    FakeDevices::jsEvent(js15, JS_BUTTON, 25, 1);
+    mouse3.write({0x02});
+    js0.jsEvent(JS_BUTTON, 10, 1);
+    js2.jsEvent(JS_BUTTON, 12, 1);
+    js15.jsEvent(JS_BUTTON, 25, 1);
     ID::miceUpdate();
     ID::gamepadsUpdate();
     // Slot 0 reads mouse1, whose early packet is gone; slot 1 reads mouse3.
@@ -56,7 +59,7 @@ TEST_F(Devices, SlotsTakeTheNodesThatOpenAndDropWaitingInput) {
 }
 
 TEST_F(Devices, MousePacketsDecodeOncePerPoll) {
-    int node = nodes.add("mouse0");
+    FakeNode& node = nodes.add("mouse0");
     ID::mouseOpen(0);
     struct Case {
         std::vector<uint8_t> packet;
@@ -74,7 +77,7 @@ TEST_F(Devices, MousePacketsDecodeOncePerPoll) {
         {{0x00, 0x00, 0x00, 0xA0, 0x00, 0x00}, {36}, 36, 96},
     };
     for (const Case& c : cases) {
-        FakeDevices::write(node, c.packet);
+        node.write(c.packet);
         ID::mouseUpdate(0);
         EXPECT_EQ(pressed(ID::mouseGetKey, 0), c.pressed) << c.packet.size() << " bytes";
         EXPECT_EQ(ID::mouseState(0)->key[c.key], c.magnitude);
@@ -82,7 +85,7 @@ TEST_F(Devices, MousePacketsDecodeOncePerPoll) {
         EXPECT_EQ(pressed(ID::mouseGetKey, 0), std::vector<int>{});
     }
     // Masks hide keys only while masking is on, and survive it being off.
-    FakeDevices::write(node, {0x03});
+    node.write({0x03});
     ID::mouseUpdate(0);
     ID::mouseMaskKey(0, 0);
     const int found[] = {0, 1, 0, 0};
@@ -95,7 +98,7 @@ TEST_F(Devices, MousePacketsDecodeOncePerPoll) {
 }
 
 TEST_F(Devices, GamepadEventsSetButtonsAndAxisHalves) {
-    int node = nodes.add("js0");
+    FakeNode& node = nodes.add("js0");
     ID::gamepadOpen(0);
     struct Event {
         uint8_t type, number;
@@ -122,25 +125,25 @@ TEST_F(Devices, GamepadEventsSetButtonsAndAxisHalves) {
         {{{JS_AXIS, 31, 32767}}, {95}, 95, 127},
     };
     for (size_t i = 0; i < std::size(cases); i++) {
-        for (const Event& e : cases[i].events)
-            FakeDevices::jsEvent(node, e.type, e.number, e.value);
+        for (const Event& e : cases[i].events) node.jsEvent(e.type, e.number, e.value);
         ID::gamepadUpdate(0);
         EXPECT_EQ(pressed(ID::gamepadGetKey, 0), cases[i].pressed) << "case " << i;
         EXPECT_EQ(ID::gamepadState(0)->key[cases[i].key], cases[i].magnitude) << "case " << i;
     }
-    FakeDevices::jsEvent(node, JS_BUTTON, 5, 1);
+    node.jsEvent(JS_BUTTON, 5, 1);
     ID::gamepadUpdate(0);
     EXPECT_EQ(ID::gamepadFindKey(0), 5) << "buttons come before axis halves";
 }
 
 TEST_F(Devices, RestingTriggersAreMaskedNotCaptured) {
-    int pad = nodes.add("js0"), late = nodes.add("js1");
+    FakeNode& pad = nodes.add("js0");
+    FakeNode& late = nodes.add("js1");
     // Axis 0 is a centred stick, axis 2 a trigger resting at one end and
     // axis 3 one resting at the other; the platform reports this on open.
     for (auto [axis, value] : {std::pair{0, 0}, {1, -300}, {2, -32767}, {3, 32767}})
-        FakeDevices::jsEvent(pad, JS_INIT_AXIS, axis, value);
+        pad.jsEvent(JS_INIT_AXIS, axis, value);
     ID::gamepadsOpen();
-    FakeDevices::jsEvent(late, JS_INIT_AXIS, 5, 32767);  // read by an update instead
+    late.jsEvent(JS_INIT_AXIS, 5, 32767);  // read by an update instead
     ID::gamepadsUpdate();
 
     // How a capture starts: masks cleared, resting halves masked, masking on.
@@ -158,11 +161,11 @@ TEST_F(Devices, RestingTriggersAreMaskedNotCaptured) {
     const int16_t travel[] = {-32767, -20000, 4000, 25000, 6000, -32767};
     const int found[] = {-1, -1, -1, 37, -1, -1};
     for (int i = 0; i < 6; i++) {
-        FakeDevices::jsEvent(pad, JS_AXIS, 2, travel[i]);
+        pad.jsEvent(JS_AXIS, 2, travel[i]);
         ID::gamepadUpdate(0);
         EXPECT_EQ(ID::gamepadFindKey(0), found[i]) << "trigger at " << travel[i];
     }
-    FakeDevices::jsEvent(pad, JS_AXIS, 0, -20000);
+    pad.jsEvent(JS_AXIS, 0, -20000);
     ID::gamepadUpdate(0);
     EXPECT_EQ(ID::gamepadFindKey(0), 32) << "a centred stick behaves as always";
     ID::gamepadsDisableMasking();
