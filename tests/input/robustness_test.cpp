@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -104,6 +105,18 @@ TEST(HostileIndices, TouchNothingOutsideTheRecords) {
             EXPECT_GT(strlen(text), 0u);
         }
     }
+}
+
+TEST(HostileIndices, NoDisplayMeansNoKeyboardKeys) {
+    std::string display = getenv("DISPLAY") ? getenv("DISPLAY") : "";
+    unsetenv("DISPLAY");
+    ID::keyboardsInit();
+    ID::keyboardsOpen();
+    ID::keyboardsUpdate();
+    EXPECT_EQ(ID::keyboardFindKey(0), -1);
+    ID::keyboardsClose();
+    ID::keyboardsShutdown();
+    setenv("DISPLAY", display.c_str(), 1);
 }
 
 // Child side of the test below: /dev/input of a private mount namespace
