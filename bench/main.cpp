@@ -1,11 +1,11 @@
 // Runs the benchmark sections named on the command line (all of them when
 // none is named) and ends with one verdict line per target.
-#include <sys/resource.h>
-
-#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <vector>
 
 #include "bench/bench.h"
@@ -73,9 +73,8 @@ std::string format(const char* fmt, ...) {
 
 int main(int argc, char** argv) {
     auto& all = bench::sections();
-    std::stable_sort(all.begin(), all.end(), [](const bench::Section& a, const bench::Section& b) {
-        return a.order < b.order;
-    });
+    std::stable_sort(all.begin(), all.end(),
+                     [](const bench::Section& a, const bench::Section& b) { return a.order < b.order; });
     for (const auto& section : all) {
         bool chosen = argc < 2;
         for (int i = 1; i < argc; i++)
