@@ -191,8 +191,11 @@ void ScanTree::beginBuild() {
     }
 }
 
-// Whether entries of the open folder fd may be examined (search permission).
-static bool searchable(int fd, const char* someEntry) {
+// Whether entries of the open folder fd, whose status is st, may be examined
+// (search permission). The owner's search bit grants it without asking.
+static bool searchable(int fd, const struct stat& folder, const char* someEntry) {
+    static const uid_t self = geteuid();
+    if (folder.st_uid == self && (folder.st_mode & S_IXUSR)) return true;
     if (faccessat(fd, "", X_OK, AT_EACCESS | AT_EMPTY_PATH) == 0) return true;
     if (errno == EACCES) return false;
     struct stat st;  // no empty-path check on this system: try one entry instead
@@ -246,7 +249,7 @@ void ScanTree::read(int index) {
             // entries can be examined, so none is taken.
             if (!checked) {
                 checked = true;
-                if (!searchable(fd, name)) goto listed;
+                if (!searchable(fd, st, name)) goto listed;
             }
             size_t length = strlen(name);
             unsigned char type = d->d_type;
