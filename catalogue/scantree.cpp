@@ -72,7 +72,6 @@ ScanTree::~ScanTree() { clear(); }
 void ScanTree::clear() {
     if (notify >= 0) close(notify);
     notify = -1;
-    notifyTried = false;
     nodes.clear();
     freeNodes.clear();
     roots.clear();
@@ -153,10 +152,9 @@ void ScanTree::staleBelow(int first) {
 void ScanTree::beginBuild() {
     ++build;
     loose.clear();
-    if (!notifyTried) {
-        notifyTried = true;
-        notify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    }
+    // Without an inotify instance (the per-user limit, say) every folder is
+    // read at every build; the next build tries again.
+    if (notify < 0) notify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (notify < 0) return;
 
     // Drain without blocking; an empty queue ends the loop.
@@ -202,14 +200,16 @@ static bool searchable(int fd, const struct stat& folder, const char* someEntry)
     return fstatat(fd, someEntry, &st, AT_SYMLINK_NOFOLLOW) == 0 || errno != EACCES;
 }
 
-void ScanTree::read(int index) {
+void ScanTree::read(int index, int parentFd, const std::string* name, int* keepFd) {
     Node& node = nodes[index];  // deque elements stay put while nodes are added
     node.readInBuild = build;
     node.current = false;
     node.checkable = false;
 
     int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (node.root ? 0 : O_NOFOLLOW);
-    int fd = open(node.path.c_str(), flags);
+    // Relative to the open parent where there is one: a shorter look-up.
+    int fd =
+        parentFd >= 0 ? openat(parentFd, name->c_str(), flags) : open(node.path.c_str(), flags);
     struct stat st;
     if (fd < 0 || fstat(fd, &st) != 0) {
         int error = errno;
@@ -266,7 +266,11 @@ void ScanTree::read(int index) {
         }
     }
 listed:
-    close(fd);
+    if (keepFd) {
+        *keepFd = fd;
+    } else {
+        close(fd);
+    }
 
     // Subfolders that are still the same folder keep their cached listing.
     std::unordered_map<std::string, size_t> previous;
@@ -337,32 +341,36 @@ bool ScanTree::walk(int root, std::vector<ScanItem>& items) {
     struct Frame {
         int node;
         size_t next;
+        int fd;  // the folder, kept open for its subfolders, or -1
     };
+    constexpr size_t OPEN_LEVELS = 32;  // folders kept open at a time, at most
     bool changed = false;
     std::vector<Frame> stack;  // on the heap: the tree may be thousands of levels deep
     // A tree scanned for the first time is read without watches.
     bool firstScan = nodes[root].readInBuild == 0;
-    auto enter = [&](int index) {
+    auto enter = [&](int index, int parentFd, const std::string* name) {
         Node& node = nodes[index];
+        int fd = -1;
         if (!node.current && node.readInBuild != build) {
             if (node.checkable && confirm(index)) {
                 // Unchanged since it was read: the cached listing stands.
             } else {
                 // (Subfolders confirm themselves: their look-up goes through this one.)
                 if (!firstScan && !node.unwatched) watch(index);
-                read(index);
+                read(index, parentFd, name, stack.size() < OPEN_LEVELS ? &fd : nullptr);
                 changed = true;
             }
         } else if (!node.current) {
             changed = true;
         }
-        stack.push_back({index, 0});
+        stack.push_back({index, 0, fd});
     };
-    enter(root);
+    enter(root, -1, nullptr);
     while (!stack.empty()) {
         Frame& frame = stack.back();
         const Node& node = nodes[frame.node];
         if (frame.next == node.entries.size()) {
+            if (frame.fd >= 0) close(frame.fd);
             stack.pop_back();
             continue;
         }
@@ -370,7 +378,7 @@ bool ScanTree::walk(int root, std::vector<ScanItem>& items) {
         if (entry.child < 0) {
             items.push_back({&node.path, &entry.name});
         } else {
-            enter(entry.child);
+            enter(entry.child, frame.fd, &entry.name);
         }
     }
     return changed;

@@ -72,7 +72,9 @@ private:
     void dropNode(int node);  // with everything below it
     void watch(int node);
     void unwatch(int node);
-    void read(int node);        // lists the folder anew
+    // Lists the folder anew, opened relative to parentFd (its parent, open)
+    // when that is not -1; keepFd, when given, receives the open folder.
+    void read(int node, int parentFd, const std::string* name, int* keepFd);
     bool confirm(int node);     // watches the folder; true when its listing still holds
     void staleBelow(int node);  // marks the node and everything below it for reading
     bool walk(int root, std::vector<ScanItem>& items);
@@ -86,7 +88,6 @@ private:
     std::unordered_map<int, std::vector<int>> watchers;  // watch → nodes using it
     std::deque<std::string> loose;  // strings of images found under a folder without '/'
     int notify = -1;                // the inotify instance, -1 when it could not be made
-    bool notifyTried = false;
     unsigned build = 0;
 };
 
