@@ -72,6 +72,15 @@ Strings builtList() {
     return list;
 }
 
+int openFiles() {
+    int count = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d)) ++count;
+        closedir(d);
+    }
+    return count;
+}
+
 class Rescan : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -155,6 +164,7 @@ TEST_F(Rescan, ChangedTreesListLikeAFreshScan) {
     sleep(3);
     Strings roots = {lib, lib + "keep/"};
     for (const std::string& root : roots) cdsearchAddDirectory(root.c_str());
+    int filesBefore = openFiles();
 
     for (int round = 0; round < 150; ++round) {
         ASSERT_EQ(builtList(), expectedList(roots)) << "round " << round;
@@ -168,6 +178,7 @@ TEST_F(Rescan, ChangedTreesListLikeAFreshScan) {
             cdsearchAddDirectory(roots.back().c_str());
         }
     }
+    EXPECT_EQ(openFiles(), filesBefore + 1);  // the change notices, nothing else
 }
 
 }  // namespace
