@@ -228,7 +228,7 @@ void progressShow(Progress* progress, long long done, long long total) {
     if (percent > 100) percent = 100;
     if (percent != progress->percent) {
         progress->percent = percent;
-        char text[8];
+        char text[16];
         snprintf(text, sizeof text, "%d%%", percent);
         gtk_progress_bar_set_fraction(progress->bar, percent / 100.0);
         gtk_progress_bar_set_text(progress->bar, text);
