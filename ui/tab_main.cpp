@@ -61,35 +61,47 @@ const char* displayable(const char* text, gchar** scratch) {
 }
 
 // Refills the CD list from the catalogue with the model detached from the
-// view, so that the view measures nothing row by row; then puts the cursor
-// on the last row whose full path is the current disc.
+// view, so that the view measures nothing row by row; rows already there are
+// rewritten in place, which costs less than removing and adding them. Then
+// puts the cursor on the last row whose full path is the current disc.
 void fillCdList() {
     GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
     GtkListStore* store = GTK_LIST_STORE(gtk_builder_get_object(builder, "liststoreMainCDList"));
     if (!view || !store) return;
+    GtkTreeModel* model = GTK_TREE_MODEL(store);
     g_object_ref(store);
     gtk_tree_view_set_model(view, nullptr);
-    gtk_list_store_clear(store);
 
     int cursorRow = -1;
     char full[SETTINGS_PATH_SIZE];
     gchar* nameScratch = nullptr;
     gchar* pathScratch = nullptr;
+    GtkTreeIter iter;
+    bool reuse = gtk_tree_model_get_iter_first(model, &iter);
     int count = cdsearchItemQuantity();
     for (int i = 0; i < count; i++) {
         CD* cd = cdsearchItemGet(i);
         if (!cd) break;
         snprintf(full, sizeof full, "%s%s", cd->path, cd->name);
-        GtkTreeIter iter;
-        gtk_list_store_insert_with_values(
-            store, &iter, -1, CDLIST_TITLE, displayable(cd->name, &nameScratch), CDLIST_PATH,
-            displayable(cd->path, &pathScratch), CDLIST_GAMEID, "", CDLIST_FULL, full, -1);
+        const char* name = displayable(cd->name, &nameScratch);
+        const char* path = displayable(cd->path, &pathScratch);
+        if (reuse) {
+            gtk_list_store_set(store, &iter, CDLIST_TITLE, name, CDLIST_PATH, path, CDLIST_GAMEID,
+                               "", CDLIST_FULL, full, -1);
+            reuse = gtk_tree_model_iter_next(model, &iter);
+        } else {
+            GtkTreeIter added;
+            gtk_list_store_insert_with_values(store, &added, -1, CDLIST_TITLE, name, CDLIST_PATH,
+                                              path, CDLIST_GAMEID, "", CDLIST_FULL, full, -1);
+        }
         if (strcmp(full, settings.current) == 0) cursorRow = i;
     }
+    // Rows left over from a longer list.
+    while (reuse) reuse = gtk_list_store_remove(store, &iter);
     g_free(nameScratch);
     g_free(pathScratch);
 
-    gtk_tree_view_set_model(view, GTK_TREE_MODEL(store));
+    gtk_tree_view_set_model(view, model);
     g_object_unref(store);
     if (cursorRow >= 0) {
         // Runs the cursor handler, which stores the same text in current.
