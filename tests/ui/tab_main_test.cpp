@@ -403,7 +403,7 @@ TEST(CalcMd5, ABigFileShowsProgressAndCancelGivesNoResult) {
         gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainCalcMd5")));
         settle(30);
         if (cancel) {
-            ASSERT_EQ(watch.progress.size(), 1u);
+            ASSERT_FALSE(watch.progress.empty());
             EXPECT_NE(watch.progress[0].find('%'), std::string::npos) << watch.progress[0];
             EXPECT_TRUE(watch.messages.empty());
         } else {
