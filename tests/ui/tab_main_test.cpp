@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,15 @@ TEST(CdList, FilterRefillsTheListAndTheCurrentDiscKeepsItsRow) {
     putCursor(0);
     EXPECT_STREQ(settings.current, "No CD (bios shell)");
     putCursor(1);
+
+    // "Update" rescans: new and removed images show, in their sorted places.
+    writeFile("games/AB.cue", "");
+    remove("games/b.CUE");
+    gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainUpdate")));
+    EXPECT_EQ(titles(),
+              (std::vector<std::string>{"No CD (bios shell)", "A.cue", "AB.cue", "c.exe"}));
+    EXPECT_EQ(rows()[2].full, games + "AB.cue");
+    EXPECT_EQ(cursorRow(), 1);
 
     // A disc the filter hides stays chosen and is saved by OK.
     typeFilter("exe");
