@@ -10,6 +10,7 @@
 #include "containers/recently.h"
 #include "input/keysystem.h"
 #include "settings/settingsfile.h"
+#include "ui/window_editor.h"
 #include "ui/window_main.h"
 
 char* getWorkingDir() {
@@ -36,7 +37,10 @@ int setWorkingDir() {
 
 extern "C" {
 
-void on_gui_build(void) { on_windowMain_build(); }
+void on_gui_build(void) {
+    on_windowMain_build();
+    on_windowEditor_build();
+}
 
 void on_gui_init(void) {
     // Everything after this is relative to the executable's folder, the

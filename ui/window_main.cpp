@@ -5,11 +5,13 @@
 
 #include "containers/recently.h"
 #include "settings/settingsfile.h"
+#include "ui/i18n.h"
 #include "ui/images.h"
 #include "ui/tab_about.h"
 #include "ui/tab_main.h"
 #include "ui/tab_misc.h"
 #include "ui/ui.h"
+#include "ui/window_editor.h"
 
 namespace {
 
@@ -62,12 +64,25 @@ extern "C" {
 void on_windowMain_build(void) {
     GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
     if (!view) return;
-    static const char* const titles[] = {"Title", "Path", "Game ID"};
+    // Fixed widths and row heights: refilling ten thousand rows then measures
+    // no row at all, and the columns stay where the user dragged them.
+    static const char* const titles[] = {N_("Title"), N_("Path"), N_("Game ID")};
+    static const int widths[] = {260, 320, 90};
     for (int column = 0; column < 3; column++) {
-        gtk_tree_view_append_column(
-            view, gtk_tree_view_column_new_with_attributes(
-                      titles[column], gtk_cell_renderer_text_new(), "text", column, nullptr));
+        GtkTreeViewColumn* viewColumn = gtk_tree_view_column_new_with_attributes(
+            _(titles[column]), gtk_cell_renderer_text_new(), "text", column, nullptr);
+        gtk_tree_view_column_set_sizing(viewColumn, GTK_TREE_VIEW_COLUMN_FIXED);
+        gtk_tree_view_column_set_fixed_width(viewColumn, widths[column]);
+        gtk_tree_view_column_set_resizable(viewColumn, TRUE);
+        gtk_tree_view_append_column(view, viewColumn);
     }
+    gtk_tree_view_set_fixed_height_mode(view, TRUE);
+    // Grid lines of 8-pixel dashes: the default one-pixel dots are drawn dot
+    // by dot and cost more than the rest of a redraw of the list.
+    gtk_widget_set_name(GTK_WIDGET(view), "treeviewMainCDList");
+    gtk_rc_parse_string(
+        "style \"discwren-cdlist\" { GtkTreeView::grid-line-pattern = \"\\10\\2\" }\n"
+        "widget \"*.treeviewMainCDList\" style \"discwren-cdlist\"\n");
 }
 
 void on_windowMain_init(void) {
@@ -112,6 +127,8 @@ void on_buttonMainOk_clicked(GtkWidget*, gpointer) {
 }
 
 void on_buttonMainCancel_clicked(GtkButton*, gpointer) { gtk_main_quit(); }
+
+void on_buttonMainEditCDList_clicked(GtkButton*, gpointer) { on_windowEditor_init(); }
 
 void on_buttonMainUpdate_clicked(GtkButton*, gpointer) { on_tab_main_update(); }
 
