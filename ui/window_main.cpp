@@ -5,6 +5,7 @@
 
 #include "containers/recently.h"
 #include "settings/settingsfile.h"
+#include "ui/i18n.h"
 #include "ui/images.h"
 #include "ui/tab_about.h"
 #include "ui/tab_main.h"
@@ -33,8 +34,9 @@ void reportSaveFailure() {
     char* folder = g_get_current_dir();
     GtkWidget* message = gtk_message_dialog_new(
         windowMain, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
-        GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "The settings could not be saved to \"%s/%s\": %s.",
-        folder, SETTINGS_FILE_NAME + 2 /* without "./" */, g_strerror(settingsWriteError));
+        GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE,
+        _("The settings could not be saved to \"%s/%s\": %s."), folder,
+        SETTINGS_FILE_NAME + 2 /* without "./" */, g_strerror(settingsWriteError));
     g_free(folder);
     gtk_window_set_title(GTK_WINDOW(message), "discWren");
     gtk_dialog_run(GTK_DIALOG(message));
@@ -61,11 +63,11 @@ extern "C" {
 void on_windowMain_build(void) {
     GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
     if (!view) return;
-    static const char* const titles[] = {"Title", "Path", "Game ID"};
+    static const char* const titles[] = {N_("Title"), N_("Path"), N_("Game ID")};
     for (int column = 0; column < 3; column++) {
         gtk_tree_view_append_column(
             view, gtk_tree_view_column_new_with_attributes(
-                      titles[column], gtk_cell_renderer_text_new(), "text", column, nullptr));
+                      _(titles[column]), gtk_cell_renderer_text_new(), "text", column, nullptr));
     }
 }
 
