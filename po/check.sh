@@ -17,7 +17,8 @@ for language in "$@"; do
         msgattrib --$kind --no-obsolete --no-location -o "$work/$kind.po" "$work/$language.po"
         if [ -s "$work/$kind.po" ]; then
             echo "$language.po: entries that are $kind:" >&2
-            grep '^msgid ' "$work/$kind.po" >&2
+            # Each entry's first two lines, after the header entry.
+            sed -n '/^msgid /{N;p}' "$work/$kind.po" | tail -n +3 >&2
             status=1
         fi
     done
