@@ -9,6 +9,7 @@
 #include "containers/linkedlist.h"
 #include "containers/recently.h"
 #include "settings/settingsfile.h"
+#include "ui/window_editor.h"
 #include "ui/window_main.h"
 
 char* getWorkingDir() {
@@ -35,7 +36,10 @@ int setWorkingDir() {
 
 extern "C" {
 
-void on_gui_build(void) { on_windowMain_build(); }
+void on_gui_build(void) {
+    on_windowMain_build();
+    on_windowEditor_build();
+}
 
 void on_gui_init(void) {
     // Everything after this is relative to the executable's folder, the

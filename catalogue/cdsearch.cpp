@@ -1,7 +1,13 @@
 #include "catalogue/cdsearch.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "containers/linkedlist.h"
 #include "util/path.h"
@@ -14,6 +20,10 @@ static int directoryList = -1;  // plain heap strings, released with free
 static int imageList = -1;      // CD: one per image found by the scan
 static int itemList = -1;       // CD: the filtered copies the CD list shows
 static char filterText[512];
+
+static const char noCdName[] = "No CD (bios shell)";
+static const char* const imageExtensions[] = {".cue", ".ccd", ".toc", ".mds", ".exe"};
+constexpr size_t PATH_LIMIT = 4095;  // characters of a scanned path
 
 void CDDestructor(CD* cd) {
     if (!cd) return;
@@ -143,3 +153,105 @@ char* cdsearchDirectoryGet(int index) {
 }
 
 int cdsearchDirectoryQuantity() { return linkedListSize(directoryList); }
+
+void cdsearchSetFilter(const char* filter) {
+    if (!filter) filter = "";
+    snprintf(filterText, sizeof filterText, "%s", filter);
+}
+
+// A new record with copies of path and name.
+static CD* newCD(const char* path, const char* name) {
+    CD* cd = static_cast<CD*>(malloc(sizeof(CD)));
+    if (!cd) return nullptr;
+    cd->name = strdup(name);
+    cd->path = strdup(path);
+    if (!cd->name || !cd->path) {
+        CDDestructor(cd);
+        return nullptr;
+    }
+    return cd;
+}
+
+static void appendCD(int list, CD* cd) {
+    if (cd && linkedListAppend(list, cd) != 0) CDDestructor(cd);
+}
+
+static bool isImageName(const char* name) {
+    for (const char* ext : imageExtensions) {
+        if (checkExtension(name, ext)) return true;
+    }
+    return false;
+}
+
+void seekImgDir(const char* dir) {
+    DIR* d = opendir(dir);
+    if (!d) {
+        perror(dir);
+        return;
+    }
+    while (struct dirent* entry = readdir(d)) {
+        const char* name = entry->d_name;
+        if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) continue;
+        std::string full = std::string(dir) + name;
+        if (full.size() > PATH_LIMIT) continue;
+        struct stat st;
+        if (lstat(full.c_str(), &st) != 0) continue;
+        if (S_ISDIR(st.st_mode)) {
+            if (full.size() + 1 > PATH_LIMIT) continue;
+            seekImgDir((full + "/").c_str());
+        } else if (isImageName(full.c_str())) {
+            size_t slash = full.rfind('/');
+            size_t cut = slash == std::string::npos ? 0 : slash + 1;
+            appendCD(imageList, newCD(full.substr(0, cut).c_str(), full.c_str() + cut));
+        }
+    }
+    closedir(d);
+}
+
+int compareCD(void* a, void* b) {
+    const unsigned char* x = reinterpret_cast<const unsigned char*>(static_cast<CD*>(a)->name);
+    const unsigned char* y = reinterpret_cast<const unsigned char*>(static_cast<CD*>(b)->name);
+    for (; *x && *y; ++x, ++y) {
+        signed char fx = static_cast<signed char>(tolower(static_cast<signed char>(*x)));
+        signed char fy = static_cast<signed char>(tolower(static_cast<signed char>(*y)));
+        if (fx != fy) return fx > fy ? 1 : 0;
+    }
+    return 0;
+}
+
+// Appends copies of the entries of list whose name contains the filter.
+static void takeFiltered(int list) {
+    int quantity = linkedListSize(list);
+    linkedListToStart(list);
+    for (int i = 0; i < quantity; ++i, linkedListToNext(list)) {
+        const CD* cd = static_cast<const CD*>(linkedListGet(list));
+        if (filterText[0] == '\0' || strcasestr(cd->name, filterText)) {
+            appendCD(itemList, newCD(cd->path, cd->name));
+        }
+    }
+}
+
+void cdsearchBuild() {
+    linkedListClear(noCdList);
+    linkedListClear(imageList);
+    linkedListClear(itemList);
+    appendCD(noCdList, newCD("", noCdName));
+    int directories = linkedListSize(directoryList);
+    for (int i = 0; i < directories; ++i) {
+        // Copied: the scan must not hold a pointer into a list it could change.
+        std::string dir = cdsearchDirectoryGet(i);
+        seekImgDir(dir.c_str());
+    }
+    linkedListSort(deviceList, compareCD);
+    linkedListSort(imageList, compareCD);
+    takeFiltered(noCdList);
+    takeFiltered(deviceList);
+    takeFiltered(imageList);
+}
+
+CD* cdsearchItemGet(int index) {
+    linkedListToIndex(itemList, index);
+    return static_cast<CD*>(linkedListGet(itemList));
+}
+
+int cdsearchItemQuantity() { return linkedListSize(itemList); }

@@ -3,9 +3,66 @@
 
 #include <gtk/gtk.h>
 
+// Columns of the CD list's model: what the view shows, plus the exact bytes
+// of each entry's full path, which may not be valid UTF-8.
+enum CdListColumn {
+    CDLIST_TITLE = 0,   // name, readable form
+    CDLIST_PATH = 1,    // folder part, readable form
+    CDLIST_GAMEID = 2,  // always empty
+    CDLIST_FULL = 3,    // path followed by name, as on disk
+};
+
+// Files at least this large are hashed with a progress window.
+constexpr long long MD5_PROGRESS_THRESHOLD = 4LL * 1024 * 1024;
+
+// The recently opened menu of the last click, or nullptr before the first.
+extern GtkWidget* recentlyMenu;
+
 G_BEGIN_DECLS
 
 void on_tab_main_init(void);    // puts the clear icon on the filter-clear button
 void on_tab_main_update(void);  // fills the tab from the settings; reads the desktop size
+
+void on_treeviewMainCDList_cursor_changed(GtkTreeView* view, gpointer data);
+void on_entryMainFilterText_changed(GtkEditable* entry, gpointer data);
+void on_buttonMainFilterClear_clicked(GtkButton* button, gpointer data);
+void on_buttonMainRecentlyOpened_clicked(GtkButton* button, gpointer data);
+void on_buttonMainCalcMd5_clicked(GtkButton* button, gpointer data);
+
+void on_checkbuttonMainCDXAPlaying_toggled(GtkToggleButton* button, gpointer data);
+void on_spinbuttonMainCDXAVolumeLevel_value_changed(GtkSpinButton* spin, gpointer data);
+void on_checkbuttonMainCDDAPlaying_toggled(GtkToggleButton* button, gpointer data);
+void on_spinbuttonMainCDDAVolumeLevel_value_changed(GtkSpinButton* spin, gpointer data);
+void on_checkbuttonMainReadSubchannels_toggled(GtkToggleButton* button, gpointer data);
+void on_checkbuttonMainPPFPatching_toggled(GtkToggleButton* button, gpointer data);
+void on_spinbuttonMainSpeedLimitation_value_changed(GtkSpinButton* spin, gpointer data);
+void on_spinbuttonMainAgainOnError_value_changed(GtkSpinButton* spin, gpointer data);
+void on_comboboxMainSpinDownTime_changed(GtkComboBox* combo, gpointer data);
+void on_comboboxMainCaching_changed(GtkComboBox* combo, gpointer data);
+void on_spinbuttonMainCacheSize_value_changed(GtkSpinButton* spin, gpointer data);
+
+// Item N of the recently opened menu makes entry N the current disc.
+#define DISCWREN_RECENTLY_HANDLER(N) void popupmenu_item##N##_selected(GtkWidget* item, void* data);
+DISCWREN_RECENTLY_HANDLER(0)
+DISCWREN_RECENTLY_HANDLER(1)
+DISCWREN_RECENTLY_HANDLER(2)
+DISCWREN_RECENTLY_HANDLER(3)
+DISCWREN_RECENTLY_HANDLER(4)
+DISCWREN_RECENTLY_HANDLER(5)
+DISCWREN_RECENTLY_HANDLER(6)
+DISCWREN_RECENTLY_HANDLER(7)
+DISCWREN_RECENTLY_HANDLER(8)
+DISCWREN_RECENTLY_HANDLER(9)
+DISCWREN_RECENTLY_HANDLER(10)
+DISCWREN_RECENTLY_HANDLER(11)
+DISCWREN_RECENTLY_HANDLER(12)
+DISCWREN_RECENTLY_HANDLER(13)
+DISCWREN_RECENTLY_HANDLER(14)
+DISCWREN_RECENTLY_HANDLER(15)
+DISCWREN_RECENTLY_HANDLER(16)
+DISCWREN_RECENTLY_HANDLER(17)
+DISCWREN_RECENTLY_HANDLER(18)
+DISCWREN_RECENTLY_HANDLER(19)
+#undef DISCWREN_RECENTLY_HANDLER
 
 G_END_DECLS

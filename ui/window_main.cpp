@@ -10,6 +10,7 @@
 #include "ui/tab_about.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"
+#include "ui/window_editor.h"
 
 namespace {
 
@@ -34,9 +35,8 @@ void reportSaveFailure() {
     char* folder = g_get_current_dir();
     GtkWidget* message = gtk_message_dialog_new(
         windowMain, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
-        GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE,
-        _("The settings could not be saved to \"%s/%s\": %s."), folder,
-        SETTINGS_FILE_NAME + 2 /* without "./" */, g_strerror(settingsWriteError));
+        GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "The settings could not be saved to \"%s/%s\": %s.",
+        folder, SETTINGS_FILE_NAME + 2 /* without "./" */, g_strerror(settingsWriteError));
     g_free(folder);
     gtk_window_set_title(GTK_WINDOW(message), "discWren");
     gtk_dialog_run(GTK_DIALOG(message));
@@ -63,12 +63,19 @@ extern "C" {
 void on_windowMain_build(void) {
     GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
     if (!view) return;
+    // Fixed widths and row heights: refilling ten thousand rows then measures
+    // no row at all, and the columns stay where the user dragged them.
     static const char* const titles[] = {N_("Title"), N_("Path"), N_("Game ID")};
+    static const int widths[] = {260, 320, 90};
     for (int column = 0; column < 3; column++) {
-        gtk_tree_view_append_column(
-            view, gtk_tree_view_column_new_with_attributes(
-                      _(titles[column]), gtk_cell_renderer_text_new(), "text", column, nullptr));
+        GtkTreeViewColumn* viewColumn = gtk_tree_view_column_new_with_attributes(
+            _(titles[column]), gtk_cell_renderer_text_new(), "text", column, nullptr);
+        gtk_tree_view_column_set_sizing(viewColumn, GTK_TREE_VIEW_COLUMN_FIXED);
+        gtk_tree_view_column_set_fixed_width(viewColumn, widths[column]);
+        gtk_tree_view_column_set_resizable(viewColumn, TRUE);
+        gtk_tree_view_append_column(view, viewColumn);
     }
+    gtk_tree_view_set_fixed_height_mode(view, TRUE);
 }
 
 void on_windowMain_init(void) {
@@ -111,6 +118,8 @@ void on_buttonMainOk_clicked(GtkWidget*, gpointer) {
 }
 
 void on_buttonMainCancel_clicked(GtkButton*, gpointer) { gtk_main_quit(); }
+
+void on_buttonMainEditCDList_clicked(GtkButton*, gpointer) { on_windowEditor_init(); }
 
 void on_buttonMainUpdate_clicked(GtkButton*, gpointer) { on_tab_main_update(); }
 

@@ -23,6 +23,7 @@ void on_windowMain_shutdown(void);
 // it ignores its arguments.
 void on_buttonMainOk_clicked(GtkWidget* source, gpointer data);
 void on_buttonMainCancel_clicked(GtkButton* button, gpointer data);
+void on_buttonMainEditCDList_clicked(GtkButton* button, gpointer data);
 void on_buttonMainUpdate_clicked(GtkButton* button, gpointer data);
 void on_buttonMainGetID_clicked(GtkButton* button, gpointer data);
 

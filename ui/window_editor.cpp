@@ -1,0 +1,199 @@
+#include "ui/window_editor.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "catalogue/cdsearch.h"
+#include "settings/settingsfile.h"
+#include "ui/i18n.h"
+#include "ui/images.h"
+#include "ui/ui.h"
+#include "util/path.h"
+
+namespace {
+
+char lastDeviceFolder[4096] = "/dev/";
+char lastDirectoryFolder[4096] = "/";
+GdkPixbuf* editorIcon;
+
+// What Cancel returns to when the settings file could not hold the snapshot:
+// the record and both lists as they were when the editor opened.
+struct Snapshot {
+    bool inFile = false;
+    Settings record;
+    std::vector<std::string> devices;
+    std::vector<std::string> directories;
+} snapshot;
+
+void takeSnapshot() {
+    snapshot.record = settings;
+    snapshot.devices.clear();
+    snapshot.directories.clear();
+    for (int i = 0; i < cdsearchDeviceQuantity(); i++) {
+        CD* cd = cdsearchDeviceGet(i);
+        snapshot.devices.push_back(std::string(cd->path) + cd->name);
+    }
+    for (int i = 0; i < cdsearchDirectoryQuantity(); i++)
+        snapshot.directories.push_back(cdsearchDirectoryGet(i));
+}
+
+void restoreSnapshot() {
+    settings = snapshot.record;
+    while (cdsearchDeviceQuantity() > 0) cdsearchRemoveDevice(0);
+    while (cdsearchDirectoryQuantity() > 0) cdsearchRemoveDirectory(0);
+    for (const std::string& device : snapshot.devices) cdsearchAddDevice(device.c_str());
+    for (const std::string& directory : snapshot.directories)
+        cdsearchAddDirectory(directory.c_str());
+}
+
+GtkListStore* store(const char* id) { return GTK_LIST_STORE(gtk_builder_get_object(builder, id)); }
+
+void appendRow(GtkListStore* list, const char* text) {
+    GtkTreeIter iter;
+    gchar* shown = g_utf8_validate(text, -1, nullptr) ? nullptr : g_filename_display_name(text);
+    gtk_list_store_insert_with_values(list, &iter, -1, 0, shown ? shown : text, -1);
+    g_free(shown);
+}
+
+// Runs a chooser in folder; the chosen local path, or "" when the user
+// cancelled or chose nothing local. The result fits a 4096-byte buffer.
+std::string choose(const char* title, GtkFileChooserAction action, const char* folder) {
+    GtkWidget* chooser = gtk_file_chooser_dialog_new(title, windowEditor, action, GTK_STOCK_CANCEL,
+                                                     GTK_RESPONSE_CANCEL, GTK_STOCK_OPEN,
+                                                     GTK_RESPONSE_ACCEPT, nullptr);
+    gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), folder);
+    std::string chosen;
+    if (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
+        gchar* name = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser));
+        if (name && strlen(name) < 4096) chosen = name;
+        g_free(name);
+    }
+    gtk_widget_destroy(chooser);
+    return chosen;
+}
+
+// The index of the selected row of a list, or -1 without one. Rows follow
+// the catalogue's list order, whose entries are unique, so the index names
+// the entry exactly, also where the row shows a readable form of its bytes.
+int selectedRow(const char* viewId) {
+    GtkTreeView* view = GTK_TREE_VIEW(uiWidget(viewId));
+    GtkTreeModel* model = nullptr;
+    GtkTreeIter iter;
+    if (!view || !gtk_tree_selection_get_selected(gtk_tree_view_get_selection(view), &model, &iter))
+        return -1;
+    GtkTreePath* path = gtk_tree_model_get_path(model, &iter);
+    int row = gtk_tree_path_get_indices(path)[0];
+    gtk_tree_path_free(path);
+    return row;
+}
+
+}  // namespace
+
+extern "C" {
+
+void on_windowEditor_build(void) {
+    for (const char* id : {"treeviewEditorCdroms", "treeviewEditorDirectories"}) {
+        GtkTreeView* view = GTK_TREE_VIEW(uiWidget(id));
+        if (!view) continue;
+        gtk_tree_view_append_column(
+            view, gtk_tree_view_column_new_with_attributes(_("Path"), gtk_cell_renderer_text_new(),
+                                                           "text", 0, nullptr));
+    }
+}
+
+void on_windowEditor_init(void) {
+    windowEditor = GTK_WINDOW(uiWidget("windowEditor"));
+    if (!windowEditor) return;
+    widget = GTK_WIDGET(windowEditor);
+    gtk_window_set_transient_for(windowEditor, windowMain);
+    gtk_widget_show(widget);
+    gdk_window_set_decorations(gtk_widget_get_window(widget), GDK_DECOR_ALL);
+    if (editorIcon) g_object_unref(editorIcon);
+    editorIcon = imagesAppIcon();
+    gtk_window_set_icon(windowEditor, editorIcon);
+
+    on_windowEditor_update();
+
+    // Over the main window's top-left corner, at most as large as the desktop.
+    int x = 0, y = 0;
+    if (windowMain) gtk_window_get_position(windowMain, &x, &y);
+    GtkRequisition request;
+    gtk_widget_size_request(uiWidget("tableEditor"), &request);
+    int width = static_cast<int>(request.width * 1.6 + 16);
+    int height = 2 * request.height + 16;
+    if (width > desktopWidth) width = desktopWidth;
+    if (height > desktopHeight) height = desktopHeight;
+    if (width > 0 && height > 0) gtk_window_resize(windowEditor, width, height);
+    gtk_window_move(windowEditor, x, y);
+
+    // The snapshot Cancel reads back.
+    takeSnapshot();
+    settingsWrite(&settings);
+    snapshot.inFile = settingsWriteError == 0;
+}
+
+void on_windowEditor_update(void) {
+    GtkListStore* devices = store("liststoreEditorCdroms");
+    GtkListStore* directories = store("liststoreEditorDirectories");
+    if (!devices || !directories) return;
+    char full[4096];
+    gtk_list_store_clear(devices);
+    for (int i = 0; i < cdsearchDeviceQuantity(); i++) {
+        CD* cd = cdsearchDeviceGet(i);
+        snprintf(full, sizeof full, "%s%s", cd->path, cd->name);
+        appendRow(devices, full);
+    }
+    gtk_list_store_clear(directories);
+    for (int i = 0; i < cdsearchDirectoryQuantity(); i++)
+        appendRow(directories, cdsearchDirectoryGet(i));
+}
+
+void on_buttonEditorOk_clicked(GtkButton*, gpointer) {
+    settingsWrite(&settings);
+    if (windowEditor) gtk_widget_hide(GTK_WIDGET(windowEditor));
+}
+
+void on_buttonEditorCancel_clicked(GtkWidget*, gpointer) {
+    // Without the snapshot in the file, reading it would reset every setting.
+    if (!snapshot.inFile || settingsRead(&settings) != 0) restoreSnapshot();
+    if (windowEditor) gtk_widget_hide(GTK_WIDGET(windowEditor));
+}
+
+void on_buttonEditorAddCdrom_clicked(GtkButton*, gpointer) {
+    std::string chosen = choose(_("Select a File"), GTK_FILE_CHOOSER_ACTION_OPEN, lastDeviceFolder);
+    if (chosen.empty()) return;
+    snprintf(lastDeviceFolder, sizeof lastDeviceFolder, "%s", chosen.c_str());
+    removeSlashFromDir(lastDeviceFolder);
+    cdsearchAddDevice(lastDeviceFolder);
+    on_windowEditor_update();
+    reduceToPath(lastDeviceFolder);
+}
+
+void on_buttonEditorRemoveCdrom_clicked(GtkButton*, gpointer) {
+    int row = selectedRow("treeviewEditorCdroms");
+    if (row < 0 || row >= cdsearchDeviceQuantity()) return;
+    cdsearchRemoveDevice(row);
+    on_windowEditor_update();
+}
+
+void on_buttonEditorAddDirectory_clicked(GtkButton*, gpointer) {
+    std::string chosen =
+        choose(_("Select a Directory"), GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, lastDirectoryFolder);
+    // Room for the '/' that is appended.
+    if (chosen.empty() || chosen.size() >= sizeof lastDirectoryFolder - 1) return;
+    snprintf(lastDirectoryFolder, sizeof lastDirectoryFolder, "%s", chosen.c_str());
+    addSlashToDir(lastDirectoryFolder);
+    cdsearchAddDirectory(lastDirectoryFolder);
+    on_windowEditor_update();
+}
+
+void on_buttonEditorRemoveDirectory_clicked(GtkButton*, gpointer) {
+    int row = selectedRow("treeviewEditorDirectories");
+    if (row < 0 || row >= cdsearchDirectoryQuantity()) return;
+    cdsearchRemoveDirectory(row);
+    on_windowEditor_update();
+}
+
+}  // extern "C"
