@@ -8,6 +8,7 @@
 #include "catalogue/cdsearch.h"
 #include "containers/linkedlist.h"
 #include "containers/recently.h"
+#include "input/keysystem.h"
 #include "settings/settingsfile.h"
 #include "ui/window_editor.h"
 #include "ui/window_main.h"
@@ -52,7 +53,9 @@ void on_gui_shutdown(void) {
     on_windowMain_shutdown();
     cdsearchShutdown();
     recentlyShutdown();
+    keySystemClose();
     linkedListSystemClose();
+    keySystemShutdown();
     linkedListSystemShutdown();
 }
 
@@ -60,7 +63,9 @@ void on_gui_shutdown(void) {
 
 void guiStart() {
     linkedListSystemInit();
+    keySystemInit();
     linkedListSystemOpen();
+    keySystemOpen();
     // The lists must be registered before the settings file fills them.
     cdsearchInit();
     recentlyInit();
