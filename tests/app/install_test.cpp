@@ -54,7 +54,7 @@ TEST(Install, StagedDialogSavesItsSettingsNextToItself) {
     ASSERT_EQ(mkdir("elsewhere", 0755), 0);
     apptest::Program program;
     ASSERT_TRUE(program.start(folder + "/cfgDiscWren", "elsewhere", dir.path() + "/messages.log"));
-    program.pressKey(XK_space);  // OK holds the focus when the window opens
+    program.clickOk();
     EXPECT_EQ(program.exitStatus(), 0);
     EXPECT_NE(readFile(folder + "/discWren.ini").find("[cd selection]"), std::string::npos);
     EXPECT_FALSE(fileExists("elsewhere/discWren.ini"));

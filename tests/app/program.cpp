@@ -89,6 +89,35 @@ void Program::pressKey(KeySym symbol) {
     XSync(display_, False);
 }
 
+void Program::clickTopRow(int column) {
+    // The window is placed and sized after it is mapped: wait until it stays put.
+    XWindowAttributes attributes = {}, previous = {};
+    int left = 0, top = 0;
+    for (int tries = 0; tries < 40; tries++) {
+        pause(100);
+        Window child;
+        if (!XGetWindowAttributes(display_, window_, &attributes) ||
+            !XTranslateCoordinates(display_, window_, DefaultRootWindow(display_), 0, 0, &left,
+                                   &top, &child))
+            return;
+        attributes.x = left;
+        attributes.y = top;
+        if (tries > 0 && attributes.x == previous.x && attributes.y == previous.y &&
+            attributes.width == previous.width && attributes.height == previous.height)
+            break;
+        previous = attributes;
+    }
+    // Inside the border of 5 pixels, the middle of the column and of the row.
+    int x = left + 5 + (2 * column + 1) * (attributes.width - 10) / 10;
+    int y = top + 5 + 12;
+    XTestFakeMotionEvent(display_, DefaultScreen(display_), x, y, CurrentTime);
+    XSync(display_, False);
+    pause(300);
+    XTestFakeButtonEvent(display_, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+    XSync(display_, False);
+}
+
 void Program::closeWindow() {
     XEvent event = {};
     event.xclient.type = ClientMessage;

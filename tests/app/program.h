@@ -31,6 +31,10 @@ public:
                const std::function<bool()>& prepare = {});
     // Presses and releases a key in the dialog's window.
     void pressKey(KeySym symbol);
+    // Clicks OK or CANCEL, the last two of the five equal columns of the
+    // window's top row.
+    void clickOk() { clickTopRow(3); }
+    void clickCancel() { clickTopRow(4); }
     // What a window manager sends when the user closes the window.
     void closeWindow();
     // The exit status once the program ends by itself within ten seconds, else -1.
@@ -39,6 +43,7 @@ public:
 
 private:
     Window findWindow();
+    void clickTopRow(int column);
 
     Display* display_ = nullptr;
     pid_t child_ = 0;
