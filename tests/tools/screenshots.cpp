@@ -1,8 +1,12 @@
 // Saves a PNG of every page of the dialog and of the CD list editor, shown
 // with a demonstration library of made-up discs.
 // Usage: discwren_screenshots OUTPUT_FOLDER  (needs an X display)
+// With DISCWREN_LOCALEDIR set, catalogues come from that folder instead of the
+// system's, so a translation can be shown before it is installed (the dialog
+// itself binds no folder).
 #include <ftw.h>
 #include <gtk/gtk.h>
+#include <libintl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,7 +73,12 @@ void makeDemoLibrary() {
                   kDemo +
                   "/Racing/Velvet Rally.mds\n"
                   "[hot keys]\n"
-                  "showstatus0 = 0110006e\n");
+                  "configdialog0 = 0110004436\n"
+                  "showstatus0 = 01100076\n"
+                  "coveropen0 = 0110004b\n"
+                  "coverclose0 = 0110004c\n"
+                  "cdswapping0 = 0110005f\n"
+                  "cdswapping1 = 01100075\n");
 }
 
 void settle() {
@@ -107,6 +116,8 @@ int main(int argc, char* argv[]) {
     char scratch[] = "/tmp/discwren-shots-XXXXXX";
     if (!mkdtemp(scratch) || chdir(scratch) != 0) return 2;
     makeDemoLibrary();
+    if (const char* catalogues = getenv("DISCWREN_LOCALEDIR"))
+        bindtextdomain("discWren", catalogues);
     uiCreateBuilder(nullptr);
     on_gui_build();
     guiStart();
@@ -128,6 +139,7 @@ int main(int argc, char* argv[]) {
         gtk_notebook_set_current_page(GTK_NOTEBOOK(uiWidget("notebookMain")), page.main);
         if (page.innerBook)
             gtk_notebook_set_current_page(GTK_NOTEBOOK(uiWidget(page.innerBook)), page.inner);
+        gtk_window_set_focus(windowMain, nullptr);  // no focus frame in the picture
         settle();
         ok = save(GTK_WIDGET(windowMain), std::string(output) + "/" + page.name + ".png") && ok;
     }
