@@ -1,14 +1,14 @@
 #include "catalogue/cdsearch.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "catalogue/cdsort.h"
+#include "catalogue/scantree.h"
 #include "containers/linkedlist.h"
 #include "util/path.h"
 
@@ -22,8 +22,17 @@ static int itemList = -1;       // CD: the filtered copies the CD list shows
 static char filterText[512];
 
 static const char noCdName[] = "No CD (bios shell)";
-static const char* const imageExtensions[] = {".cue", ".ccd", ".toc", ".mds", ".exe"};
-constexpr size_t PATH_LIMIT = 4095;  // characters of a scanned path
+
+// The scan's cache, and what the last build made of it.
+static catalogue::ScanTree scanTree;
+static std::vector<std::string> lastDirectories;
+static bool imageListCurrent = false;  // imageList holds the last build's sorted images
+static std::vector<CD*> items;         // itemList's entries, in order
+
+static void clearItems() {
+    linkedListClear(itemList);
+    items.clear();
+}
 
 void CDDestructor(CD* cd) {
     if (!cd) return;
@@ -95,6 +104,10 @@ void cdsearchShutdown() {
     linkedListUnregister(&directoryList);
     linkedListUnregister(&imageList);
     linkedListUnregister(&itemList);
+    items.clear();
+    imageListCurrent = false;
+    lastDirectories.clear();
+    scanTree.clear();
 }
 
 void cdsearchClear() {
@@ -102,7 +115,8 @@ void cdsearchClear() {
     linkedListClear(deviceList);
     linkedListClear(directoryList);
     linkedListClear(imageList);
-    linkedListClear(itemList);
+    clearItems();
+    imageListCurrent = false;
 }
 
 void cdsearchAddDevice(const char* device) {
@@ -176,36 +190,32 @@ static void appendCD(int list, CD* cd) {
     if (cd && linkedListAppend(list, cd) != 0) CDDestructor(cd);
 }
 
-static bool isImageName(const char* name) {
-    for (const char* ext : imageExtensions) {
-        if (checkExtension(name, ext)) return true;
+// Sorts a list of CD records in place by compareCD, as linkedListSort does.
+static void sortCatalogueList(int list) {
+    std::vector<CD*> cds;
+    linkedListToStart(list);
+    for (int n = linkedListSize(list); n > 0; --n) {
+        cds.push_back(static_cast<CD*>(linkedListRemove(list)));
     }
-    return false;
+    bool sorted = sortLikeAdjacentSwaps(cds);
+    for (CD* cd : cds) appendCD(list, cd);
+    if (!sorted) linkedListSort(list, compareCD);
+}
+
+// Appends the images found to imageList, in scan order.
+static void appendImages(const std::vector<catalogue::ScanItem>& found) {
+    for (const catalogue::ScanItem& item : found) {
+        appendCD(imageList, newCD(item.path->c_str(), item.name->c_str()));
+    }
 }
 
 void seekImgDir(const char* dir) {
-    DIR* d = opendir(dir);
-    if (!d) {
-        perror(dir);
-        return;
-    }
-    while (struct dirent* entry = readdir(d)) {
-        const char* name = entry->d_name;
-        if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) continue;
-        std::string full = std::string(dir) + name;
-        if (full.size() > PATH_LIMIT) continue;
-        struct stat st;
-        if (lstat(full.c_str(), &st) != 0) continue;
-        if (S_ISDIR(st.st_mode)) {
-            if (full.size() + 1 > PATH_LIMIT) continue;
-            seekImgDir((full + "/").c_str());
-        } else if (isImageName(full.c_str())) {
-            size_t slash = full.rfind('/');
-            size_t cut = slash == std::string::npos ? 0 : slash + 1;
-            appendCD(imageList, newCD(full.substr(0, cut).c_str(), full.c_str() + cut));
-        }
-    }
-    closedir(d);
+    if (!dir) return;
+    std::vector<catalogue::ScanItem> found;
+    scanTree.beginBuild();
+    scanTree.scan(dir, found);
+    appendImages(found);
+    imageListCurrent = false;  // no longer what the last build left
 }
 
 int compareCD(void* a, void* b) {
@@ -225,33 +235,54 @@ static void takeFiltered(int list) {
     linkedListToStart(list);
     for (int i = 0; i < quantity; ++i, linkedListToNext(list)) {
         const CD* cd = static_cast<const CD*>(linkedListGet(list));
-        if (filterText[0] == '\0' || strcasestr(cd->name, filterText)) {
-            appendCD(itemList, newCD(cd->path, cd->name));
+        if (filterText[0] != '\0' && !strcasestr(cd->name, filterText)) continue;
+        CD* copy = newCD(cd->path, cd->name);
+        if (copy && linkedListAppend(itemList, copy) == 0) {
+            items.push_back(copy);
+        } else {
+            CDDestructor(copy);
         }
     }
 }
 
 void cdsearchBuild() {
     linkedListClear(noCdList);
-    linkedListClear(imageList);
-    linkedListClear(itemList);
+    clearItems();
     appendCD(noCdList, newCD("", noCdName));
-    int directories = linkedListSize(directoryList);
-    for (int i = 0; i < directories; ++i) {
-        // Copied: the scan must not hold a pointer into a list it could change.
-        std::string dir = cdsearchDirectoryGet(i);
-        seekImgDir(dir.c_str());
+
+    // The scan lists what a full walk of every folder lists now; folders that
+    // have not changed since the last build are not read again.
+    std::vector<std::string> directories;
+    linkedListToStart(directoryList);
+    for (int n = linkedListSize(directoryList); n > 0; --n, linkedListToNext(directoryList)) {
+        directories.push_back(static_cast<const char*>(linkedListGet(directoryList)));
     }
-    linkedListSort(deviceList, compareCD);
-    linkedListSort(imageList, compareCD);
+    std::vector<catalogue::ScanItem> found;
+    bool changed = !imageListCurrent || directories != lastDirectories;
+    scanTree.beginBuild();
+    for (const std::string& dir : directories) changed |= scanTree.scan(dir, found);
+    if (changed) {
+        linkedListClear(imageList);
+        appendImages(found);
+        sortCatalogueList(imageList);
+        imageListCurrent = true;
+        lastDirectories.swap(directories);
+    }
+    scanTree.endBuild();
+    sortCatalogueList(deviceList);
+
     takeFiltered(noCdList);
     takeFiltered(deviceList);
     takeFiltered(imageList);
 }
 
+// itemList changes only here, so a copy of its entries answers index look-ups
+// in constant time; the list's cursor would make a walk over all entries quadratic.
 CD* cdsearchItemGet(int index) {
-    linkedListToIndex(itemList, index);
-    return static_cast<CD*>(linkedListGet(itemList));
+    if (items.empty()) return nullptr;
+    if (index < 0) index = 0;
+    if (static_cast<size_t>(index) >= items.size()) index = static_cast<int>(items.size()) - 1;
+    return items[index];
 }
 
-int cdsearchItemQuantity() { return linkedListSize(itemList); }
+int cdsearchItemQuantity() { return static_cast<int>(items.size()); }

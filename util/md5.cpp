@@ -32,23 +32,22 @@ inline void storeWord(unsigned char* p, uint32_t word) {
 inline uint32_t rotateLeft(uint32_t x, int s) { return (x << s) | (x >> (32 - s)); }
 
 // The round functions in forms that need one operation fewer than the
-// textbook ones: F picks y or z by x, G picks x or y by z (its two halves
-// share no bits, so they are added separately), H is plain, I is as written.
+// textbook ones, arranged so that b, the value finished last, enters as late
+// as possible: F picks c or d by b, G picks b or c by d (its two halves share
+// no bits, so they are added separately), H and I take b in their last step.
+// The message word and the constant are added to a while b is still in work.
 #define MD5_F(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
-#define MD5_H(x, y, z) ((x) ^ (y) ^ (z))
+#define MD5_H(x, y, z) ((x) ^ ((y) ^ (z)))
 #define MD5_I(x, y, z) ((y) ^ ((x) | ~(z)))
 
-#define MD5_STEP_F(a, b, c, d, k, s, t) \
-    a += MD5_F(b, c, d) + X(k) + t;     \
+#define MD5_STEP(f, a, b, c, d, k, s, t) \
+    a = a + X(k) + t + f(b, c, d);       \
     a = rotateLeft(a, s) + b;
-#define MD5_STEP_G(a, b, c, d, k, s, t)         \
-    a += X(k) + t + ((d) & (b)) + (~(d) & (c)); \
-    a = rotateLeft(a, s) + b;
-#define MD5_STEP_H(a, b, c, d, k, s, t) \
-    a += MD5_H(b, c, d) + X(k) + t;     \
-    a = rotateLeft(a, s) + b;
-#define MD5_STEP_I(a, b, c, d, k, s, t) \
-    a += MD5_I(b, c, d) + X(k) + t;     \
+#define MD5_STEP_F(a, b, c, d, k, s, t) MD5_STEP(MD5_F, a, b, c, d, k, s, t)
+#define MD5_STEP_H(a, b, c, d, k, s, t) MD5_STEP(MD5_H, a, b, c, d, k, s, t)
+#define MD5_STEP_I(a, b, c, d, k, s, t) MD5_STEP(MD5_I, a, b, c, d, k, s, t)
+#define MD5_STEP_G(a, b, c, d, k, s, t)            \
+    a = a + X(k) + t + (~(d) & (c)) + ((d) & (b)); \
     a = rotateLeft(a, s) + b;
 
 // One 64-byte block into the chaining values, written out step by step.
@@ -192,15 +191,18 @@ int md5File(const char* path, unsigned char digest[16], Md5Progress progress, vo
     int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return -1;
     struct stat st;
-    // A folder or a device without a size would read forever or not at all;
-    // block devices (a CD-ROM drive) report no size here, so they pass with 0.
     if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         close(fd);
         return -1;
     }
+    // Block devices (a CD-ROM drive) report no size this way; progress then gets 0.
     unsigned long long size = S_ISREG(st.st_mode) ? static_cast<unsigned long long>(st.st_size) : 0;
+    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
-    constexpr size_t blockSize = 1 << 20;
+    // Blocks small enough to stay in the cache between the read and the digest;
+    // progress is reported about once per megabyte.
+    constexpr size_t blockSize = 64 << 10;
+    constexpr unsigned long long progressStep = 1 << 20;
     std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[blockSize]);
     if (!block) {
         close(fd);
@@ -208,7 +210,7 @@ int md5File(const char* path, unsigned char digest[16], Md5Progress progress, vo
     }
     Md5Context ctx;
     md5Starts(&ctx);
-    unsigned long long done = 0;
+    unsigned long long done = 0, reported = 0;
     int result = 0;
     for (;;) {
         ssize_t got = read(fd, block.get(), blockSize);
@@ -217,13 +219,18 @@ int md5File(const char* path, unsigned char digest[16], Md5Progress progress, vo
             result = -1;
             break;
         }
-        if (got == 0) break;
-        md5Update(&ctx, block.get(), static_cast<unsigned int>(got));
-        done += static_cast<unsigned long long>(got);
-        if (progress && progress(data, done, size) != 0) {
-            result = 1;
-            break;
+        if (got > 0) {
+            md5Update(&ctx, block.get(), static_cast<unsigned int>(got));
+            done += static_cast<unsigned long long>(got);
         }
+        if (progress && (got == 0 || done - reported >= progressStep)) {
+            reported = done;
+            if (progress(data, done, size) != 0) {
+                result = 1;
+                break;
+            }
+        }
+        if (got == 0) break;
     }
     close(fd);
     if (result == 0) md5Finish(&ctx, digest);

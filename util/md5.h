@@ -22,11 +22,12 @@ void md5Finish(Md5Context* ctx, unsigned char digest[16]);
 
 }  // extern "C"
 
-// Called after each block of md5File with the bytes hashed so far and the
-// file's size; a non-zero result cancels the digest.
+// Called by md5File about once per megabyte and once at the end, with the
+// bytes hashed so far and the file's size (0 when unknown, as for a drive);
+// a non-zero result cancels the digest.
 using Md5Progress = int (*)(void* data, unsigned long long done, unsigned long long size);
 
-// Hashes the file at path in blocks, calling progress (may be null) after each.
+// Hashes the file at path in blocks, calling progress (may be null) as it goes.
 // 0 with the digest written; -1 when the file cannot be opened or read (or is
 // not a regular file); 1 when progress cancelled. digest is untouched unless 0.
 int md5File(const char* path, unsigned char digest[16], Md5Progress progress, void* data);
