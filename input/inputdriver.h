@@ -7,9 +7,9 @@
 // Nothing is event-driven: Update a device, then ask about its keys.
 //
 // Every operation accepts any int as slot and key: a slot outside 0..15 does
-// nothing (queries give 0, FindKey -1), a key outside the kind's range reads
-// as not pressed and masks nothing. Nothing outside the slot's record is
-// read or written. Name functions accept any key and return a static buffer
+// nothing (queries give 0, FindKey -1), a key that the kind has no state for
+// reads as not pressed and masks nothing. Nothing outside the slot's record
+// is read or written. Name functions accept any key and return a static buffer
 // that the next call for the same kind overwrites.
 #pragma once
 

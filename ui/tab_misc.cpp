@@ -61,8 +61,9 @@ const FlagButton flagButtons[] = {
     {"checkbuttonMainSaveSettingsOnExit", &settings.savesettingsonexit},
 };
 
-// Button events that the X server queued while a capture held the main loop:
-// the click or the mouse button just captured must not start another capture.
+// Server time at which the last capture ended. Button events from before it
+// were queued while the capture held the main loop (the mouse button just
+// captured, say) and must not start another capture.
 guint32 captureEndTime = 0;
 // The row that shows "Awaiting input..." since the last press, -1 for none.
 int awaitingRow = -1;
@@ -189,7 +190,9 @@ gboolean on_treeviewHotKeys_button_release_event(GtkWidget* view, GdkEventButton
         if (secondWasEmpty && slotEmpty(second)) clearKey(first);
     }
 
-    GdkWindow* window = gtk_widget_get_window(view);
+    // The server's clock now; a toplevel window listens for the property
+    // change through which GDK reads it.
+    GdkWindow* window = gtk_widget_get_window(gtk_widget_get_toplevel(view));
     if (window) captureEndTime = gdk_x11_get_server_time(window);
     setRow(&iter, h, hotKeyValueText(h));
     setMainCursor(nullptr);

@@ -6,291 +6,191 @@
 #include "input/fakedevices.h"
 #include "input/inputdriver.h"
 
-using testsupport::FakeDeviceFolder;
-using testsupport::FakeNode;
-using testsupport::JS_AXIS;
-using testsupport::JS_BUTTON;
-using testsupport::JS_INIT_AXIS;
-using testsupport::JS_INIT_BUTTON;
+using namespace testsupport;
+using ID = InputDriver;
 
 namespace {
 
 class Devices : public ::testing::Test {
 protected:
     void SetUp() override {
-        InputDriver::miceInit();
-        InputDriver::gamepadsInit();
+        ID::miceInit();
+        ID::gamepadsInit();
     }
     void TearDown() override {
-        InputDriver::miceClose();
-        InputDriver::gamepadsClose();
+        ID::miceClose();
+        ID::gamepadsClose();
     }
-    // Indices of the keys of a slot that read pressed.
-    static std::vector<int> pressedMouseKeys(int slot) {
-        std::vector<int> keys;
-        for (int key = 0; key < INPUT_MOUSE_KEYS; key++)
-            if (InputDriver::mouseGetKey(slot, key)) keys.push_back(key);
-        return keys;
-    }
-    static std::vector<int> pressedGamepadKeys(int slot) {
+    // The keys of a slot that read pressed.
+    static std::vector<int> pressed(int (*getKey)(int, int), int slot) {
         std::vector<int> keys;
         for (int key = 0; key < INPUT_GAMEPAD_KEYS; key++)
-            if (InputDriver::gamepadGetKey(slot, key)) keys.push_back(key);
+            if (getKey(slot, key)) keys.push_back(key);
         return keys;
     }
-    FakeDeviceFolder folder;
+    FakeDeviceFolder nodes;
 };
 
-TEST_F(Devices, SlotsTakeTheNodesThatOpenInOrder) {
-    FakeNode& mouse1 = folder.add("mouse1");
-    FakeNode& mouse3 = folder.add("mouse3");
-    FakeNode& js0 = folder.add("js0");
-    FakeNode& js2 = folder.add("js2");
-    FakeNode& js15 = folder.add("js15");
-    InputDriver::miceOpen();
-    InputDriver::gamepadsOpen();
-
+TEST_F(Devices, SlotsTakeTheNodesThatOpenAndDropWaitingInput) {
+    FakeNode& mouse1 = nodes.add("mouse1");
+    FakeNode& mouse3 = nodes.add("mouse3");
+    FakeNode& js0 = nodes.add("js0");
+    FakeNode& js2 = nodes.add("js2");
+    FakeNode& js15 = nodes.add("js15");
+    mouse1.write({0x04});  // waiting before open: thrown away
+    js2.jsEvent(JS_BUTTON, 1, 1);
+    ID::miceOpen();
+    ID::gamepadsOpen();
     // Each node presses a different button, so the slot shows which node it reads.
-    mouse1.write({0x01});
     mouse3.write({0x02});
     js0.jsEvent(JS_BUTTON, 10, 1);
     js2.jsEvent(JS_BUTTON, 12, 1);
     js15.jsEvent(JS_BUTTON, 25, 1);
-    InputDriver::miceUpdate();
-    InputDriver::gamepadsUpdate();
-    EXPECT_EQ(InputDriver::mouseFindKey(0), 0);
-    EXPECT_EQ(InputDriver::mouseFindKey(1), 1);
-    EXPECT_EQ(InputDriver::gamepadFindKey(0), 10);
-    EXPECT_EQ(InputDriver::gamepadFindKey(1), 12);
-    EXPECT_EQ(InputDriver::gamepadFindKey(2), 25);
-    for (int slot = 2; slot < INPUT_DEVICE_COUNT; slot++)
-        EXPECT_EQ(InputDriver::mouseState(slot)->fd, -1) << "mouse slot " << slot;
-    for (int slot = 3; slot < INPUT_DEVICE_COUNT; slot++)
-        EXPECT_EQ(InputDriver::gamepadState(slot)->fd, -1) << "gamepad slot " << slot;
-}
-
-TEST_F(Devices, WithoutNodesEverySlotStaysClosedAndSilent) {
-    InputDriver::miceOpen();
-    InputDriver::gamepadsOpen();
-    InputDriver::miceUpdate();
-    InputDriver::gamepadsUpdate();
+    ID::miceUpdate();
+    ID::gamepadsUpdate();
+    // Slot 0 reads mouse1, whose early packet is gone; slot 1 reads mouse3.
+    const int mice[] = {-1, 1}, pads[] = {10, 12, 25};
     for (int slot = 0; slot < INPUT_DEVICE_COUNT; slot++) {
-        EXPECT_EQ(InputDriver::mouseState(slot)->fd, -1);
-        EXPECT_EQ(InputDriver::mouseFindKey(slot), -1);
-        EXPECT_EQ(InputDriver::gamepadFindKey(slot), -1);
+        EXPECT_EQ(ID::mouseFindKey(slot), slot < 2 ? mice[slot] : -1) << "mouse " << slot;
+        EXPECT_EQ(ID::gamepadFindKey(slot), slot < 3 ? pads[slot] : -1) << "gamepad " << slot;
+        EXPECT_EQ(ID::mouseState(slot)->fd >= 0, slot < 2) << "mouse " << slot;
+        EXPECT_EQ(ID::gamepadState(slot)->fd >= 0, slot < 3) << "gamepad " << slot;
     }
 }
 
-TEST_F(Devices, MousePacketsDecodeIntoButtonsAndAxisHalves) {
-    FakeNode& node = folder.add("mouse0");
-    InputDriver::mouseOpen(0);
+TEST_F(Devices, MousePacketsDecodeOncePerPoll) {
+    FakeNode& node = nodes.add("mouse0");
+    ID::mouseOpen(0);
     struct Case {
         std::vector<uint8_t> packet;
         std::vector<int> pressed;
-        int key;  // one key whose magnitude is checked
-        int magnitude;
+        int key, magnitude;  // one key's state byte
     } cases[] = {
-        {{0x07, 0, 0, 0}, {0, 1, 2}, 0, 1},
-        {{0x08}, {}, 0, 0},             // bit 3 is no button
-        {{0x00, 0xBF}, {32}, 32, 65},   // -65: just pressed
-        {{0x00, 0xC0}, {}, 32, 64},     // -64: not pressed
-        {{0x00, 0x80}, {32}, 32, 127},  // -128 is limited to 127
-        {{0x00, 0x41}, {33}, 33, 65},   // +65
-        {{0x01, 0x00, 0x7F}, {0, 35}, 35, 127},
-        {{0x00, 0x00, 0xB0, 0x50}, {34, 37}, 37, 80},
-        {{0x00, 0x00, 0x00}, {}, 36, 0},  // three bytes leave the wheel alone
-        // Two three-byte packets in one read: the fourth byte is taken as the wheel.
+        {{0x0f, 0, 0, 0}, {0, 1, 2}, 0, 1},
+        {{0x00, 0xBF}, {32}, 32, 65},  // -65
+        {{0x00, 0xC0}, {}, 32, 64},
+        {{0x00, 0x80}, {32}, 32, 127},  // -128
+        {{0x01, 0x41, 0x7F}, {0, 33, 35}, 35, 127},
+        {{0x00, 0, 0xB0, 0x50}, {34, 37}, 37, 80},
+        {{0x00, 0x00, 0x00}, {}, 36, 0},
+        // Two three-byte packets in one read: the fourth byte moves the wheel.
         {{0x00, 0x00, 0x00, 0xA0, 0x00, 0x00}, {36}, 36, 96},
     };
     for (const Case& c : cases) {
         node.write(c.packet);
-        InputDriver::mouseUpdate(0);
-        EXPECT_EQ(pressedMouseKeys(0), c.pressed) << "packet of " << c.packet.size() << " bytes";
-        EXPECT_EQ(InputDriver::mouseState(0)->key[c.key], c.magnitude);
-        // The next poll without a packet releases everything, held button or not.
-        InputDriver::mouseUpdate(0);
-        EXPECT_EQ(pressedMouseKeys(0), std::vector<int>{});
+        ID::mouseUpdate(0);
+        EXPECT_EQ(pressed(ID::mouseGetKey, 0), c.pressed) << c.packet.size() << " bytes";
+        EXPECT_EQ(ID::mouseState(0)->key[c.key], c.magnitude);
+        ID::mouseUpdate(0);  // no packet: everything released, held or not
+        EXPECT_EQ(pressed(ID::mouseGetKey, 0), std::vector<int>{});
+    }
+    // Masks hide keys only while masking is on, and survive it being off.
+    node.write({0x03});
+    ID::mouseUpdate(0);
+    ID::mouseMaskKey(0, 0);
+    const int found[] = {0, 1, 0, 0};
+    for (int step = 0; step < 4; step++) {
+        if (step == 1) ID::mouseEnableMasking(0);
+        if (step == 2) ID::mouseDisableMasking(0);
+        if (step == 3) ID::miceEnableMasking(), ID::miceClearMask();
+        EXPECT_EQ(ID::mouseFindKey(0), found[step]) << "step " << step;
     }
 }
 
-TEST_F(Devices, MaskingHidesMaskedKeysOnlyWhileEnabled) {
-    FakeNode& node = folder.add("mouse0");
-    InputDriver::mouseOpen(0);
-    node.write({0x03});  // left and right held
-    InputDriver::mouseUpdate(0);
-    EXPECT_EQ(InputDriver::mouseFindKey(0), 0);
-    InputDriver::mouseMaskKey(0, 0);
-    EXPECT_EQ(InputDriver::mouseFindKey(0), 0) << "masks apply only while masking is on";
-    InputDriver::mouseEnableMasking(0);
-    EXPECT_EQ(InputDriver::mouseFindKey(0), 1);
-    EXPECT_EQ(InputDriver::mouseGetKey(0, 0), 0);
-    InputDriver::mouseDisableMasking(0);
-    EXPECT_EQ(InputDriver::mouseFindKey(0), 0);
-    EXPECT_EQ(InputDriver::mouseState(0)->mask[0], 1) << "disabling keeps the masks";
-    InputDriver::mouseEnableMasking(0);
-    InputDriver::mouseUnMaskKey(0, 0);
-    EXPECT_EQ(InputDriver::mouseFindKey(0), 0);
-    InputDriver::mouseMaskKey(0, 0);
-    InputDriver::miceClearMask();
-    EXPECT_EQ(InputDriver::mouseFindKey(0), 0);
-}
-
-TEST_F(Devices, OpenDiscardsInputWaitingOnTheNode) {
-    FakeNode& mouse = folder.add("mouse0");
-    FakeNode& pad = folder.add("js0");
-    mouse.write({0x01, 0x00, 0x00});
-    pad.jsEvent(JS_BUTTON, 3, 1);
-    pad.jsEvent(JS_AXIS, 0, -30000);
-    InputDriver::mouseOpen(0);
-    InputDriver::gamepadOpen(0);
-    InputDriver::mouseUpdate(0);
-    InputDriver::gamepadUpdate(0);
-    EXPECT_EQ(InputDriver::mouseFindKey(0), -1);
-    EXPECT_EQ(InputDriver::gamepadFindKey(0), -1);
-    // Input arriving later is seen; a re-open binds the same node afresh.
-    mouse.write({0x04});
-    InputDriver::mouseUpdate(0);
-    EXPECT_EQ(InputDriver::mouseFindKey(0), 2);
-    InputDriver::mouseOpen(0);
-    EXPECT_GE(InputDriver::mouseState(0)->fd, 0);
-}
-
 TEST_F(Devices, GamepadEventsSetButtonsAndAxisHalves) {
-    FakeNode& node = folder.add("js0");
-    InputDriver::gamepadOpen(0);
+    FakeNode& node = nodes.add("js0");
+    ID::gamepadOpen(0);
     struct Event {
         uint8_t type, number;
         int16_t value;
     };
     struct Case {
-        const char* what;
         std::vector<Event> events;
         std::vector<int> pressed;
-        int key;
-        int magnitude;
+        int key, magnitude;
     } cases[] = {
-        {"axis at -16640", {{JS_AXIS, 0, -16640}}, {32}, 32, 65},
-        {"axis at -16639", {{JS_AXIS, 0, -16639}}, {}, 32, 64},
-        {"axis at -32768", {{JS_AXIS, 0, -32768}}, {32}, 32, 128},
-        {"axis back to 0", {{JS_AXIS, 0, 0}}, {}, 32, 0},
-        // Straight across without passing 0: both halves hold their magnitudes.
-        {"axis 1 across", {{JS_AXIS, 1, -20000}, {JS_AXIS, 1, 20000}}, {34, 35}, 35, 78},
-        {"axis 1 held", {}, {34, 35}, 34, 78},
-        {"axis 1 to 0", {{JS_AXIS, 1, 0}}, {}, 34, 0},
-        {"button 31", {{JS_BUTTON, 31, 1}}, {31}, 31, 1},
-        {"button read once", {}, {}, 31, 0},
-        {"press then release", {{JS_BUTTON, 4, 1}, {JS_BUTTON, 4, 0}}, {}, 4, 0},
-        {"button and axis", {{JS_BUTTON, 5, 1}, {JS_AXIS, 4, 30000}}, {5, 41}, 41, 117},
-        {"axis 4 to 0", {{JS_AXIS, 4, 0}}, {}, 41, 0},
-        {"number 32 ignored", {{JS_BUTTON, 32, 1}, {JS_AXIS, 32, -32767}}, {}, 95, 0},
-        {"initial state ignored",
-         {{JS_INIT_BUTTON, 2, 1}, {JS_INIT_AXIS, 3, 32767}, {0x03, 0, 1}},
-         {},
-         39,
-         0},
-        {"axis 31", {{JS_AXIS, 31, 32767}}, {95}, 95, 127},
+        {{{JS_AXIS, 0, -16640}}, {32}, 32, 65},
+        {{{JS_AXIS, 0, -16639}}, {}, 32, 64},
+        {{{JS_AXIS, 0, -32768}}, {32}, 32, 128},
+        {{{JS_AXIS, 0, 0}}, {}, 32, 0},
+        // Straight across without passing 0: both halves hold.
+        {{{JS_AXIS, 1, -20000}, {JS_AXIS, 1, 20000}}, {34, 35}, 35, 78},
+        {{}, {34, 35}, 34, 78},
+        {{{JS_AXIS, 1, 0}, {JS_BUTTON, 31, 1}}, {31}, 34, 0},
+        {{}, {}, 31, 0},  // a button reads pressed in one update only
+        {{{JS_BUTTON, 4, 1}, {JS_BUTTON, 4, 0}}, {}, 4, 0},
+        {{{JS_BUTTON, 5, 1}, {JS_AXIS, 4, 30000}}, {5, 41}, 41, 117},
+        {{{JS_AXIS, 4, 0}, {JS_BUTTON, 32, 1}, {JS_AXIS, 32, -32767}}, {}, 41, 0},
+        {{{JS_INIT_BUTTON, 2, 1}, {JS_INIT_AXIS, 3, 32767}, {0x03, 0, 1}}, {}, 39, 0},
+        {{{JS_AXIS, 31, 32767}}, {95}, 95, 127},
     };
-    for (const Case& c : cases) {
-        for (const Event& e : c.events) node.jsEvent(e.type, e.number, e.value);
-        InputDriver::gamepadUpdate(0);
-        EXPECT_EQ(pressedGamepadKeys(0), c.pressed) << c.what;
-        EXPECT_EQ(InputDriver::gamepadState(0)->key[c.key], c.magnitude) << c.what;
+    for (size_t i = 0; i < std::size(cases); i++) {
+        for (const Event& e : cases[i].events) node.jsEvent(e.type, e.number, e.value);
+        ID::gamepadUpdate(0);
+        EXPECT_EQ(pressed(ID::gamepadGetKey, 0), cases[i].pressed) << "case " << i;
+        EXPECT_EQ(ID::gamepadState(0)->key[cases[i].key], cases[i].magnitude) << "case " << i;
     }
-    // Buttons win over axis halves in FindKey.
     node.jsEvent(JS_BUTTON, 5, 1);
-    InputDriver::gamepadUpdate(0);
-    EXPECT_EQ(InputDriver::gamepadFindKey(0), 5);
-    InputDriver::gamepadUpdate(0);
-    EXPECT_EQ(InputDriver::gamepadFindKey(0), 95);
+    ID::gamepadUpdate(0);
+    EXPECT_EQ(ID::gamepadFindKey(0), 5) << "buttons come before axis halves";
 }
 
 TEST_F(Devices, RestingTriggersAreMaskedNotCaptured) {
-    FakeNode& node = folder.add("js0");
-    // A pad whose axis 0 is a centred stick, axis 2 a trigger resting at one end
-    // and axis 3 one resting at the other; the platform reports them on open.
-    node.jsEvent(JS_INIT_BUTTON, 0, 0);
-    node.jsEvent(JS_INIT_AXIS, 0, 0);
-    node.jsEvent(JS_INIT_AXIS, 1, -300);
-    node.jsEvent(JS_INIT_AXIS, 2, -32767);
-    node.jsEvent(JS_INIT_AXIS, 3, 32767);
-    InputDriver::gamepadOpen(0);
-    EXPECT_EQ(InputDriver::gamepadState(0)->restKnown, 0xFu);
+    FakeNode& pad = nodes.add("js0");
+    FakeNode& late = nodes.add("js1");
+    // Axis 0 is a centred stick, axis 2 a trigger resting at one end and
+    // axis 3 one resting at the other; the platform reports this on open.
+    for (auto [axis, value] : {std::pair{0, 0}, {1, -300}, {2, -32767}, {3, 32767}})
+        pad.jsEvent(JS_INIT_AXIS, axis, value);
+    ID::gamepadsOpen();
+    late.jsEvent(JS_INIT_AXIS, 5, 32767);  // read by an update instead
+    ID::gamepadsUpdate();
 
     // How a capture starts: masks cleared, resting halves masked, masking on.
-    InputDriver::gamepadsClearMask();
-    InputDriver::gamepadsMaskResting();
-    InputDriver::gamepadsEnableMasking();
-    std::vector<int> masked;
-    for (int key = 0; key < INPUT_GAMEPAD_KEYS; key++)
-        if (InputDriver::gamepadState(0)->mask[key]) masked.push_back(key);
-    EXPECT_EQ(masked, (std::vector<int>{36, 39}));
+    ID::gamepadsClearMask();
+    ID::gamepadsMaskResting();
+    ID::gamepadsEnableMasking();
+    std::vector<int> masked[2];
+    for (int slot : {0, 1})
+        for (int key = 0; key < INPUT_GAMEPAD_KEYS; key++)
+            if (ID::gamepadState(slot)->mask[key]) masked[slot].push_back(key);
+    EXPECT_EQ(masked[0], (std::vector<int>{36, 39}));
+    EXPECT_EQ(masked[1], (std::vector<int>{43}));
 
-    struct Step {
-        int16_t axis2;
-        int found;
-    } steps[] = {
-        {-32767, -1},  // at rest
-        {-20000, -1},  // on its way: the resting half, masked
-        {4000, -1},    // past the middle
-        {25000, 37},   // fully pressed: the other half
-        {6000, -1},    // let go: the far half drops under the threshold
-        {-32767, -1},  // back at rest
-    };
-    for (const Step& s : steps) {
-        node.jsEvent(JS_AXIS, 2, s.axis2);
-        InputDriver::gamepadUpdate(0);
-        EXPECT_EQ(InputDriver::gamepadFindKey(0), s.found) << "axis 2 at " << s.axis2;
+    // Pressing and letting go of the trigger finds only its far half.
+    const int16_t travel[] = {-32767, -20000, 4000, 25000, 6000, -32767};
+    const int found[] = {-1, -1, -1, 37, -1, -1};
+    for (int i = 0; i < 6; i++) {
+        pad.jsEvent(JS_AXIS, 2, travel[i]);
+        ID::gamepadUpdate(0);
+        EXPECT_EQ(ID::gamepadFindKey(0), found[i]) << "trigger at " << travel[i];
     }
-    // A centred stick behaves as always.
-    node.jsEvent(JS_AXIS, 0, -20000);
-    InputDriver::gamepadUpdate(0);
-    EXPECT_EQ(InputDriver::gamepadFindKey(0), 32);
-    // Read as a stored combination (masking off) the resting half still reads.
-    InputDriver::gamepadsDisableMasking();
-    EXPECT_EQ(InputDriver::gamepadGetKey(0, 36), 1);
-}
-
-TEST_F(Devices, RestingValuesArriveLateOrNotAtAll) {
-    FakeNode& late = folder.add("js0");
-    folder.add("js1");
-    InputDriver::gamepadsOpen();
-    // Initial-state events read by an update still teach the resting value.
-    late.jsEvent(JS_INIT_AXIS, 5, 32767);
-    InputDriver::gamepadUpdate(0);
-    EXPECT_EQ(InputDriver::gamepadFindKey(0), -1) << "an initial event is no movement";
-    InputDriver::gamepadMaskResting(0);
-    InputDriver::gamepadMaskResting(1);
-    EXPECT_EQ(InputDriver::gamepadState(0)->mask[43], 1);
-    for (int key = 0; key < INPUT_GAMEPAD_KEYS; key++)
-        EXPECT_EQ(InputDriver::gamepadState(1)->mask[key], 0) << "no resting value known";
-    // Reopening forgets what the old binding taught.
-    InputDriver::gamepadOpen(0);
-    EXPECT_EQ(InputDriver::gamepadState(0)->restKnown, 0u);
+    pad.jsEvent(JS_AXIS, 0, -20000);
+    ID::gamepadUpdate(0);
+    EXPECT_EQ(ID::gamepadFindKey(0), 32) << "a centred stick behaves as always";
+    ID::gamepadsDisableMasking();
+    EXPECT_EQ(ID::gamepadGetKey(0, 36), 1) << "stored combinations read unmasked";
+    ID::gamepadOpen(0);
+    EXPECT_EQ(ID::gamepadState(0)->restKnown, 0u) << "a new binding forgets the old rest";
 }
 
 TEST(KeyNames, MiceAndGamepadsNameEveryIndex) {
     struct Case {
         int key;
-        const char* mouse;
-        const char* gamepad;
+        const char *mouse, *gamepad;
     } cases[] = {
-        {0, "B0", "B0"},          {2, "B2", "B2"},
-        {31, "B31", "B31"},       {32, "A0-", "A0-"},
-        {33, "A0+", "A0+"},       {34, "A1-", "A1+"},
-        {35, "A1+", "A1-"},       {36, "A2-", "A2-"},
-        {37, "A2+", "A2+"},       {39, "A3+", "A3-"},
-        {63, "A15+", "A15-"},     {94, "A15-", "A31+"},
-        {95, "A15+", "A31-"},     {96, "A0-", "A0-"},
-        {-1, "B31", "B31"},       {-2147483647 - 1, "B0", "B0"},
-        {0x7fff, "A15+", "A15-"},
+        {2, "B2", "B2"},         {31, "B31", "B31"},       {32, "A0-", "A0-"}, {34, "A1-", "A1+"},
+        {35, "A1+", "A1-"},      {36, "A2-", "A2-"},       {37, "A2+", "A2+"}, {63, "A15+", "A15-"},
+        {94, "A15-", "A31+"},    {95, "A15+", "A31-"},     {96, "A0-", "A0-"}, {-1, "B31", "B31"},
+        {INT32_MIN, "B0", "B0"}, {0x7fff, "A15+", "A15-"},
     };
     for (const Case& c : cases) {
-        EXPECT_STREQ(InputDriver::miceGetKeyName(c.key), c.mouse) << c.key;
-        EXPECT_STREQ(InputDriver::gamepadsGetKeyName(c.key), c.gamepad) << c.key;
+        EXPECT_STREQ(ID::miceGetKeyName(c.key), c.mouse) << c.key;
+        EXPECT_STREQ(ID::gamepadsGetKeyName(c.key), c.gamepad) << c.key;
     }
-    EXPECT_EQ(InputDriver::mouseGetKeyType(0, 31), 0);
-    EXPECT_EQ(InputDriver::mouseGetKeyType(0, 32), 1);
-    EXPECT_EQ(InputDriver::gamepadGetKeyType(0, 95), 1);
+    EXPECT_EQ(ID::mouseGetKeyType(0, 31), 0);
+    EXPECT_EQ(ID::mouseGetKeyType(0, 32), 1);
+    EXPECT_EQ(ID::gamepadGetKeyType(0, 95), 1);
 }
 
 }  // namespace
