@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "catalogue/cdsearch.h"
@@ -60,36 +62,75 @@ const char* displayable(const char* text, gchar** scratch) {
     return *scratch;
 }
 
+// Full paths of the CD list's rows, in row order: lets a refill keep the rows
+// that stay and touch only those that come or go.
+std::vector<std::string> shownRows;
+GtkListStore* shownStore;
+
 // Refills the CD list from the catalogue with the model detached from the
-// view, so that the view measures nothing row by row; then puts the cursor
-// on the last row whose full path is the current disc.
+// view, so that the view measures nothing row by row. Rows that stay are
+// kept, rows the new list lacks are removed, and new ones are inserted where
+// they belong: typing into the filter mostly removes rows. Then puts the
+// cursor on the last row whose full path is the current disc.
 void fillCdList() {
     GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
     GtkListStore* store = GTK_LIST_STORE(gtk_builder_get_object(builder, "liststoreMainCDList"));
     if (!view || !store) return;
+    GtkTreeModel* model = GTK_TREE_MODEL(store);
     g_object_ref(store);
     gtk_tree_view_set_model(view, nullptr);
-    gtk_list_store_clear(store);
+    // A new store, or one changed elsewhere, starts afresh.
+    if (store != shownStore ||
+        static_cast<int>(shownRows.size()) != gtk_tree_model_iter_n_children(model, nullptr)) {
+        gtk_list_store_clear(store);
+        shownRows.clear();
+        shownStore = store;
+    }
 
-    int cursorRow = -1;
+    std::vector<std::string> rows;
+    std::vector<CD*> items;
     char full[SETTINGS_PATH_SIZE];
-    gchar* nameScratch = nullptr;
-    gchar* pathScratch = nullptr;
     int count = cdsearchItemQuantity();
     for (int i = 0; i < count; i++) {
         CD* cd = cdsearchItemGet(i);
         if (!cd) break;
         snprintf(full, sizeof full, "%s%s", cd->path, cd->name);
-        GtkTreeIter iter;
-        gtk_list_store_insert_with_values(
-            store, &iter, -1, CDLIST_TITLE, displayable(cd->name, &nameScratch), CDLIST_PATH,
-            displayable(cd->path, &pathScratch), CDLIST_GAMEID, "", CDLIST_FULL, full, -1);
-        if (strcmp(full, settings.current) == 0) cursorRow = i;
+        rows.emplace_back(full);
+        items.push_back(cd);
     }
+    std::unordered_set<std::string> wanted(rows.begin(), rows.end());
+
+    int cursorRow = -1;
+    gchar* nameScratch = nullptr;
+    gchar* pathScratch = nullptr;
+    GtkTreeIter iter;
+    bool old = gtk_tree_model_get_iter_first(model, &iter);
+    size_t oldIndex = 0;
+    for (size_t row = 0; row < rows.size(); row++) {
+        // Old rows that the new list does not hold go.
+        while (old && !wanted.count(shownRows[oldIndex])) {
+            old = gtk_list_store_remove(store, &iter);
+            oldIndex++;
+        }
+        if (old && shownRows[oldIndex] == rows[row]) {
+            old = gtk_tree_model_iter_next(model, &iter);
+            oldIndex++;
+        } else {
+            CD* cd = items[row];
+            GtkTreeIter added;
+            gtk_list_store_insert_with_values(store, &added, static_cast<int>(row), CDLIST_TITLE,
+                                              displayable(cd->name, &nameScratch), CDLIST_PATH,
+                                              displayable(cd->path, &pathScratch), CDLIST_GAMEID,
+                                              "", CDLIST_FULL, rows[row].c_str(), -1);
+        }
+        if (rows[row] == settings.current) cursorRow = static_cast<int>(row);
+    }
+    while (old) old = gtk_list_store_remove(store, &iter);
     g_free(nameScratch);
     g_free(pathScratch);
+    shownRows.swap(rows);
 
-    gtk_tree_view_set_model(view, GTK_TREE_MODEL(store));
+    gtk_tree_view_set_model(view, model);
     g_object_unref(store);
     if (cursorRow >= 0) {
         // Runs the cursor handler, which stores the same text in current.
@@ -162,7 +203,7 @@ void dataFileOf(char* path) {
 
 // Opens the file to hash: a regular file or a block device (a CD-ROM drive).
 // A FIFO would block the dialog and a folder would hash as empty, so those
-// and other kinds are refused. Sets size to the byte count, 0 when unknown.
+// and other kinds are refused. Sets size to the byte count, -1 when unknown.
 FILE* openToHash(const char* path, long long* size) {
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return nullptr;
@@ -176,7 +217,7 @@ FILE* openToHash(const char* path, long long* size) {
     if (S_ISBLK(status.st_mode)) {
         off_t end = lseek(fd, 0, SEEK_END);
         lseek(fd, 0, SEEK_SET);
-        *size = end > 0 ? end : 0;
+        *size = end > 0 ? end : -1;
     }
     FILE* file = fdopen(fd, "rb");
     if (!file) close(fd);
@@ -224,6 +265,15 @@ void progressOpen(Progress* progress) {
 }
 
 void progressShow(Progress* progress, long long done, long long total) {
+    if (total < 0) {
+        // A drive that does not tell its size: show that work goes on.
+        char text[32];
+        snprintf(text, sizeof text, "%lld MB", done >> 20);
+        gtk_progress_bar_pulse(progress->bar);
+        gtk_progress_bar_set_text(progress->bar, text);
+        while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+        return;
+    }
     int percent = total > 0 ? static_cast<int>(done * 100 / total) : 0;
     if (percent > 100) percent = 100;
     if (percent != progress->percent) {
@@ -237,11 +287,12 @@ void progressShow(Progress* progress, long long done, long long total) {
 }
 
 // Hashes the file to its end (a read error ends it like the end of the
-// file). Files of MD5_PROGRESS_THRESHOLD bytes and more show a progress
-// window whose Cancel stops the hash. True when a digest was made.
+// file). Files of MD5_PROGRESS_THRESHOLD bytes and more, and drives of unknown
+// size (total < 0), show a progress window whose Cancel stops the hash. True
+// when a digest was made.
 bool hashFile(FILE* file, long long total, unsigned char digest[16]) {
     Progress progress;
-    if (total >= MD5_PROGRESS_THRESHOLD) progressOpen(&progress);
+    if (total < 0 || total >= MD5_PROGRESS_THRESHOLD) progressOpen(&progress);
 
     Md5Context context;
     md5Starts(&context);

@@ -1,0 +1,425 @@
+// The CD selection and CD-ROM properties pages on the real UI definition.
+#include "ui/tab_main.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "containers/recently.h"
+#include "settings/settingsfile.h"
+#include "support/gui.h"
+#include "ui/ui.h"
+#include "util/md5.h"
+
+using testsupport::Dialog;
+using testsupport::readFile;
+using testsupport::settle;
+using testsupport::writeFile;
+
+namespace {
+
+// Image files under games/ of the scratch folder, listed by its settings file.
+void makeLibrary(const Dialog& dialog, const std::string& current) {
+    mkdir("games", 0755);
+    for (const char* name : {"A.cue", "b.CUE", "c.exe", "d.bin"})
+        writeFile(std::string("games/") + name, "");
+    writeFile("discWren.ini", "[cd selection]\ncurrent = " + current +
+                                  "\ncdimgdir0 = " + dialog.dir.path() + "/games/\n");
+}
+
+struct Row {
+    std::string title, full;
+};
+
+std::vector<Row> rows() {
+    std::vector<Row> all;
+    GtkTreeModel* model = GTK_TREE_MODEL(gtk_builder_get_object(builder, "liststoreMainCDList"));
+    GtkTreeIter iter;
+    for (bool ok = gtk_tree_model_get_iter_first(model, &iter); ok;
+         ok = gtk_tree_model_iter_next(model, &iter)) {
+        gchar *title, *full;
+        gtk_tree_model_get(model, &iter, CDLIST_TITLE, &title, CDLIST_FULL, &full, -1);
+        all.push_back({title, full});
+        g_free(title);
+        g_free(full);
+    }
+    return all;
+}
+
+std::vector<std::string> titles() {
+    std::vector<std::string> all;
+    for (const Row& row : rows()) all.push_back(row.title);
+    return all;
+}
+
+// The row under the CD list's cursor, or -1.
+int cursorRow() {
+    GtkTreePath* path = nullptr;
+    gtk_tree_view_get_cursor(GTK_TREE_VIEW(uiWidget("treeviewMainCDList")), &path, nullptr);
+    int row = path ? gtk_tree_path_get_indices(path)[0] : -1;
+    if (path) gtk_tree_path_free(path);
+    return row;
+}
+
+void putCursor(int row) {
+    GtkTreePath* path = gtk_tree_path_new_from_indices(row, -1);
+    gtk_tree_view_set_cursor(GTK_TREE_VIEW(uiWidget("treeviewMainCDList")), path, nullptr, FALSE);
+    gtk_tree_path_free(path);
+}
+
+void typeFilter(const char* text) {
+    gtk_entry_set_text(GTK_ENTRY(uiWidget("entryMainFilterText")), text);
+}
+
+void clickOk(Dialog& dialog) {
+    EXPECT_TRUE(
+        dialog.runUntilQuit([] { gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainOk"))); }));
+}
+
+std::string fileValue(const std::string& key) {
+    std::string file = readFile("discWren.ini");
+    size_t at = file.find("\n" + key + " ");
+    if (at == std::string::npos) return "<missing>";
+    size_t start = file.find("= ", at) + 2;
+    return file.substr(start, file.find('\n', start) - start);
+}
+
+TEST(CdList, FilterRefillsTheListAndTheCurrentDiscKeepsItsRow) {
+    Dialog dialog;
+    const std::string games = dialog.dir.path() + "/games/";
+    makeLibrary(dialog, games + "A.cue");
+    dialog.start();
+    EXPECT_EQ(titles(),
+              (std::vector<std::string>{"No CD (bios shell)", "A.cue", "b.CUE", "c.exe"}));
+    EXPECT_EQ(rows()[1].full, games + "A.cue");
+    EXPECT_EQ(cursorRow(), 1);
+
+    struct Step {
+        const char* filter;
+        std::vector<std::string> titles;
+        int cursor;
+    } steps[] = {
+        {"B", {"No CD (bios shell)", "b.CUE"}, -1},  // the no-disc entry is filtered too
+        {"xyz", {}, -1},
+        {"a.C", {"A.cue"}, 0},
+        {"CUE", {"A.cue", "b.CUE"}, 0},
+    };
+    for (const Step& step : steps) {
+        typeFilter(step.filter);
+        EXPECT_EQ(titles(), step.titles) << step.filter;
+        EXPECT_EQ(cursorRow(), step.cursor) << step.filter;
+        EXPECT_STREQ(settings.filter, step.filter);
+        EXPECT_EQ(std::string(settings.current), games + "A.cue") << step.filter;
+    }
+
+    // Picking a row sets the current disc; the no-disc entry is its own text.
+    putCursor(1);
+    EXPECT_EQ(std::string(settings.current), games + "b.CUE");
+    typeFilter("");
+    putCursor(0);
+    EXPECT_STREQ(settings.current, "No CD (bios shell)");
+    putCursor(1);
+
+    // "Update" rescans: new and removed images show, in their sorted places.
+    writeFile("games/AB.cue", "");
+    remove("games/b.CUE");
+    gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainUpdate")));
+    EXPECT_EQ(titles(),
+              (std::vector<std::string>{"No CD (bios shell)", "A.cue", "AB.cue", "c.exe"}));
+    EXPECT_EQ(rows()[2].full, games + "AB.cue");
+    EXPECT_EQ(cursorRow(), 1);
+
+    // A disc the filter hides stays chosen and is saved by OK.
+    typeFilter("exe");
+    EXPECT_EQ(titles(), (std::vector<std::string>{"c.exe"}));
+    typeFilter("bios");
+    EXPECT_EQ(cursorRow(), -1);
+    clickOk(dialog);
+    EXPECT_EQ(fileValue("current"), games + "A.cue");
+    EXPECT_EQ(fileValue("filter"), "bios");
+}
+
+TEST(CdList, ClearEmptiesTheFilterAndFocusesTheEntry) {
+    Dialog dialog;
+    makeLibrary(dialog, "");
+    std::string ini = readFile("discWren.ini");
+    writeFile("discWren.ini", ini + "filter = cue\n");
+    dialog.start();
+    GtkWidget* entry = dialog.widget("entryMainFilterText");
+    EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry)), "cue");
+    EXPECT_EQ(titles().size(), 2u);
+    gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainFilterClear")));
+    EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry)), "");
+    EXPECT_STREQ(settings.filter, "");
+    EXPECT_EQ(titles().size(), 4u);
+    EXPECT_TRUE(gtk_widget_has_focus(entry));
+}
+
+TEST(CdList, NamesThatAreNotUtf8ShowReadablyAndKeepTheirBytes) {
+    Dialog dialog;
+    makeLibrary(dialog, "");
+    const std::string raw = "caf\xe9 \xff.cue";
+    writeFile("games/" + raw, "");
+    dialog.start();  // a toolkit warning would stop the test program here
+    std::vector<Row> all = rows();
+    ASSERT_EQ(all.size(), 5u);
+    int found = -1;
+    for (size_t i = 0; i < all.size(); i++)
+        if (all[i].full == dialog.dir.path() + "/games/" + raw) found = static_cast<int>(i);
+    ASSERT_GE(found, 0);
+    EXPECT_TRUE(g_utf8_validate(all[found].title.c_str(), -1, nullptr));
+    EXPECT_NE(all[found].title.find("caf"), std::string::npos);
+    putCursor(found);
+    EXPECT_EQ(std::string(settings.current), dialog.dir.path() + "/games/" + raw);
+    clickOk(dialog);
+    EXPECT_EQ(fileValue("current"), dialog.dir.path() + "/games/" + raw);
+}
+
+TEST(CdList, ActivatingARowSavesItAndEnds) {
+    Dialog dialog;
+    makeLibrary(dialog, "");
+    dialog.start();
+    EXPECT_TRUE(dialog.runUntilQuit([] {
+        GtkTreePath* path = gtk_tree_path_new_from_indices(2, -1);
+        GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
+        gtk_tree_view_set_cursor(view, path, nullptr, FALSE);
+        gtk_tree_view_row_activated(view, path, gtk_tree_view_get_column(view, 0));
+        gtk_tree_path_free(path);
+    }));
+    EXPECT_EQ(fileValue("current"), dialog.dir.path() + "/games/b.CUE");
+    EXPECT_EQ(fileValue("0"), dialog.dir.path() + "/games/b.CUE");
+}
+
+TEST(RecentlyOpened, TheMenuListsFileNamesAndAChoiceIsSavedAsCurrent) {
+    Dialog dialog;
+    writeFile("discWren.ini",
+              "[cd selection]\ncurrent = /psx/one.cue\n[recently]\n0 = /psx/one.cue\n"
+              "1 = /gone/folder/two.cue\n2 = three.exe\n");
+    dialog.start();
+    gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainRecentlyOpened")));
+    ASSERT_NE(recentlyMenu, nullptr);
+    std::vector<std::string> labels;
+    std::vector<GtkWidget*> items;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(recentlyMenu));
+    for (GList* it = children; it; it = it->next) {
+        items.push_back(GTK_WIDGET(it->data));
+        labels.push_back(gtk_label_get_text(GTK_LABEL(gtk_bin_get_child(GTK_BIN(it->data)))));
+    }
+    g_list_free(children);
+    EXPECT_EQ(labels, (std::vector<std::string>{"one.cue", "two.cue", "three.exe"}));
+    gtk_menu_popdown(GTK_MENU(recentlyMenu));
+    settle();
+    EXPECT_TRUE(dialog.runUntilQuit([&] { gtk_menu_item_activate(GTK_MENU_ITEM(items[1])); }));
+    EXPECT_EQ(fileValue("current"), "/gone/folder/two.cue");
+    EXPECT_EQ(fileValue("0"), "/gone/folder/two.cue");
+    EXPECT_EQ(fileValue("1"), "/psx/one.cue");
+}
+
+TEST(CdromProperties, EachControlStoresItsFieldAndShowsClampedValues) {
+    Dialog dialog;
+    dialog.start();
+    struct Spin {
+        const char* id;
+        int32_t* field;
+        double typed;
+        int32_t stored, high, low;
+    } spins[] = {
+        {"spinbuttonMainCDXAVolumeLevel", &settings.cdxavolumelevel, 41.6, 42, 100, 0},
+        {"spinbuttonMainCDDAVolumeLevel", &settings.cddavolumelevel, 7, 7, 100, 0},
+        {"spinbuttonMainSpeedLimitation", &settings.speedlimitation, 12, 12, 32, 0},
+        {"spinbuttonMainAgainOnError", &settings.tryagainonerror, 3, 3, 16, 0},
+        {"spinbuttonMainCacheSize", &settings.cachinglevel, 5000, 5000, 100000, 10},
+    };
+    for (const Spin& s : spins) {
+        gtk_spin_button_set_value(GTK_SPIN_BUTTON(dialog.widget(s.id)), s.typed);
+        EXPECT_EQ(*s.field, s.stored) << s.id;
+        *s.field = s.high + 1000;
+        on_tab_main_update();
+        EXPECT_EQ(*s.field, s.high) << s.id;
+        *s.field = s.low - 5;
+        on_tab_main_update();
+        EXPECT_EQ(*s.field, s.low) << s.id;
+        EXPECT_EQ(gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(dialog.widget(s.id))), s.low);
+    }
+    struct Toggle {
+        const char* id;
+        int32_t* field;
+    } toggles[] = {
+        {"checkbuttonMainCDXAPlaying", &settings.playcdxa},
+        {"checkbuttonMainCDDAPlaying", &settings.playcdda},
+        {"checkbuttonMainReadSubchannels", &settings.readsubchannels},
+        {"checkbuttonMainPPFPatching", &settings.ppfpatching},
+    };
+    for (const Toggle& t : toggles) {
+        GtkToggleButton* button = GTK_TOGGLE_BUTTON(dialog.widget(t.id));
+        for (bool on : {false, true, false}) {
+            gtk_toggle_button_set_active(button, on);
+            EXPECT_EQ(*t.field, on ? 1 : 0) << t.id;
+        }
+        *t.field = 1;
+        on_tab_main_update();
+        EXPECT_TRUE(gtk_toggle_button_get_active(button)) << t.id;
+    }
+    GtkComboBox* spindown = GTK_COMBO_BOX(dialog.widget("comboboxMainSpinDownTime"));
+    GtkComboBox* caching = GTK_COMBO_BOX(dialog.widget("comboboxMainCaching"));
+    gtk_combo_box_set_active(spindown, 15);
+    EXPECT_EQ(settings.spindowntime, 15);
+    gtk_combo_box_set_active(caching, 0);
+    EXPECT_EQ(settings.caching, 0);
+    settings.caching = 1;
+    on_tab_main_update();
+    EXPECT_EQ(gtk_combo_box_get_active(caching), 1);
+    // The CDXA controls show the stored values but cannot be changed.
+    for (const char* id : {"checkbuttonMainCDXAPlaying", "spinbuttonMainCDXAVolumeLevel",
+                           "labelMainCDXAVolumeLevel", "buttonMainGetID"})
+        EXPECT_FALSE(gtk_widget_get_sensitive(dialog.widget(id))) << id;
+}
+
+TEST(CdromProperties, ASpinDownIndexWithNoEntryLeavesTheComboEmptyAndSavesMinusOne) {
+    for (const char* stored : {"16", "600"}) {
+        Dialog dialog;
+        writeFile("discWren.ini", std::string("[cdrom property]\nspindowntime = ") + stored + "\n");
+        dialog.start();
+        EXPECT_EQ(
+            gtk_combo_box_get_active(GTK_COMBO_BOX(dialog.widget("comboboxMainSpinDownTime"))), -1);
+        EXPECT_EQ(settings.spindowntime, -1);
+        clickOk(dialog);
+        EXPECT_EQ(fileValue("spindowntime"), "-1") << stored;
+    }
+}
+
+// Message dialogs and the progress window that a click of "Calc md5" shows.
+struct Md5Watch {
+    std::vector<std::string> messages;  // text of each result dialog
+    std::vector<std::string> progress;  // progress text seen when cancelling
+    bool cancel = false;
+    guint source = 0;
+
+    Md5Watch() {
+        source = g_timeout_add(
+            10,
+            [](gpointer data) -> gboolean {
+                static_cast<Md5Watch*>(data)->look();
+                return TRUE;
+            },
+            this);
+    }
+    ~Md5Watch() { g_source_remove(source); }
+
+    void look() {
+        GList* windows = gtk_window_list_toplevels();
+        for (GList* it = windows; it; it = it->next) {
+            GtkWindow* window = GTK_WINDOW(it->data);
+            if (!gtk_widget_get_visible(GTK_WIDGET(window))) continue;
+            const char* title = gtk_window_get_title(window);
+            if (!title || std::string(title) != "md5 control sum") continue;
+            if (GTK_IS_MESSAGE_DIALOG(window)) {
+                gchar* text = nullptr;
+                g_object_get(window, "text", &text, nullptr);
+                messages.push_back(text ? text : "");
+                g_free(text);
+                gtk_dialog_response(GTK_DIALOG(window), GTK_RESPONSE_CLOSE);
+            } else if (cancel) {
+                progress.push_back(findProgress(GTK_WIDGET(window)));
+                clickCancel(GTK_WIDGET(window));
+            }
+        }
+        g_list_free(windows);
+    }
+    static std::string findProgress(GtkWidget* w) {
+        if (GTK_IS_PROGRESS_BAR(w)) return gtk_progress_bar_get_text(GTK_PROGRESS_BAR(w));
+        std::string found;
+        if (GTK_IS_CONTAINER(w)) {
+            GList* children = gtk_container_get_children(GTK_CONTAINER(w));
+            for (GList* it = children; it && found.empty(); it = it->next)
+                found = findProgress(GTK_WIDGET(it->data));
+            g_list_free(children);
+        }
+        return found;
+    }
+    static void clickCancel(GtkWidget* w) {
+        if (GTK_IS_BUTTON(w)) {
+            gtk_button_clicked(GTK_BUTTON(w));
+        } else if (GTK_IS_CONTAINER(w)) {
+            GList* children = gtk_container_get_children(GTK_CONTAINER(w));
+            for (GList* it = children; it; it = it->next) clickCancel(GTK_WIDGET(it->data));
+            g_list_free(children);
+        }
+    }
+};
+
+TEST(CalcMd5, ShowsTheDigestOfTheImagesDataFile) {
+    Dialog dialog;
+    dialog.start();
+    mkdir("folder.exe", 0755);
+    writeFile("A.bin", "abc");
+    writeFile("B.mdf", "");
+    writeFile("C.bin", "a");
+    writeFile("D.exe", "message digest");
+    writeFile("E.img",
+              "12345678901234567890123456789012345678901234567890123456789012345678901234567890");
+    writeFile("F.cue", "not hashed: F.bin is missing");
+    struct Case {
+        const char* current;
+        const char* digest;  // RFC 1321 test suite; "" for no dialog
+    } cases[] = {
+        {"A.CUE", "900150983cd24fb0d6963f7d28e17f72"},
+        {"B.mds", "d41d8cd98f00b204e9800998ecf8427e"},
+        {"C.toc", "0cc175b9c0f1b6a831c399e269772661"},
+        {"D.exe", "f96b697d7cb7938d525a2f31aaf161d0"},
+        {"E.ccd", "57edf4a22be3c955ac49da2e2107b67a"},
+        {"F.cue", ""},
+        {"missing.exe", ""},
+        {"folder.exe", ""},  // a folder is not hashed as empty data
+    };
+    for (const Case& c : cases) {
+        Md5Watch watch;
+        snprintf(settings.current, sizeof settings.current, "%s/%s", dialog.dir.path().c_str(),
+                 c.current);
+        gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainCalcMd5")));
+        settle(30);
+        if (*c.digest)
+            EXPECT_EQ(watch.messages, std::vector<std::string>{c.digest}) << c.current;
+        else
+            EXPECT_TRUE(watch.messages.empty()) << c.current;
+    }
+}
+
+TEST(CalcMd5, ABigFileShowsProgressAndCancelGivesNoResult) {
+    Dialog dialog;
+    dialog.start();
+    std::string data(MD5_PROGRESS_THRESHOLD * 3, '\0');
+    for (size_t i = 0; i < data.size(); i++) data[i] = static_cast<char>(i * 7 + (i >> 13));
+    writeFile("big.exe", data);
+    unsigned char digest[16];
+    char hex[33];
+    ASSERT_EQ(md5File("big.exe", digest, nullptr, nullptr), 0);
+    md5Hex(digest, hex);
+    snprintf(settings.current, sizeof settings.current, "%s/big.exe", dialog.dir.path().c_str());
+
+    for (bool cancel : {true, false}) {
+        Md5Watch watch;
+        watch.cancel = cancel;
+        // Runs at the first pause between blocks, while the window is up.
+        g_idle_add(
+            [](gpointer data) -> gboolean {
+                static_cast<Md5Watch*>(data)->look();
+                return FALSE;
+            },
+            &watch);
+        gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainCalcMd5")));
+        settle(30);
+        if (cancel) {
+            ASSERT_FALSE(watch.progress.empty());
+            EXPECT_NE(watch.progress[0].find('%'), std::string::npos) << watch.progress[0];
+            EXPECT_TRUE(watch.messages.empty());
+        } else {
+            EXPECT_EQ(watch.messages, std::vector<std::string>{hex});
+        }
+    }
+}
+
+}  // namespace
