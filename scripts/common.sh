@@ -1,6 +1,6 @@
 # Shared by the build, run and test scripts: package installation and Xvfb.
 
-BUILD_PACKAGES="cmake g++ make pkg-config libgtk2.0-dev libiniparser-dev libx11-dev"
+BUILD_PACKAGES="cmake g++ make pkg-config gettext libgtk2.0-dev libiniparser-dev libx11-dev"
 RUN_PACKAGES="xdg-utils"
 TEST_PACKAGES="libxtst-dev libgtest-dev xvfb xauth"
 

@@ -36,8 +36,9 @@ void reportSaveFailure() {
     char* folder = g_get_current_dir();
     GtkWidget* message = gtk_message_dialog_new(
         windowMain, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
-        GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "The settings could not be saved to \"%s/%s\": %s.",
-        folder, SETTINGS_FILE_NAME + 2 /* without "./" */, g_strerror(settingsWriteError));
+        GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE,
+        _("The settings could not be saved to \"%s/%s\": %s."), folder,
+        SETTINGS_FILE_NAME + 2 /* without "./" */, g_strerror(settingsWriteError));
     g_free(folder);
     gtk_window_set_title(GTK_WINDOW(message), "discWren");
     gtk_dialog_run(GTK_DIALOG(message));

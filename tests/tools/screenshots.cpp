@@ -1,6 +1,12 @@
-// Saves a PNG of every page of the dialog, for reviewing its look.
+// Saves a PNG of every page of the dialog and of the CD list editor, shown
+// with a demonstration library of made-up discs.
 // Usage: discwren_screenshots OUTPUT_FOLDER  (needs an X display)
+// With DISCWREN_LOCALEDIR set, catalogues come from that folder instead of the
+// system's, so a translation can be shown before it is installed (the dialog
+// itself binds no folder).
+#include <ftw.h>
 #include <gtk/gtk.h>
+#include <libintl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +19,68 @@
 
 namespace {
 
+void writeFile(const std::string& name, const std::string& text) {
+    if (FILE* file = fopen(name.c_str(), "w")) {
+        fputs(text.c_str(), file);
+        fclose(file);
+    }
+}
+
+void removeTree(const std::string& path) {
+    nftw(
+        path.c_str(),
+        [](const char* name, const struct stat*, int, struct FTW*) { return remove(name); }, 16,
+        FTW_DEPTH | FTW_PHYS);
+}
+
+// A fixed place, so that the Path column reads the same on every refresh.
+const std::string kDemo = "/tmp/discwren-demo";
+
+// Image folders with made-up titles; descriptors and executables are what
+// the catalogue lists, so empty files do.
+void makeDemoLibrary() {
+    removeTree(kDemo);
+    const char* const files[] = {
+        "Arcade/Starlit Harbor.cue",         "Arcade/Starlit Harbor.bin",
+        "Arcade/Moss Knight Chronicles.ccd", "Arcade/Puzzle Garden (Disc 1).toc",
+        "Arcade/Puzzle Garden (Disc 2).toc", "Racing/Velvet Rally.mds",
+        "Racing/Tin Comet GP.cue",           "Demos/Paper Lantern Demo.exe",
+    };
+    for (const char* folder : {"", "/Arcade", "/Racing", "/Demos"})
+        mkdir((kDemo + folder).c_str(), 0755);
+    for (const char* file : files) writeFile(kDemo + "/" + file, "");
+    writeFile("discWren.ini",
+              "[cd selection]\n"
+              "current = " +
+                  kDemo +
+                  "/Arcade/Starlit Harbor.cue\n"
+                  "cddev0 = /dev/cdrom\n"
+                  "cddev1 = /dev/sr1\n"
+                  "cdimgdir0 = " +
+                  kDemo +
+                  "/Arcade/\n"
+                  "cdimgdir1 = " +
+                  kDemo +
+                  "/Racing/\n"
+                  "cdimgdir2 = " +
+                  kDemo +
+                  "/Demos/\n"
+                  "[recently]\n"
+                  "0 = " +
+                  kDemo +
+                  "/Arcade/Starlit Harbor.cue\n"
+                  "1 = " +
+                  kDemo +
+                  "/Racing/Velvet Rally.mds\n"
+                  "[hot keys]\n"
+                  "configdialog0 = 0110004436\n"
+                  "showstatus0 = 01100076\n"
+                  "coveropen0 = 0110004b\n"
+                  "coverclose0 = 0110004c\n"
+                  "cdswapping0 = 0110005f\n"
+                  "cdswapping1 = 01100075\n");
+}
+
 void settle() {
     for (int i = 0; i < 40; i++) {
         while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
@@ -20,12 +88,12 @@ void settle() {
     }
 }
 
-bool save(const std::string& path) {
-    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(windowMain));
+bool save(GtkWidget* window, const std::string& path) {
+    GdkWindow* drawable = gtk_widget_get_window(window);
     int width, height;
-    gdk_drawable_get_size(window, &width, &height);
+    gdk_drawable_get_size(drawable, &width, &height);
     GdkPixbuf* shot =
-        gdk_pixbuf_get_from_drawable(nullptr, window, nullptr, 0, 0, 0, 0, width, height);
+        gdk_pixbuf_get_from_drawable(nullptr, drawable, nullptr, 0, 0, 0, 0, width, height);
     bool ok = shot && gdk_pixbuf_save(shot, path.c_str(), "png", nullptr, nullptr);
     if (shot) g_object_unref(shot);
     printf("%s %s (%dx%d)\n", ok ? "saved" : "FAILED", path.c_str(), width, height);
@@ -45,9 +113,11 @@ int main(int argc, char* argv[]) {
         perror(argv[1]);
         return 2;
     }
-    // Start with default settings in a scratch folder, as on a first run.
     char scratch[] = "/tmp/discwren-shots-XXXXXX";
     if (!mkdtemp(scratch) || chdir(scratch) != 0) return 2;
+    makeDemoLibrary();
+    if (const char* catalogues = getenv("DISCWREN_LOCALEDIR"))
+        bindtextdomain("discWren", catalogues);
     uiCreateBuilder(nullptr);
     on_gui_build();
     guiStart();
@@ -58,11 +128,10 @@ int main(int argc, char* argv[]) {
         int main, inner;
         const char* innerBook;
     } pages[] = {
-        {"settings-cd-selection", 0, 0, "notebookMainSettings"},
-        {"settings-cdrom-properties", 0, 1, "notebookMainSettings"},
+        {"cd-selection", 0, 0, "notebookMainSettings"},
+        {"cdrom-properties", 0, 1, "notebookMainSettings"},
         {"misc", 1, -1, nullptr},
-        {"readme-en", 2, 0, "notebookMainReadme"},
-        {"readme-ru", 2, 1, "notebookMainReadme"},
+        {"readme", 2, 0, "notebookMainReadme"},
         {"about", 3, -1, nullptr},
     };
     bool ok = true;
@@ -70,12 +139,28 @@ int main(int argc, char* argv[]) {
         gtk_notebook_set_current_page(GTK_NOTEBOOK(uiWidget("notebookMain")), page.main);
         if (page.innerBook)
             gtk_notebook_set_current_page(GTK_NOTEBOOK(uiWidget(page.innerBook)), page.inner);
+        gtk_window_set_focus(windowMain, nullptr);  // no focus frame in the picture
         settle();
-        ok = save(std::string(output) + "/" + page.name + ".png") && ok;
+        ok = save(GTK_WIDGET(windowMain), std::string(output) + "/" + page.name + ".png") && ok;
+    }
+
+    // The editor opens from its button on the CD selection page; its Cancel
+    // closes it again.
+    gtk_notebook_set_current_page(GTK_NOTEBOOK(uiWidget("notebookMain")), 0);
+    gtk_notebook_set_current_page(GTK_NOTEBOOK(uiWidget("notebookMainSettings")), 0);
+    if (GtkWidget* edit = uiWidget("buttonMainEditCDList")) {
+        gtk_button_clicked(GTK_BUTTON(edit));
+        settle();
+        ok = save(uiWidget("windowEditor"), std::string(output) + "/cd-list-editor.png") && ok;
+        gtk_button_clicked(GTK_BUTTON(uiWidget("buttonEditorCancel")));
+    } else {
+        printf("FAILED: the definition has no CD list editor button\n");
+        ok = false;
     }
     on_gui_shutdown();
     unlink("discWren.ini");
     rmdir(scratch);
+    removeTree(kDemo);
     free(output);
     return ok ? 0 : 1;
 }
