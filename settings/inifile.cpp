@@ -177,6 +177,9 @@ int iniReplaceFile(const char* path, const std::string& bytes) {
         errno = S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
         return -1;
     }
+    // A file the user has write-protected is kept as it is, as an editor
+    // would, although the folder would allow replacing it.
+    if (exists && access(target.c_str(), W_OK) != 0) return -1;
     mode_t mode;
     if (exists) {
         mode = old.st_mode & 07777;

@@ -29,5 +29,7 @@ std::string iniFormat(const dictionary* dict);
 // Replaces the file at path (following symbolic links to the file they name)
 // with bytes: a temporary file in the same folder is written, flushed to disk
 // and renamed over the old one, which keeps its permission bits. The old file
-// stays whole whenever this fails. 0 on success, -1 with errno set on failure.
+// stays whole whenever this fails. An existing file that the user may not
+// write to (access W_OK) is refused with EACCES. 0 on success, -1 with errno
+// set on failure.
 int iniReplaceFile(const char* path, const std::string& bytes);

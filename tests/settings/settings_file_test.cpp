@@ -371,6 +371,43 @@ TEST_F(SettingsFile, AFailedWriteLeavesThePreviousFileWhole) {
     EXPECT_EQ(folderEntries(), Strings{"discWren.ini"});  // no temporary file left behind
 }
 
+TEST_F(SettingsFile, AWriteProtectedFileIsKeptAsItIs) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    const std::string previous = "[misc]\ndialogx = 1\n";
+    Settings s = defaults();
+    s.dialogx = 55;
+    // The user owns the file and may write to the folder; only the file's mode
+    // differs between the cases. A link to the file counts as the file.
+    chmod(".", 0777);
+    struct {
+        mode_t mode;
+        bool viaLink;
+        int error;
+    } cases[] = {{0444, false, EACCES}, {0444, true, EACCES}, {0644, false, 0}};
+    for (const auto& c : cases) {
+        unlink("discWren.ini");
+        unlink("real.ini");
+        const char* file = c.viaLink ? "real.ini" : "discWren.ini";
+        writeFile(file, previous);
+        chmod(file, c.mode);
+        if (chown(file, 65534, 65534) != 0) GTEST_SKIP() << "cannot change owners here";
+        if (c.viaLink) symlink("real.ini", "discWren.ini");
+        EXPECT_EQ(inChild([&] {
+                      if (setgid(65534) != 0 || setuid(65534) != 0) return 99;
+                      return settingsWrite(&s) == 0 ? settingsWriteError : 98;
+                  }),
+                  c.error)
+            << std::oct << c.mode;
+        EXPECT_EQ(readFile(file) == previous, c.error != 0) << std::oct << c.mode;
+    }
+    // Root keeps its powers, as with any editor.
+    chmod("discWren.ini", 0444);
+    settingsWrite(&s);
+    EXPECT_EQ(settingsWriteError, 0);
+    EXPECT_NE(readFile("discWren.ini"), previous);
+    chmod(".", 0755);
+}
+
 TEST_F(SettingsFile, WritingKeepsPermissionsAndLinksAndLeavesNoTemporaryFiles) {
     writeFile("real.ini", "old");
     chmod("real.ini", 0604);
