@@ -109,18 +109,22 @@ dictionary* iniLoad(const char* path) {
         fclose(file);
         return nullptr;
     }
-    std::string section;
-    char* buffer = nullptr;
-    size_t capacity = 0;
-    bool first = true;
-    for (ssize_t n; (n = getline(&buffer, &capacity, file)) >= 0; first = false) {
-        std::string line(buffer, static_cast<size_t>(n));
-        // A byte-order mark left by a text editor does not belong to the first key.
-        if (first && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
-        parseLine(dict, line, &section);
-    }
-    free(buffer);
+    std::string text;
+    char buffer[65536];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
     fclose(file);
+    // A byte-order mark left by a text editor does not belong to the first key.
+    size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    // LF, CR LF and a lone CR all end a line, so no value holds a line break
+    // and everything read can be written back.
+    std::string section;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        parseLine(dict, text.substr(start, end - start), &section);
+        start = end + 1;
+        if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') start++;
+    }
     return dict;
 }
 

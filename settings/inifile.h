@@ -8,12 +8,11 @@
 
 // Parses an INI file into a dictionary of "section:key" entries (and one
 // "section" entry per section). Lines of any length are read; a line that is
-// neither a section, a key line nor a comment is skipped on its own. Keys and
-// sections are lower-cased; an unquoted value ends before ';' or '#' and
-// loses its edge blanks; a value quoted with " or ' is taken as it stands
-// between the quotes. A key whose value is empty is not entered.
-// Returns nullptr when the file cannot be opened or is a folder; free the
-// result with iniparser_freedict.
+// neither a section, a key line nor a comment is skipped on its own; LF,
+// CR LF and a lone CR each end a line. Keys and sections are lower-cased; an
+// unquoted value ends before ';' or '#' and loses its edge blanks; a value quoted with " or ' is
+// taken as it stands between the quotes. A key whose value is empty is not entered. Returns nullptr
+// when the file cannot be opened or is a folder; free the result with iniparser_freedict.
 dictionary* iniLoad(const char* path);
 
 // The form in which value is written so that iniLoad gives it back intact:

@@ -311,6 +311,20 @@ TEST_F(SettingsFile, WindowsLineEndsAndAByteOrderMarkAreAccepted) {
     EXPECT_STREQ(s.language, "de_DE.utf-8");
 }
 
+TEST_F(SettingsFile, ALoneCarriageReturnEndsALineSoTheNextWriteKeepsTheValue) {
+    Settings s = readText(
+        "[cd selection]\nfilter = ff7\rjunk\n[misc]\rdialogx = 3\r\r\n"
+        "language = de\r\rdialogy = 4");
+    EXPECT_STREQ(s.filter, "ff7");
+    EXPECT_EQ(s.dialogx, 3);
+    EXPECT_EQ(s.dialogy, 4);
+    EXPECT_STREQ(s.language, "de");
+    settingsWrite(&s);
+    Settings back;
+    ASSERT_EQ(settingsRead(&back), 0);
+    EXPECT_TRUE(sameRecord(s, back));
+}
+
 TEST_F(SettingsFile, OverlongTextsAreCutToTheirFields) {
     Settings s = readText("[misc]\nlanguage = " + std::string(100, 'l') + "\n[hot keys]\n" +
                           "configdialog0 = " + std::string(40, '1') + "\n");
