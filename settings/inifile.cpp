@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -41,6 +42,8 @@ std::string parseValue(const std::string& rest) {
 }
 
 void parseLine(dictionary* dict, std::string line, std::string* section) {
+    // A line ends at a NUL byte, as it does for a C reader such as the plug-in's.
+    line.resize(std::min(line.size(), line.find('\0')));
     strip(&line);
     if (line.empty() || line[0] == '#' || line[0] == ';') return;
     if (line[0] == '[' && line.back() == ']') {

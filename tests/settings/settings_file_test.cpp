@@ -311,11 +311,17 @@ TEST_F(SettingsFile, WindowsLineEndsAndAByteOrderMarkAreAccepted) {
     EXPECT_STREQ(s.language, "de_DE.utf-8");
 }
 
-TEST_F(SettingsFile, ALoneCarriageReturnEndsALineSoTheNextWriteKeepsTheValue) {
+// Whatever is read must survive the next write: a value holding a line break
+// or a NUL byte could not.
+TEST_F(SettingsFile, LoneCarriageReturnsAndNulBytesEndALineSoTheNextWriteKeepsAll) {
+    using namespace std::string_literals;
     Settings s = readText(
-        "[cd selection]\nfilter = ff7\rjunk\n[misc]\rdialogx = 3\r\r\n"
-        "language = de\r\rdialogy = 4");
+        "[cd selection]\nfilter = ff7\rjunk\ncddev0 = /dev/sr0\n"
+        "cddev1 = \0/dev/sr1\ncddev2 = /dev/sr2\ncurrent = /a.cue\0/b.cue\n"
+        "[misc]\rdialogx = 3\r\r\nlanguage = de\r\rdialogy = 4"s);
     EXPECT_STREQ(s.filter, "ff7");
+    EXPECT_STREQ(s.current, "/a.cue");
+    EXPECT_EQ(devices(), Strings{"/dev/sr0"});
     EXPECT_EQ(s.dialogx, 3);
     EXPECT_EQ(s.dialogy, 4);
     EXPECT_STREQ(s.language, "de");
@@ -323,6 +329,7 @@ TEST_F(SettingsFile, ALoneCarriageReturnEndsALineSoTheNextWriteKeepsTheValue) {
     Settings back;
     ASSERT_EQ(settingsRead(&back), 0);
     EXPECT_TRUE(sameRecord(s, back));
+    EXPECT_EQ(devices(), Strings{"/dev/sr0"});
 }
 
 TEST_F(SettingsFile, OverlongTextsAreCutToTheirFields) {
