@@ -147,6 +147,13 @@ bool iniEncodeValue(const char* value, std::string* written) {
     return true;
 }
 
+void iniMakeWritable(std::string* text) {
+    std::string written;
+    while (!text->empty() && (isBlank(text->back()) || text->back() == '\\') &&
+           !iniEncodeValue(text->c_str(), &written))
+        text->pop_back();
+}
+
 std::string iniFormat(const dictionary* dict) {
     std::string text;
     for (ssize_t i = 0; i < dict->size; i++) {

@@ -21,6 +21,12 @@ dictionary* iniLoad(const char* path);
 // both kinds of quote where quoting is needed).
 bool iniEncodeValue(const char* value, std::string* written);
 
+// Drops the blanks and backslashes at the end of text while iniEncodeValue
+// cannot carry it. Only a text holding both kinds of quote can end that way
+// (when a field's width cut it, or an unquoted value ended in '\\'); it then
+// survives the next write instead of being left out.
+void iniMakeWritable(std::string* text);
+
 // The file text of a dictionary, entries in insertion order: for each section
 // "\n[section]\n", then "%-30s = %s\n" per key, then one final "\n".
 std::string iniFormat(const dictionary* dict);
