@@ -1,8 +1,14 @@
 #include "catalogue/cdsearch.h"
 
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "catalogue/cdsort.h"
+#include "catalogue/scantree.h"
 #include "containers/linkedlist.h"
 #include "util/path.h"
 
@@ -14,6 +20,19 @@ static int directoryList = -1;  // plain heap strings, released with free
 static int imageList = -1;      // CD: one per image found by the scan
 static int itemList = -1;       // CD: the filtered copies the CD list shows
 static char filterText[512];
+
+static const char noCdName[] = "No CD (bios shell)";
+
+// The scan's cache, and what the last build made of it.
+static catalogue::ScanTree scanTree;
+static std::vector<std::string> lastDirectories;
+static bool imageListCurrent = false;  // imageList holds the last build's sorted images
+static std::vector<CD*> items;         // itemList's entries, in order
+
+static void clearItems() {
+    linkedListClear(itemList);
+    items.clear();
+}
 
 void CDDestructor(CD* cd) {
     if (!cd) return;
@@ -85,6 +104,10 @@ void cdsearchShutdown() {
     linkedListUnregister(&directoryList);
     linkedListUnregister(&imageList);
     linkedListUnregister(&itemList);
+    items.clear();
+    imageListCurrent = false;
+    lastDirectories.clear();
+    scanTree.clear();
 }
 
 void cdsearchClear() {
@@ -92,7 +115,8 @@ void cdsearchClear() {
     linkedListClear(deviceList);
     linkedListClear(directoryList);
     linkedListClear(imageList);
-    linkedListClear(itemList);
+    clearItems();
+    imageListCurrent = false;
 }
 
 void cdsearchAddDevice(const char* device) {
@@ -143,3 +167,122 @@ char* cdsearchDirectoryGet(int index) {
 }
 
 int cdsearchDirectoryQuantity() { return linkedListSize(directoryList); }
+
+void cdsearchSetFilter(const char* filter) {
+    if (!filter) filter = "";
+    snprintf(filterText, sizeof filterText, "%s", filter);
+}
+
+// A new record with copies of path and name.
+static CD* newCD(const char* path, const char* name) {
+    CD* cd = static_cast<CD*>(malloc(sizeof(CD)));
+    if (!cd) return nullptr;
+    cd->name = strdup(name);
+    cd->path = strdup(path);
+    if (!cd->name || !cd->path) {
+        CDDestructor(cd);
+        return nullptr;
+    }
+    return cd;
+}
+
+static void appendCD(int list, CD* cd) {
+    if (cd && linkedListAppend(list, cd) != 0) CDDestructor(cd);
+}
+
+// Sorts a list of CD records in place by compareCD, as linkedListSort does.
+static void sortCatalogueList(int list) {
+    std::vector<CD*> cds;
+    linkedListToStart(list);
+    for (int n = linkedListSize(list); n > 0; --n) {
+        cds.push_back(static_cast<CD*>(linkedListRemove(list)));
+    }
+    bool sorted = sortLikeAdjacentSwaps(cds);
+    for (CD* cd : cds) appendCD(list, cd);
+    if (!sorted) linkedListSort(list, compareCD);
+}
+
+// Appends the images found to imageList, in scan order.
+static void appendImages(const std::vector<catalogue::ScanItem>& found) {
+    for (const catalogue::ScanItem& item : found) {
+        appendCD(imageList, newCD(item.path->c_str(), item.name->c_str()));
+    }
+}
+
+void seekImgDir(const char* dir) {
+    if (!dir) return;
+    std::vector<catalogue::ScanItem> found;
+    scanTree.beginBuild();
+    scanTree.scan(dir, found);
+    appendImages(found);
+    imageListCurrent = false;  // no longer what the last build left
+}
+
+int compareCD(void* a, void* b) {
+    const unsigned char* x = reinterpret_cast<const unsigned char*>(static_cast<CD*>(a)->name);
+    const unsigned char* y = reinterpret_cast<const unsigned char*>(static_cast<CD*>(b)->name);
+    for (; *x && *y; ++x, ++y) {
+        signed char fx = static_cast<signed char>(tolower(static_cast<signed char>(*x)));
+        signed char fy = static_cast<signed char>(tolower(static_cast<signed char>(*y)));
+        if (fx != fy) return fx > fy ? 1 : 0;
+    }
+    return 0;
+}
+
+// Appends copies of the entries of list whose name contains the filter.
+static void takeFiltered(int list) {
+    int quantity = linkedListSize(list);
+    linkedListToStart(list);
+    for (int i = 0; i < quantity; ++i, linkedListToNext(list)) {
+        const CD* cd = static_cast<const CD*>(linkedListGet(list));
+        if (filterText[0] != '\0' && !strcasestr(cd->name, filterText)) continue;
+        CD* copy = newCD(cd->path, cd->name);
+        if (copy && linkedListAppend(itemList, copy) == 0) {
+            items.push_back(copy);
+        } else {
+            CDDestructor(copy);
+        }
+    }
+}
+
+void cdsearchBuild() {
+    linkedListClear(noCdList);
+    clearItems();
+    appendCD(noCdList, newCD("", noCdName));
+
+    // The scan lists what a full walk of every folder lists now; folders that
+    // have not changed since the last build are not read again.
+    std::vector<std::string> directories;
+    linkedListToStart(directoryList);
+    for (int n = linkedListSize(directoryList); n > 0; --n, linkedListToNext(directoryList)) {
+        directories.push_back(static_cast<const char*>(linkedListGet(directoryList)));
+    }
+    std::vector<catalogue::ScanItem> found;
+    bool changed = !imageListCurrent || directories != lastDirectories;
+    scanTree.beginBuild();
+    for (const std::string& dir : directories) changed |= scanTree.scan(dir, found);
+    if (changed) {
+        linkedListClear(imageList);
+        appendImages(found);
+        sortCatalogueList(imageList);
+        imageListCurrent = true;
+        lastDirectories.swap(directories);
+    }
+    scanTree.endBuild();
+    sortCatalogueList(deviceList);
+
+    takeFiltered(noCdList);
+    takeFiltered(deviceList);
+    takeFiltered(imageList);
+}
+
+// itemList changes only here, so a copy of its entries answers index look-ups
+// in constant time; the list's cursor would make a walk over all entries quadratic.
+CD* cdsearchItemGet(int index) {
+    if (items.empty()) return nullptr;
+    if (index < 0) index = 0;
+    if (static_cast<size_t>(index) >= items.size()) index = static_cast<int>(items.size()) - 1;
+    return items[index];
+}
+
+int cdsearchItemQuantity() { return static_cast<int>(items.size()); }

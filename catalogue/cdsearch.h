@@ -29,3 +29,19 @@ void cdsearchRemoveDirectory(const char* directory);
 void cdsearchRemoveDirectory(int index);
 char* cdsearchDirectoryGet(int index);  // borrowed; nullptr when the list is empty
 int cdsearchDirectoryQuantity();
+
+// The list the CD list shows.
+void cdsearchSetFilter(const char* filter);  // keeps at most the first 511 characters
+// Rescans every image directory and refills the list: the no-disc entry, then
+// the devices, then the images, each sorted by name, all whose name contains
+// the filter (ignoring case).
+void cdsearchBuild();
+CD* cdsearchItemGet(int index);  // borrowed; nullptr when the list is empty
+int cdsearchItemQuantity();
+
+// Scans one directory tree (the string should end in '/') and appends every
+// image found to the image list.
+void seekImgDir(const char* dir);
+// 1 when a's name sorts strictly after b's (bytes folded with tolower and
+// compared as signed chars; a name that is a prefix of the other is not after it).
+int compareCD(void* a, void* b);

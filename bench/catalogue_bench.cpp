@@ -1,0 +1,139 @@
+// Times catalogue builds on generated libraries of 1,000 to 100,000 files and
+// compares them with find(1) looking for the same names in the same tree.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bench/bench.h"
+#include "bench/library.h"
+#include "catalogue/cdsearch.h"
+#include "containers/linkedlist.h"
+
+extern char** environ;
+
+namespace {
+
+double medianOf(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+double millisecondsSince(bench::Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(bench::Clock::now() - start).count();
+}
+
+double cpuMilliseconds() {
+    struct timespec now;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+// Runs find with the catalogue's name tests on dir, output discarded;
+// milliseconds, and the CPU time it used.
+double timeFind(const std::string& dir, double* cpu) {
+    std::vector<std::string> args = {"find",   dir,     "(",  "-iname", "*.cue", "-o",
+                                     "-iname", "*.ccd", "-o", "-iname", "*.toc", "-o",
+                                     "-iname", "*.mds", "-o", "-iname", "*.exe", ")"};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(&arg[0]);
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    auto start = bench::Clock::now();
+    pid_t pid;
+    int status = 0;
+    struct rusage usage = {};
+    if (posix_spawnp(&pid, "find", &actions, nullptr, argv.data(), environ) == 0) {
+        wait4(pid, &status, 0, &usage);
+    }
+    *cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    double elapsed = millisecondsSince(start);
+    posix_spawn_file_actions_destroy(&actions);
+    return elapsed;
+}
+
+// A fresh catalogue with one image folder.
+void startCatalogue(const std::string& dir) {
+    cdsearchShutdown();
+    cdsearchInit();
+    cdsearchAddDirectory(dir.c_str());
+    cdsearchSetFilter("");
+}
+
+}  // namespace
+
+BENCH_SECTION(catalogue, 20) {
+    char folder[] = "/tmp/discwren-bench-XXXXXX";
+    if (!mkdtemp(folder)) return;
+    linkedListSystemInit();
+    cdsearchInit();
+
+    printf(
+        "Median wall times; CPU is the CPU-time ratio to find, which load on the machine\n"
+        "does not skew. The second build sets the folder watches (once per session).\n");
+    printf("%8s %7s | %9s %9s %6s %6s | %10s %9s %6s %6s | %9s\n", "files", "images", "first ms",
+           "find ms", "ratio", "CPU", "rebuild ms", "find ms", "ratio", "CPU", "2nd ms");
+    const char* filters[] = {"a", "al", "alp", "", "e", "sh", "shadow", "x"};
+    for (int files : {1000, 10000, 100000}) {
+        std::string dir = std::string(folder) + "/library" + std::to_string(files) + "/";
+        bench::makeLibrary(dir, files);
+        const int runs = files >= 100000 ? 7 : 15;
+
+        // Each first build starts from an empty catalogue; find runs in turn.
+        std::vector<double> first, findFirst, firstCpu, findFirstCpu;
+        for (int run = 0; run < runs; ++run) {
+            double cpu;
+            findFirst.push_back(timeFind(dir, &cpu));
+            findFirstCpu.push_back(cpu);
+            startCatalogue(dir);
+            double cpuStart = cpuMilliseconds();
+            auto start = bench::Clock::now();
+            cdsearchBuild();
+            first.push_back(millisecondsSince(start));
+            firstCpu.push_back(cpuMilliseconds() - cpuStart);
+        }
+        int images = cdsearchItemQuantity() - 1;
+
+        // The second build sets the folder watches; the rebuilds after it are
+        // what each keystroke in the filter costs.
+        auto start = bench::Clock::now();
+        cdsearchBuild();
+        double second = millisecondsSince(start);
+        std::vector<double> rebuild, findRebuild, rebuildCpu, findRebuildCpu;
+        for (int run = 0; run < runs; ++run) {
+            double cpu;
+            findRebuild.push_back(timeFind(dir, &cpu));
+            findRebuildCpu.push_back(cpu);
+            cdsearchSetFilter(filters[run % (sizeof filters / sizeof filters[0])]);
+            double cpuStart = cpuMilliseconds();
+            start = bench::Clock::now();
+            cdsearchBuild();
+            rebuild.push_back(millisecondsSince(start));
+            rebuildCpu.push_back(cpuMilliseconds() - cpuStart);
+        }
+
+        double firstMs = medianOf(first), findMs = medianOf(findFirst);
+        double rebuildMs = medianOf(rebuild), findRebuildMs = medianOf(findRebuild);
+        printf("%8d %7d | %9.2f %9.2f %6.3f %6.3f | %10.2f %9.2f %6.3f %6.3f | %9.2f\n", files,
+               images, firstMs, findMs, firstMs / findMs,
+               medianOf(firstCpu) / medianOf(findFirstCpu), rebuildMs, findRebuildMs,
+               rebuildMs / findRebuildMs, medianOf(rebuildCpu) / medianOf(findRebuildCpu), second);
+        bench::target(bench::format("catalogue first build, %d files", files),
+                      bench::format("%.2f ms", firstMs), bench::format("find %.2f ms", findMs),
+                      bench::format("%.3fx", firstMs / findMs), "<= 0.4x", firstMs <= 0.4 * findMs);
+    }
+    cdsearchShutdown();
+    linkedListSystemShutdown();
+    if (system(("rm -rf " + std::string(folder)).c_str()) != 0) return;
+}

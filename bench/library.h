@@ -1,0 +1,14 @@
+// Generates a disc image library for the catalogue benchmarks and tests.
+#pragma once
+
+#include <string>
+
+namespace bench {
+
+// Fills root (created if missing) with files empty files in nested folders:
+// shelves of racks of disc folders, each disc folder holding one descriptor
+// (".cue", now and then ".CUE") and nine ".bin" tracks, so one file in ten is
+// an image. Names are varied and reproducible for a given count.
+void makeLibrary(const std::string& root, int files);
+
+}  // namespace bench

@@ -1,0 +1,441 @@
+#include "catalogue/scantree.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace catalogue {
+
+namespace {
+
+constexpr size_t PATH_LIMIT = 4095;  // characters of a path the system accepts
+
+// Name changes in a folder make its listing stale; changes to the folder
+// itself (permissions, removal, a move, an unmount) make everything below it stale.
+constexpr uint32_t WATCH_EVENTS = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB |
+                                  IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+constexpr uint32_t NAME_EVENTS = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+constexpr uint32_t SELF_EVENTS = IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT;
+
+// The image descriptors and executables the catalogue lists, any letter case.
+bool isImageName(const char* name, size_t length) {
+    if (length < 4 || name[length - 4] != '.') return false;
+    const char* ext = name + length - 3;
+    for (const char* known : {"cue", "ccd", "toc", "mds", "exe"}) {
+        if ((ext[0] | 0x20) == known[0] && (ext[1] | 0x20) == known[1] &&
+            (ext[2] | 0x20) == known[2]) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// File systems whose changes inotify may not report (network, user space, kernel views).
+bool changesGoUnreported(int fd) {
+    struct statfs fs;
+    if (fstatfs(fd, &fs) != 0) return true;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case NFS_SUPER_MAGIC:
+    case SMB_SUPER_MAGIC:
+    case 0xFF534D42UL:  // CIFS
+    case 0xFE534D42UL:  // SMB2
+    case 0x65735546UL:  // FUSE
+    case V9FS_MAGIC:
+    case CODA_SUPER_MAGIC:
+    case AFS_SUPER_MAGIC:
+    case 0x00C36400UL:  // Ceph
+    case 0x0BD00BD0UL:  // Lustre
+    case 0x01161970UL:  // GFS2
+    case 0x7461636FUL:  // OCFS2
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+ScanTree::~ScanTree() { clear(); }
+
+void ScanTree::clear() {
+    if (notify >= 0) close(notify);
+    notify = -1;
+    nodes.clear();
+    freeNodes.clear();
+    roots.clear();
+    rootUsed.clear();
+    watchers.clear();
+    loose.clear();
+}
+
+int ScanTree::newNode(const std::string& path, ino_t ino, bool root) {
+    int index;
+    if (!freeNodes.empty()) {
+        index = freeNodes.back();
+        freeNodes.pop_back();
+    } else {
+        index = static_cast<int>(nodes.size());
+        nodes.emplace_back();
+    }
+    Node& node = nodes[index];
+    node = Node();
+    node.path = path;
+    node.ino = ino;
+    node.root = root;
+    return index;
+}
+
+void ScanTree::unwatch(int index) {
+    Node& node = nodes[index];
+    if (node.wd < 0) return;
+    auto users = watchers.find(node.wd);
+    if (users != watchers.end()) {
+        auto& list = users->second;
+        list.erase(std::remove(list.begin(), list.end(), index), list.end());
+        // The same folder reached under two roots shares one watch.
+        if (list.empty()) {
+            watchers.erase(users);
+            inotify_rm_watch(notify, node.wd);
+        }
+    }
+    node.wd = -1;
+}
+
+void ScanTree::watch(int index) {
+    Node& node = nodes[index];
+    if (notify < 0 || node.wd >= 0) return;
+    uint32_t mask = WATCH_EVENTS | (node.root ? 0 : IN_DONT_FOLLOW);
+    int wd = inotify_add_watch(notify, node.path.c_str(), mask);
+    if (wd < 0) return;  // limit reached or not allowed: the folder is read at every build
+    node.wd = wd;
+    watchers[wd].push_back(index);
+}
+
+void ScanTree::dropNode(int first) {
+    std::vector<int> pending{first};
+    while (!pending.empty()) {
+        int index = pending.back();
+        pending.pop_back();
+        for (const Entry& entry : nodes[index].entries) {
+            if (entry.child >= 0) pending.push_back(entry.child);
+        }
+        unwatch(index);
+        nodes[index] = Node();
+        freeNodes.push_back(index);
+    }
+}
+
+void ScanTree::staleBelow(int first) {
+    std::vector<int> pending{first};
+    while (!pending.empty()) {
+        Node& node = nodes[pending.back()];
+        pending.pop_back();
+        node.current = false;
+        for (const Entry& entry : node.entries) {
+            if (entry.child >= 0) pending.push_back(entry.child);
+        }
+    }
+}
+
+void ScanTree::beginBuild() {
+    ++build;
+    loose.clear();
+    // Without an inotify instance (the per-user limit, say) every folder is
+    // read at every build; the next build tries again.
+    if (notify < 0) notify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (notify < 0) return;
+
+    // Drain without blocking; an empty queue ends the loop.
+    alignas(struct inotify_event) char buffer[65536];
+    for (;;) {
+        ssize_t got = ::read(notify, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        for (ssize_t offset = 0; offset < got;) {
+            const auto* event = reinterpret_cast<const struct inotify_event*>(buffer + offset);
+            offset += static_cast<ssize_t>(sizeof(struct inotify_event) + event->len);
+            if (event->mask & IN_Q_OVERFLOW) {
+                // Notices were lost: every folder is read again.
+                for (Node& node : nodes) node.current = false;
+                continue;
+            }
+            auto users = watchers.find(event->wd);
+            if (users == watchers.end()) continue;
+            if (event->mask & IN_IGNORED) {
+                // The watch is gone (folder removed or its file system unmounted).
+                for (int index : users->second) {
+                    nodes[index].wd = -1;
+                    staleBelow(index);
+                }
+                watchers.erase(users);
+            } else if (event->len == 0 && (event->mask & SELF_EVENTS)) {
+                for (int index : users->second) staleBelow(index);
+            } else if (event->mask & NAME_EVENTS) {
+                for (int index : users->second) nodes[index].current = false;
+            }
+        }
+    }
+}
+
+// Whether entries of the open folder fd, whose status is st, may be examined
+// (search permission). The owner's search bit grants it without asking.
+static bool searchable(int fd, const struct stat& folder, const char* someEntry) {
+    static const uid_t self = geteuid();
+    if (folder.st_uid == self && (folder.st_mode & S_IXUSR)) return true;
+    if (faccessat(fd, "", X_OK, AT_EACCESS | AT_EMPTY_PATH) == 0) return true;
+    if (errno == EACCES) return false;
+    struct stat st;  // no empty-path check on this system: try one entry instead
+    return fstatat(fd, someEntry, &st, AT_SYMLINK_NOFOLLOW) == 0 || errno != EACCES;
+}
+
+void ScanTree::read(int index, int parentFd, const std::string* name, int* keepFd) {
+    Node& node = nodes[index];  // deque elements stay put while nodes are added
+    node.readInBuild = build;
+    node.current = false;
+    node.checkable = false;
+
+    int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (node.root ? 0 : O_NOFOLLOW);
+    // Relative to the open parent where there is one: a shorter look-up.
+    int fd =
+        parentFd >= 0 ? openat(parentFd, name->c_str(), flags) : open(node.path.c_str(), flags);
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0) {
+        int error = errno;
+        if (fd >= 0) close(fd);
+        std::vector<Entry> old;
+        old.swap(node.entries);
+        for (const Entry& entry : old) {
+            if (entry.child >= 0) dropNode(entry.child);
+        }
+        errno = error;
+        perror(node.path.c_str());
+        return;
+    }
+    // A folder changed in the last moments may change again within the same
+    // tick of the file system's clock; only older change times can confirm it.
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    bool settled = st.st_ctim.tv_sec + 2 < now.tv_sec;
+    if (node.root || st.st_dev != node.dev) node.unwatched = changesGoUnreported(fd);
+    node.dev = st.st_dev;
+    node.statIno = st.st_ino;
+    node.changed = st.st_ctim;
+    if (node.unwatched) unwatch(index);
+
+    std::vector<Entry> fresh;
+    bool checked = false;
+    alignas(struct dirent64) static char buffer[32768];
+    for (ssize_t got; (got = getdents64(fd, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t offset = 0; offset < got;) {
+            const auto* d = reinterpret_cast<const struct dirent64*>(buffer + offset);
+            offset += d->d_reclen;
+            const char* name = d->d_name;
+            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
+                continue;
+            }
+            // Without search permission a folder lists names, but none of its
+            // entries can be examined, so none is taken.
+            if (!checked) {
+                checked = true;
+                if (!searchable(fd, st, name)) goto listed;
+            }
+            size_t length = strlen(name);
+            unsigned char type = d->d_type;
+            if (type == DT_UNKNOWN) {
+                struct stat entry;
+                if (fstatat(fd, name, &entry, AT_SYMLINK_NOFOLLOW) != 0) continue;
+                type = S_ISDIR(entry.st_mode) ? DT_DIR : DT_REG;
+            }
+            bool directory = type == DT_DIR;
+            if (!directory && !isImageName(name, length)) continue;
+            // A path the system would refuse is skipped.
+            if (node.path.size() + length + (directory ? 1 : 0) > PATH_LIMIT) continue;
+            fresh.push_back({std::string(name, length), d->d_ino, directory ? -2 : -1});
+        }
+    }
+listed:
+    if (keepFd) {
+        *keepFd = fd;
+    } else {
+        close(fd);
+    }
+
+    // Subfolders that are still the same folder keep their cached listing.
+    std::unordered_map<std::string, size_t> previous;
+    for (size_t i = 0; i < node.entries.size(); ++i) {
+        if (node.entries[i].child >= 0) previous.emplace(node.entries[i].name, i);
+    }
+    for (Entry& entry : fresh) {
+        if (entry.child != -2) continue;
+        auto match = previous.find(entry.name);
+        if (match != previous.end()) {
+            Entry& old = node.entries[match->second];
+            if (nodes[old.child].ino == entry.ino) {
+                entry.child = old.child;
+                old.child = -1;
+                continue;
+            }
+        }
+        entry.child = newNode(node.path + entry.name + "/", entry.ino, false);
+        nodes[entry.child].dev = node.dev;
+    }
+    for (const Entry& old : node.entries) {
+        if (old.child >= 0) dropNode(old.child);
+    }
+    node.entries.swap(fresh);
+    node.current = node.wd >= 0;
+    node.checkable = !node.current && !node.unwatched && settled;
+}
+
+bool ScanTree::confirm(int index) {
+    watch(index);
+    Node& node = nodes[index];
+    if (node.wd < 0) return false;
+    struct stat st;
+    int follow = node.root ? 0 : AT_SYMLINK_NOFOLLOW;
+    if (fstatat(AT_FDCWD, node.path.c_str(), &st, follow) != 0) return false;
+    if (st.st_dev != node.dev || st.st_ino != node.statIno ||
+        st.st_ctim.tv_sec != node.changed.tv_sec || st.st_ctim.tv_nsec != node.changed.tv_nsec) {
+        return false;
+    }
+    node.current = true;
+    node.checkable = false;
+    return true;
+}
+
+int ScanTree::rootNode(const std::string& dir) {
+    auto known = roots.find(dir);
+    bool seen = rootUsed.count(dir) && rootUsed[dir] == build;
+    rootUsed[dir] = build;
+    if (known != roots.end() && seen) return known->second;
+
+    struct stat st;
+    bool found = stat(dir.c_str(), &st) == 0;
+    if (known != roots.end()) {
+        const Node& node = nodes[known->second];
+        if (found && node.dev == st.st_dev && node.ino == st.st_ino) return known->second;
+        // Another folder (or none) now answers to this name: start over.
+        dropNode(known->second);
+        roots.erase(known);
+    }
+    int index = newNode(dir, found ? st.st_ino : 0, true);
+    nodes[index].dev = found ? st.st_dev : 0;
+    nodes[index].statIno = nodes[index].ino;
+    roots[dir] = index;
+    return index;
+}
+
+bool ScanTree::walk(int root, std::vector<ScanItem>& items) {
+    struct Frame {
+        int node;
+        size_t next;
+        int fd;  // the folder, kept open for its subfolders, or -1
+    };
+    constexpr size_t OPEN_LEVELS = 32;  // folders kept open at a time, at most
+    bool changed = false;
+    std::vector<Frame> stack;  // on the heap: the tree may be thousands of levels deep
+    // A tree scanned for the first time is read without watches.
+    bool firstScan = nodes[root].readInBuild == 0;
+    auto enter = [&](int index, int parentFd, const std::string* name) {
+        Node& node = nodes[index];
+        int fd = -1;
+        if (!node.current && node.readInBuild != build) {
+            if (node.checkable && confirm(index)) {
+                // Unchanged since it was read: the cached listing stands.
+            } else {
+                // (Subfolders confirm themselves: their look-up goes through this one.)
+                if (!firstScan && !node.unwatched) watch(index);
+                read(index, parentFd, name, stack.size() < OPEN_LEVELS ? &fd : nullptr);
+                changed = true;
+            }
+        } else if (!node.current) {
+            changed = true;
+        }
+        stack.push_back({index, 0, fd});
+    };
+    enter(root, -1, nullptr);
+    while (!stack.empty()) {
+        Frame& frame = stack.back();
+        const Node& node = nodes[frame.node];
+        if (frame.next == node.entries.size()) {
+            if (frame.fd >= 0) close(frame.fd);
+            stack.pop_back();
+            continue;
+        }
+        const Entry& entry = node.entries[frame.next++];
+        if (entry.child < 0) {
+            items.push_back({&node.path, &entry.name});
+        } else {
+            enter(entry.child, frame.fd, &entry.name);
+        }
+    }
+    return changed;
+}
+
+// A folder string without a trailing '/' joins names to it as they are, so
+// each joined path is examined on its own, as the scan always did.
+bool ScanTree::scanLoose(const std::string& dir, std::vector<ScanItem>& items) {
+    DIR* d = opendir(dir.c_str());
+    if (!d) {
+        perror(dir.c_str());
+        return true;
+    }
+    std::vector<std::string> names;
+    while (struct dirent* entry = readdir(d)) {
+        if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0) {
+            names.push_back(entry->d_name);
+        }
+    }
+    closedir(d);
+    for (const std::string& name : names) {
+        std::string full = dir + name;
+        struct stat st;
+        if (full.size() > PATH_LIMIT || lstat(full.c_str(), &st) != 0) continue;
+        if (S_ISDIR(st.st_mode)) {
+            if (full.size() + 1 <= PATH_LIMIT) walk(rootNode(full + "/"), items);
+        } else if (isImageName(full.c_str(), full.size())) {
+            size_t cut = full.rfind('/') + 1;  // npos + 1 is 0
+            loose.push_back(full.substr(0, cut));
+            loose.push_back(full.substr(cut));
+            items.push_back({&loose[loose.size() - 2], &loose.back()});
+        }
+    }
+    return true;
+}
+
+bool ScanTree::scan(const std::string& dir, std::vector<ScanItem>& items) {
+    if (dir.empty() || dir.back() != '/') {
+        rootUsed[dir] = build;
+        return scanLoose(dir, items);
+    }
+    return walk(rootNode(dir), items);
+}
+
+void ScanTree::endBuild() {
+    for (auto root = roots.begin(); root != roots.end();) {
+        if (rootUsed[root->first] == build) {
+            ++root;
+            continue;
+        }
+        dropNode(root->second);
+        rootUsed.erase(root->first);
+        root = roots.erase(root);
+    }
+    for (auto used = rootUsed.begin(); used != rootUsed.end();) {
+        used = used->second == build ? std::next(used) : rootUsed.erase(used);
+    }
+}
+
+}  // namespace catalogue

@@ -1,0 +1,94 @@
+// The image scan with a cache of folder listings that stays valid between
+// builds. What a scan lists is what a fresh walk of the tree would list at
+// that moment, but a folder is read again only when it may have changed:
+// - the first scan of a tree reads every folder and notes its change time;
+// - the next one watches each folder (inotify) and keeps the listing when the
+//   change time is still the same (and was not too recent to tell);
+// - from then on, the change notices, taken in without blocking, say which
+//   folders to read again. Folders that cannot be watched (watch limit,
+//   network file systems) are read at every scan.
+// Watches are set only from the second scan on: a dialog that is opened,
+// used once and closed never pays for them.
+#pragma once
+
+#include <sys/types.h>
+
+#include <deque>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace catalogue {
+
+// One image found: its folder (ending in '/') and its name. Valid until the
+// next beginBuild.
+struct ScanItem {
+    const std::string* path;
+    const std::string* name;
+};
+
+class ScanTree {
+public:
+    ScanTree() = default;
+    ScanTree(const ScanTree&) = delete;
+    ScanTree& operator=(const ScanTree&) = delete;
+    ~ScanTree();
+
+    // Starts a build: takes in the change notices that arrived since the last one.
+    void beginBuild();
+    // Appends the images under dir to items, depth-first in listing order.
+    // dir should end in '/'; without one, names are joined to it as they are
+    // and each is checked on its own. Folders that cannot be opened are
+    // reported on stderr in perror form. True when any folder was read anew
+    // (false means items equal those of the last build for this dir).
+    bool scan(const std::string& dir, std::vector<ScanItem>& items);
+    // Ends a build: forgets the cached trees of folders not scanned in it.
+    void endBuild();
+    // Forgets everything and stops watching.
+    void clear();
+
+private:
+    struct Entry {
+        std::string name;
+        ino_t ino;
+        int child;  // the subfolder's node, or -1 for an image
+    };
+    struct Node {
+        std::string path;   // full path, ending in '/'
+        ino_t ino = 0;      // inode as the parent lists it
+        dev_t dev = 0;      // the folder's own identity and change time when it was read
+        ino_t statIno = 0;  // (for a root: when it was last looked up)
+        struct timespec changed = {0, 0};
+        int wd = -1;             // the folder's watch, -1 without one
+        bool current = false;    // entries are the folder's listing now
+        bool checkable = false;  // entries may be confirmed by the change time
+        bool unwatched = false;  // changes here go unreported: read at every scan
+        bool root = false;
+        unsigned readInBuild = 0;
+        std::vector<Entry> entries;
+    };
+
+    int newNode(const std::string& path, ino_t ino, bool root);
+    void dropNode(int node);  // with everything below it
+    void watch(int node);
+    void unwatch(int node);
+    // Lists the folder anew, opened relative to parentFd (its parent, open)
+    // when that is not -1; keepFd, when given, receives the open folder.
+    void read(int node, int parentFd, const std::string* name, int* keepFd);
+    bool confirm(int node);     // watches the folder; true when its listing still holds
+    void staleBelow(int node);  // marks the node and everything below it for reading
+    bool walk(int root, std::vector<ScanItem>& items);
+    bool scanLoose(const std::string& dir, std::vector<ScanItem>& items);
+    int rootNode(const std::string& dir);
+
+    std::deque<Node> nodes;
+    std::vector<int> freeNodes;
+    std::unordered_map<std::string, int> roots;
+    std::unordered_map<std::string, unsigned> rootUsed;  // build in which each root was scanned
+    std::unordered_map<int, std::vector<int>> watchers;  // watch → nodes using it
+    std::deque<std::string> loose;  // strings of images found under a folder without '/'
+    int notify = -1;                // the inotify instance, -1 when it could not be made
+    unsigned build = 0;
+};
+
+}  // namespace catalogue

@@ -1,0 +1,184 @@
+// Rebuilds after the tree changed list exactly what a fresh scan lists.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "catalogue/cdsearch.h"
+#include "containers/linkedlist.h"
+#include "support/testsupport.h"
+
+using testsupport::removeTree;
+using testsupport::writeFile;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// A plain recursive walk in listing order: every matching non-folder, and
+// every folder entered (symbolic links never).
+void walk(const std::string& dir, Strings& images, Strings& folders, Strings& files) {
+    Strings names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (struct dirent* entry = readdir(d)) {
+            std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        closedir(d);
+    }
+    for (const std::string& name : names) {
+        std::string full = dir + name;
+        struct stat st;
+        if (lstat(full.c_str(), &st) != 0) continue;
+        if (S_ISDIR(st.st_mode)) {
+            folders.push_back(full + "/");
+            walk(full + "/", images, folders, files);
+            continue;
+        }
+        files.push_back(full);
+        std::string ext = full.size() >= 4 ? full.substr(full.size() - 4) : "";
+        for (char& c : ext) c = static_cast<char>(tolower(c));
+        if (ext == ".cue" || ext == ".ccd" || ext == ".exe") images.push_back(full);
+    }
+}
+
+// What a full scan of the folders lists, sorted as the catalogue sorts (the
+// generated names are never prefixes of each other).
+Strings expectedList(const Strings& roots) {
+    Strings images, folders, files;
+    for (const std::string& root : roots) walk(root, images, folders, files);
+    auto nameOf = [](const std::string& full) { return full.substr(full.rfind('/') + 1); };
+    std::stable_sort(images.begin(), images.end(), [&](const std::string& a, const std::string& b) {
+        std::string na = nameOf(a), nb = nameOf(b);
+        CD x{&na[0], nullptr}, y{&nb[0], nullptr};
+        return compareCD(&y, &x) == 1;
+    });
+    images.insert(images.begin(), "No CD (bios shell)");
+    return images;
+}
+
+Strings builtList() {
+    cdsearchBuild();
+    Strings list;
+    for (int i = 0; i < cdsearchItemQuantity(); ++i) {
+        list.push_back(std::string(cdsearchItemGet(i)->path) + cdsearchItemGet(i)->name);
+    }
+    return list;
+}
+
+int openFiles() {
+    int count = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d)) ++count;
+        closedir(d);
+    }
+    return count;
+}
+
+class Rescan : public ::testing::Test {
+protected:
+    void SetUp() override {
+        linkedListSystemInit();
+        cdsearchInit();
+        lib = scratch.path() + "/lib/";
+        mkdir(lib.c_str(), 0755);
+        mkdir((lib + "keep").c_str(), 0755);
+    }
+    void TearDown() override {
+        cdsearchShutdown();
+        linkedListSystemShutdown();
+    }
+
+    std::string newName(const char* extension) {
+        return "n" + std::to_string(counter++) + extension;
+    }
+
+    // One random change: add, remove, rename or move a file or a folder tree,
+    // or put a link, a file or a folder where another kind of entry was.
+    void change() {
+        Strings images, folders, files;
+        walk(lib, images, folders, files);
+        folders.push_back(lib);
+        const char* extensions[] = {".cue", ".CCD", ".bin", ".exe", ".txt"};
+        auto pick = [&](const Strings& from) { return from[rng() % from.size()]; };
+        std::string folder = pick(folders);
+        // The nested image folder "keep" stays itself.
+        auto movable = [&](const std::string& path) {
+            return path != lib + "keep/" && path != lib + "keep" && path != lib;
+        };
+        switch (rng() % 8) {
+        case 0:
+        case 1:
+            writeFile(folder + newName(extensions[rng() % 5]), "");
+            break;
+        case 2:
+            if (!files.empty()) unlink(pick(files).c_str());
+            break;
+        case 3:
+            if (!files.empty()) {
+                rename(pick(files).c_str(), (folder + newName(extensions[rng() % 5])).c_str());
+            }
+            break;
+        case 4: {
+            std::string made = folder + newName("");
+            mkdir(made.c_str(), 0755);
+            for (int n = rng() % 4; n > 0; --n) writeFile(made + "/" + newName(".cue"), "");
+            break;
+        }
+        case 5: {
+            std::string gone = pick(folders);
+            if (movable(gone)) removeTree(gone);
+            break;
+        }
+        case 6: {
+            // Rename or move a folder, possibly into another one (not below itself).
+            std::string from = pick(folders);
+            if (!movable(from) || folder.compare(0, from.size(), from) == 0) break;
+            from.pop_back();
+            rename(from.c_str(), (folder + newName("")).c_str());
+            break;
+        }
+        case 7: {
+            std::string link = folder + newName(rng() % 2 ? ".cue" : "");
+            symlink(rng() % 2 ? folder.c_str() : "/nowhere", link.c_str());
+            break;
+        }
+        }
+    }
+
+    testsupport::ScratchDir scratch;
+    std::string lib;
+    std::mt19937 rng{2026};
+    int counter = 0;
+};
+
+TEST_F(Rescan, ChangedTreesListLikeAFreshScan) {
+    for (int n = 0; n < 40; ++n) change();
+    // Old enough that change times can confirm what the first build read.
+    sleep(3);
+    Strings roots = {lib, lib + "keep/"};
+    for (const std::string& root : roots) cdsearchAddDirectory(root.c_str());
+    int filesBefore = openFiles();
+
+    for (int round = 0; round < 150; ++round) {
+        ASSERT_EQ(builtList(), expectedList(roots)) << "round " << round;
+        for (int n = rng() % 4; n > 0; --n) change();
+        if (round % 25 == 24) {
+            // The folder list changes too: the nested folder comes and goes.
+            cdsearchRemoveDirectory(roots.back().c_str());
+            roots.pop_back();
+            ASSERT_EQ(builtList(), expectedList(roots));
+            roots.push_back(lib + "keep/");
+            cdsearchAddDirectory(roots.back().c_str());
+        }
+    }
+    EXPECT_EQ(openFiles(), filesBefore + 1);  // the change notices, nothing else
+}
+
+}  // namespace
