@@ -8,6 +8,7 @@
 #include "catalogue/cdsearch.h"
 #include "containers/linkedlist.h"
 #include "containers/recently.h"
+#include "input/keysystem.h"
 #include "settings/settingsfile.h"
 #include "ui/window_main.h"
 
@@ -48,7 +49,9 @@ void on_gui_shutdown(void) {
     on_windowMain_shutdown();
     cdsearchShutdown();
     recentlyShutdown();
+    keySystemClose();
     linkedListSystemClose();
+    keySystemShutdown();
     linkedListSystemShutdown();
 }
 
@@ -56,7 +59,9 @@ void on_gui_shutdown(void) {
 
 void guiStart() {
     linkedListSystemInit();
+    keySystemInit();
     linkedListSystemOpen();
+    keySystemOpen();
     // The lists must be registered before the settings file fills them.
     cdsearchInit();
     recentlyInit();

@@ -5,4 +5,5 @@
 
 #include "ui/tab_about.h"
 #include "ui/tab_main.h"
+#include "ui/tab_misc.h"
 #include "ui/window_main.h"

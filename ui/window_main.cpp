@@ -8,6 +8,7 @@
 #include "ui/images.h"
 #include "ui/tab_about.h"
 #include "ui/tab_main.h"
+#include "ui/tab_misc.h"
 #include "ui/ui.h"
 
 namespace {
@@ -79,6 +80,7 @@ void on_windowMain_init(void) {
     busycursor = gdk_cursor_new(GDK_WATCH);
 
     on_tab_main_init();
+    on_tab_misc_init();
     on_tab_readme_init();
     on_tab_about_init();
 
@@ -88,6 +90,7 @@ void on_windowMain_init(void) {
 
 void on_windowMain_update(void) {
     on_tab_main_update();
+    on_tab_misc_update();
     on_tab_readme_update();
     on_tab_about_update();
 }

@@ -1,0 +1,234 @@
+#include "ui/tab_misc.h"
+
+#include <gdk/gdkx.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "input/keycombo.h"
+#include "input/keysystem.h"
+#include "ui/i18n.h"
+#include "ui/ui.h"
+
+const char* const hotKeyName[HOTKEY_COUNT] = {
+    N_("Configuration dialog"), N_("Show status"),          N_("Toggle CDXA"),
+    N_("Toggle CDDA"),          N_("Decrease CDXA volume"), N_("Increase CDXA volume"),
+    N_("Decrease CDDA volume"), N_("Increase CDDA volume"), N_("Open cover"),
+    N_("Close cover"),          N_("CD swapping"),
+};
+
+const char* const hotKeyTooltip[HOTKEY_COUNT] = {
+    N_("Set the button to call the plugin configuration dialog in-game. ('Ctrl+Alt+G' by "
+       "default.)"),
+    N_("Set the button to toggle the in-game plugin status display. ('Insert' by default.)"),
+    N_("Set the button for enable/disable CDXA playing in-game."),
+    N_("Set the button for enable/disable CDDA playing in-game."),
+    N_("Set the button for decreasing CDXA volume in-game."),
+    N_("Set the button for increasing CDXA volume in-game."),
+    N_("Set the button for decreasing CDDA volume in-game."),
+    N_("Set the button for increasing CDDA volume in-game."),
+    N_("Set a button for opening the CD tray cover in-game."),
+    N_("Set a button for closing the CD tray cover in-game."),
+    N_("Use this button to change a CD.\n- virtual drive cover opens.\n- then you choose a new "
+       "disc.\n- and the cover closes."),
+};
+
+char* const hotKey[HOTKEY_SLOTS * HOTKEY_COUNT] = {
+    settings.hotkeys[0][0],  settings.hotkeys[1][0],  settings.hotkeys[2][0],
+    settings.hotkeys[3][0],  settings.hotkeys[4][0],  settings.hotkeys[5][0],
+    settings.hotkeys[6][0],  settings.hotkeys[7][0],  settings.hotkeys[8][0],
+    settings.hotkeys[9][0],  settings.hotkeys[10][0], settings.hotkeys[0][1],
+    settings.hotkeys[1][1],  settings.hotkeys[2][1],  settings.hotkeys[3][1],
+    settings.hotkeys[4][1],  settings.hotkeys[5][1],  settings.hotkeys[6][1],
+    settings.hotkeys[7][1],  settings.hotkeys[8][1],  settings.hotkeys[9][1],
+    settings.hotkeys[10][1],
+};
+
+namespace {
+
+// The check buttons of "Other" and the flags they mirror, in table order.
+struct FlagButton {
+    const char* id;
+    int32_t* field;
+};
+const FlagButton flagButtons[] = {
+    {"checkbuttonMainShowStatus", &settings.showstatus},
+    {"checkbuttonMainCoverOpened", &settings.coveropened},
+    {"checkbuttonMainCallDialogOnStart", &settings.calldialogonstart},
+    {"checkbuttonMainEnableLogging", &settings.enablelogging},
+    {"checkbuttonMainEnableDebugger", &settings.enabledebugger},
+    {"checkbuttonMainSaveDialogParameters", &settings.savedialogparameters},
+    {"checkbuttonMainSaveSettingsOnExit", &settings.savesettingsonexit},
+};
+
+// Server time at which the last capture ended. Button events from before it
+// were queued while the capture held the main loop (the mouse button just
+// captured, say) and must not start another capture.
+guint32 captureEndTime = 0;
+// The row that shows "Awaiting input..." since the last press, -1 for none.
+int awaitingRow = -1;
+
+bool heldDuringCapture(const GdkEventButton* event) {
+    return event && event->time != GDK_CURRENT_TIME && captureEndTime != 0 &&
+           event->time <= captureEndTime;
+}
+
+// liststoreHotKeys, the model of the hot-key table.
+GtkListStore* hotKeyStore() {
+    GObject* store = builder ? gtk_builder_get_object(builder, "liststoreHotKeys") : nullptr;
+    return store ? GTK_LIST_STORE(store) : nullptr;
+}
+
+// The selected row and its hot-key number, or -1 without a selection.
+int selectedHotKey(GtkTreeView* view, GtkTreeIter* iter) {
+    GtkTreeModel* model = nullptr;
+    if (!gtk_tree_selection_get_selected(gtk_tree_view_get_selection(view), &model, iter))
+        return -1;
+    GtkTreePath* path = gtk_tree_model_get_path(model, iter);
+    int h = gtk_tree_path_get_indices(path)[0];
+    gtk_tree_path_free(path);
+    return h < HOTKEY_COUNT ? h : -1;
+}
+
+void setRow(GtkTreeIter* iter, int h, const char* value) {
+    gtk_list_store_set(hotKeyStore(), iter, 0, _(hotKeyName[h]), 1, value, -1);
+}
+
+bool slotEmpty(const char* slot) { return strcmp(getKeyNameString(slot), "Unassigned") == 0; }
+
+void setMainCursor(GdkCursor* cursor) {
+    if (!windowMain) return;
+    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(windowMain));
+    if (window) gdk_window_set_cursor(window, cursor);
+}
+
+void storeFlag(GtkToggleButton* button, int32_t* field) {
+    *field = gtk_toggle_button_get_active(button) ? 1 : 0;
+}
+
+}  // namespace
+
+const char* hotKeyValueText(int h) {
+    static char value[1024];
+    // Both names share one buffer: copy the first before asking for the second.
+    snprintf(value, sizeof value, "%s / ", getKeyNameString(hotKey[h]));
+    size_t used = strlen(value);
+    snprintf(value + used, sizeof value - used, "%s", getKeyNameString(hotKey[h + HOTKEY_COUNT]));
+    return value;
+}
+
+extern "C" {
+
+void on_tab_misc_init(void) {
+    GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewHotKeys"));
+    if (!view) return;
+    static const char* const titles[] = {"Key", "Value"};
+    for (int column = 0; column < 2; column++) {
+        gtk_tree_view_append_column(
+            view, gtk_tree_view_column_new_with_attributes(
+                      titles[column], gtk_cell_renderer_text_new(), "text", column, nullptr));
+    }
+}
+
+void on_tab_misc_update(void) {
+    GtkListStore* store = hotKeyStore();
+    if (store) {
+        gtk_list_store_clear(store);
+        for (int h = 0; h < HOTKEY_COUNT; h++) {
+            GtkTreeIter iter;
+            gtk_list_store_append(store, &iter);
+            setRow(&iter, h, hotKeyValueText(h));
+        }
+    }
+    for (const FlagButton& flag : flagButtons) {
+        GtkWidget* button = uiWidget(flag.id);
+        if (button) gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(button), *flag.field != 0);
+    }
+}
+
+gboolean on_treeviewHotKeys_button_press_event(GtkWidget* view, GdkEventButton* event, gpointer) {
+    if (heldDuringCapture(event)) return TRUE;
+    gtk_widget_grab_focus(view);
+    GtkTreeIter iter;
+    int h = selectedHotKey(GTK_TREE_VIEW(view), &iter);
+    if (h < 0) return FALSE;
+    setRow(&iter, h, _("Awaiting input..."));
+    awaitingRow = h;
+    setMainCursor(busycursor);
+    return FALSE;
+}
+
+gboolean on_treeviewHotKeys_button_release_event(GtkWidget* view, GdkEventButton* event, gpointer) {
+    if (heldDuringCapture(event)) return TRUE;
+    GtkTreeIter iter;
+    int h = selectedHotKey(GTK_TREE_VIEW(view), &iter);
+    // The pointer left the pressed row before the button was let go: that row
+    // shows its value again.
+    if (awaitingRow >= 0 && awaitingRow != h) {
+        GtkTreeIter pressed;
+        if (gtk_tree_model_iter_nth_child(GTK_TREE_MODEL(hotKeyStore()), &pressed, nullptr,
+                                          awaitingRow))
+            setRow(&pressed, awaitingRow, hotKeyValueText(awaitingRow));
+        setMainCursor(nullptr);
+    }
+    awaitingRow = -1;
+    if (h < 0) return FALSE;
+
+    // The capture holds the main loop: draw "Awaiting input..." and the watch
+    // cursor first, so that the user sees what is expected of them.
+    gdk_window_process_all_updates();
+    gdk_flush();
+
+    char* first = hotKey[h];
+    char* second = hotKey[h + HOTKEY_COUNT];
+    if (slotEmpty(first)) {
+        findKey(first);
+    } else {
+        bool secondWasEmpty = slotEmpty(second);
+        findKey(second);
+        // Escape at the second capture of a half-assigned hot key unassigns it.
+        if (secondWasEmpty && slotEmpty(second)) clearKey(first);
+    }
+
+    // The server's clock now; a toplevel window listens for the property
+    // change through which GDK reads it.
+    GdkWindow* window = gtk_widget_get_window(gtk_widget_get_toplevel(view));
+    if (window) captureEndTime = gdk_x11_get_server_time(window);
+    setRow(&iter, h, hotKeyValueText(h));
+    setMainCursor(nullptr);
+    return FALSE;
+}
+
+gboolean on_treeviewHotKeys_key_press_event(GtkWidget*, GdkEventKey*, gpointer) { return FALSE; }
+
+gboolean on_treeviewHotKeys_key_release_event(GtkWidget*, GdkEventKey*, gpointer) { return FALSE; }
+
+void on_treeviewHotKeys_cursor_changed(GtkTreeView* view, gpointer) {
+    GtkTreeIter iter;
+    int h = selectedHotKey(view, &iter);
+    if (h >= 0) gtk_widget_set_tooltip_text(GTK_WIDGET(view), _(hotKeyTooltip[h]));
+}
+
+void on_checkbuttonMainShowStatus_toggled(GtkToggleButton* button, gpointer) {
+    storeFlag(button, &settings.showstatus);
+}
+void on_checkbuttonMainCoverOpened_toggled(GtkToggleButton* button, gpointer) {
+    storeFlag(button, &settings.coveropened);
+}
+void on_checkbuttonMainCallDialogOnStart_toggled(GtkToggleButton* button, gpointer) {
+    storeFlag(button, &settings.calldialogonstart);
+}
+void on_checkbuttonMainEnableLogging_toggled(GtkToggleButton* button, gpointer) {
+    storeFlag(button, &settings.enablelogging);
+}
+void on_checkbuttonMainEnableDebugger_toggled(GtkToggleButton* button, gpointer) {
+    storeFlag(button, &settings.enabledebugger);
+}
+void on_checkbuttonMainSaveDialogParameters_toggled(GtkToggleButton* button, gpointer) {
+    storeFlag(button, &settings.savedialogparameters);
+}
+void on_checkbuttonMainSaveSettingsOnExit_toggled(GtkToggleButton* button, gpointer) {
+    storeFlag(button, &settings.savesettingsonexit);
+}
+
+}  // extern "C"
