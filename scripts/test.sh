@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the dialog and its tests, and runs the whole
 # suite headless: once as released, once under AddressSanitizer and
-# UndefinedBehaviorSanitizer. Fails when any test fails.
+# UndefinedBehaviorSanitizer; then a short run of every fuzz target when clang's
+# libFuzzer is there or can be installed. Fails when any test fails.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 . "$ROOT/scripts/common.sh"
@@ -14,3 +15,11 @@ export ASAN_OPTIONS=detect_leaks=1
 export LSAN_OPTIONS="suppressions=$ROOT/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 (cd "$ROOT/build-sanitize" && ctest -j"$(nproc)" --output-on-failure --no-tests=error)
+
+# About a minute of fuzzing in all, from the seed corpora.
+if install_missing $FUZZ_PACKAGES && command -v clang++-14 >/dev/null; then
+    targets=$(ls "$ROOT"/fuzz/*_fuzz.cpp | wc -l)
+    bash "$ROOT/scripts/fuzz.sh" $((60 / targets))
+else
+    echo "clang-14 with libFuzzer is not available: fuzz targets skipped"
+fi

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -41,6 +42,8 @@ std::string parseValue(const std::string& rest) {
 }
 
 void parseLine(dictionary* dict, std::string line, std::string* section) {
+    // A line ends at a NUL byte, as it does for a C reader such as the plug-in's.
+    line.resize(std::min(line.size(), line.find('\0')));
     strip(&line);
     if (line.empty() || line[0] == '#' || line[0] == ';') return;
     if (line[0] == '[' && line.back() == ']') {
@@ -109,18 +112,22 @@ dictionary* iniLoad(const char* path) {
         fclose(file);
         return nullptr;
     }
-    std::string section;
-    char* buffer = nullptr;
-    size_t capacity = 0;
-    bool first = true;
-    for (ssize_t n; (n = getline(&buffer, &capacity, file)) >= 0; first = false) {
-        std::string line(buffer, static_cast<size_t>(n));
-        // A byte-order mark left by a text editor does not belong to the first key.
-        if (first && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
-        parseLine(dict, line, &section);
-    }
-    free(buffer);
+    std::string text;
+    char buffer[65536];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
     fclose(file);
+    // A byte-order mark left by a text editor does not belong to the first key.
+    size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    // LF, CR LF and a lone CR all end a line, so no value holds a line break
+    // and everything read can be written back.
+    std::string section;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        parseLine(dict, text.substr(start, end - start), &section);
+        start = end + 1;
+        if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') start++;
+    }
     return dict;
 }
 
@@ -138,6 +145,13 @@ bool iniEncodeValue(const char* value, std::string* written) {
     if (strchr(value, mark)) return false;
     *written = std::string(1, mark) + value + mark;
     return true;
+}
+
+void iniMakeWritable(std::string* text) {
+    std::string written;
+    while (!text->empty() && (isBlank(text->back()) || text->back() == '\\') &&
+           !iniEncodeValue(text->c_str(), &written))
+        text->pop_back();
 }
 
 std::string iniFormat(const dictionary* dict) {
@@ -177,6 +191,9 @@ int iniReplaceFile(const char* path, const std::string& bytes) {
         errno = S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
         return -1;
     }
+    // A file the user has write-protected is kept as it is, as an editor
+    // would, although the folder would allow replacing it.
+    if (exists && access(target.c_str(), W_OK) != 0) return -1;
     mode_t mode;
     if (exists) {
         mode = old.st_mode & 07777;

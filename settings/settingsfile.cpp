@@ -19,11 +19,22 @@ std::string entryName(const SettingField& field, int index = -1) {
     return name;
 }
 
-void copyText(char* to, size_t size, const char* from) { snprintf(to, size, "%s", from); }
+// Copies a value into its field, cut to fit, in a form the writer can carry.
+void copyText(char* to, size_t size, const char* from) {
+    std::string text(from, strnlen(from, size - 1));
+    iniMakeWritable(&text);
+    snprintf(to, size, "%s", text.c_str());
+}
 
-// The value of an indexed key, or nullptr at the first missing index.
-const char* indexedValue(const dictionary* dict, const SettingField& field, int index) {
-    return iniparser_getstring(dict, entryName(field, index).c_str(), nullptr);
+// The value of an indexed key in a form the writer can carry, or false at
+// the first missing index.
+bool indexedValue(const dictionary* dict, const SettingField& field, int index,
+                  std::string* value) {
+    const char* found = iniparser_getstring(dict, entryName(field, index).c_str(), nullptr);
+    if (!found) return false;
+    *value = found;
+    iniMakeWritable(value);
+    return true;
 }
 
 // Integers are read like strtol with base 0 and saturate at the int32 limits.
@@ -35,13 +46,14 @@ int32_t readInteger(const dictionary* dict, const SettingField& field) {
 }
 
 void readField(const dictionary* dict, const SettingField& field, Settings* s) {
+    std::string value;
     switch (field.kind) {
     case SettingKind::Text:
     case SettingKind::HotKey: {
         // A missing text keeps its default; a missing hot key is unassigned.
-        const char* value = iniparser_getstring(dict, entryName(field).c_str(), nullptr);
-        if (value)
-            copyText(settingsText(s, field), field.size, value);
+        const char* found = iniparser_getstring(dict, entryName(field).c_str(), nullptr);
+        if (found)
+            copyText(settingsText(s, field), field.size, found);
         else if (field.kind == SettingKind::HotKey)
             settingsText(s, field)[0] = '\0';
         break;
@@ -54,16 +66,15 @@ void readField(const dictionary* dict, const SettingField& field, Settings* s) {
         *settingsNumber(s, field) = readInteger(dict, field);
         break;
     case SettingKind::DeviceList:
-        for (int i = 0; const char* value = indexedValue(dict, field, i); i++)
-            cdsearchAddDevice(value);
+        for (int i = 0; indexedValue(dict, field, i, &value); i++) cdsearchAddDevice(value.c_str());
         break;
     case SettingKind::DirectoryList:
-        for (int i = 0; const char* value = indexedValue(dict, field, i); i++)
-            cdsearchAddDirectory(value);
+        for (int i = 0; indexedValue(dict, field, i, &value); i++)
+            cdsearchAddDirectory(value.c_str());
         break;
     case SettingKind::RecentList:
-        for (int i = 0; const char* value = indexedValue(dict, field, i); i++)
-            recentlyAppend(strdup(value));
+        for (int i = 0; indexedValue(dict, field, i, &value); i++)
+            recentlyAppend(strdup(value.c_str()));
         break;
     }
 }

@@ -311,6 +311,49 @@ TEST_F(SettingsFile, WindowsLineEndsAndAByteOrderMarkAreAccepted) {
     EXPECT_STREQ(s.language, "de_DE.utf-8");
 }
 
+// Whatever is read must survive the next write: a value holding a line break
+// or a NUL byte could not.
+TEST_F(SettingsFile, LoneCarriageReturnsAndNulBytesEndALineSoTheNextWriteKeepsAll) {
+    using namespace std::string_literals;
+    Settings s = readText(
+        "[cd selection]\nfilter = ff7\rjunk\ncddev0 = /dev/sr0\n"
+        "cddev1 = \0/dev/sr1\ncddev2 = /dev/sr2\ncurrent = /a.cue\0/b.cue\n"
+        "[misc]\rdialogx = 3\r\r\nlanguage = de\r\rdialogy = 4"s);
+    EXPECT_STREQ(s.filter, "ff7");
+    EXPECT_STREQ(s.current, "/a.cue");
+    EXPECT_EQ(devices(), Strings{"/dev/sr0"});
+    EXPECT_EQ(s.dialogx, 3);
+    EXPECT_EQ(s.dialogy, 4);
+    EXPECT_STREQ(s.language, "de");
+    settingsWrite(&s);
+    Settings back;
+    ASSERT_EQ(settingsRead(&back), 0);
+    EXPECT_TRUE(sameRecord(s, back));
+    EXPECT_EQ(devices(), Strings{"/dev/sr0"});
+}
+
+// A text holding both kinds of quote cannot be quoted, so it must not end in
+// blanks (cut by its field's width) or a backslash (line continuation for the
+// plug-in); it loses them instead of being left out by the next write.
+TEST_F(SettingsFile, TextsWithBothQuotesReadInAFormTheWriterCanCarry) {
+    const std::string quotes = "a\"b'" + std::string(24, 'c');  // 28 characters
+    Settings s = readText(
+        "[cd selection]\nfilter = x\"y'z\\\\\ncdimgdir0 = /g/it's \"1\"\\\n"
+        "[recently]\n0 = /it's \"x\" \\ \\\n1 = /ok.cue\n[misc]\nlanguage = " +
+        quotes + "    tail\n[hot keys]\ncdswapping0 = 01\"'" + std::string(27, ' ') + "0\n");
+    EXPECT_STREQ(s.filter, "x\"y'z");
+    EXPECT_EQ(directories(), Strings{"/g/it's \"1\""});
+    EXPECT_EQ(recent(), (Strings{"/it's \"x\"", "/ok.cue"}));
+    EXPECT_EQ(std::string(s.language), quotes);
+    EXPECT_STREQ(s.hotkeys[10][0], "01\"'");
+    settingsWrite(&s);
+    Settings back;
+    ASSERT_EQ(settingsRead(&back), 0);
+    EXPECT_TRUE(sameRecord(s, back));
+    EXPECT_EQ(directories(), Strings{"/g/it's \"1\""});
+    EXPECT_EQ(recent(), (Strings{"/it's \"x\"", "/ok.cue"}));
+}
+
 TEST_F(SettingsFile, OverlongTextsAreCutToTheirFields) {
     Settings s = readText("[misc]\nlanguage = " + std::string(100, 'l') + "\n[hot keys]\n" +
                           "configdialog0 = " + std::string(40, '1') + "\n");
@@ -369,6 +412,43 @@ TEST_F(SettingsFile, AFailedWriteLeavesThePreviousFileWhole) {
     chmod(".", 0755);
     EXPECT_EQ(readFile("discWren.ini"), previous);
     EXPECT_EQ(folderEntries(), Strings{"discWren.ini"});  // no temporary file left behind
+}
+
+TEST_F(SettingsFile, AWriteProtectedFileIsKeptAsItIs) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    const std::string previous = "[misc]\ndialogx = 1\n";
+    Settings s = defaults();
+    s.dialogx = 55;
+    // The user owns the file and may write to the folder; only the file's mode
+    // differs between the cases. A link to the file counts as the file.
+    chmod(".", 0777);
+    struct {
+        mode_t mode;
+        bool viaLink;
+        int error;
+    } cases[] = {{0444, false, EACCES}, {0444, true, EACCES}, {0644, false, 0}};
+    for (const auto& c : cases) {
+        unlink("discWren.ini");
+        unlink("real.ini");
+        const char* file = c.viaLink ? "real.ini" : "discWren.ini";
+        writeFile(file, previous);
+        chmod(file, c.mode);
+        if (chown(file, 65534, 65534) != 0) GTEST_SKIP() << "cannot change owners here";
+        if (c.viaLink) symlink("real.ini", "discWren.ini");
+        EXPECT_EQ(inChild([&] {
+                      if (setgid(65534) != 0 || setuid(65534) != 0) return 99;
+                      return settingsWrite(&s) == 0 ? settingsWriteError : 98;
+                  }),
+                  c.error)
+            << std::oct << c.mode;
+        EXPECT_EQ(readFile(file) == previous, c.error != 0) << std::oct << c.mode;
+    }
+    // Root keeps its powers, as with any editor.
+    chmod("discWren.ini", 0444);
+    settingsWrite(&s);
+    EXPECT_EQ(settingsWriteError, 0);
+    EXPECT_NE(readFile("discWren.ini"), previous);
+    chmod(".", 0755);
 }
 
 TEST_F(SettingsFile, WritingKeepsPermissionsAndLinksAndLeavesNoTemporaryFiles) {
