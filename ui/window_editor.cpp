@@ -10,6 +10,7 @@
 #include "ui/i18n.h"
 #include "ui/images.h"
 #include "ui/ui.h"
+#include "ui/window_main.h"
 #include "util/path.h"
 
 namespace {
@@ -152,6 +153,10 @@ void on_windowEditor_update(void) {
 
 void on_buttonEditorOk_clicked(GtkButton*, gpointer) {
     settingsWrite(&settings);
+    if (settingsWriteError) {
+        windowMainReportSaveFailure(windowEditor);
+        return;
+    }
     if (windowEditor) gtk_widget_hide(GTK_WIDGET(windowEditor));
 }
 

@@ -30,21 +30,6 @@ void placeWindow() {
     gtk_window_move(windowMain, place.x, place.y);
 }
 
-// Tells the user that OK could not save; the dialog then stays open so that
-// nothing is lost without notice.
-void reportSaveFailure() {
-    char* folder = g_get_current_dir();
-    GtkWidget* message = gtk_message_dialog_new(
-        windowMain, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
-        GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE,
-        _("The settings could not be saved to \"%s/%s\": %s."), folder,
-        SETTINGS_FILE_NAME + 2 /* without "./" */, g_strerror(settingsWriteError));
-    g_free(folder);
-    gtk_window_set_title(GTK_WINDOW(message), "discWren");
-    gtk_dialog_run(GTK_DIALOG(message));
-    gtk_widget_destroy(message);
-}
-
 }  // namespace
 
 WindowPlacement windowMainPlacement(int requestWidth, int requestHeight, int desktopW,
@@ -58,6 +43,19 @@ WindowPlacement windowMainPlacement(int requestWidth, int requestHeight, int des
     place.x = desktopW / 2 - place.width / 2;
     place.y = desktopH / 2 - place.height / 2;
     return place;
+}
+
+void windowMainReportSaveFailure(GtkWindow* parent) {
+    char* folder = g_get_current_dir();
+    GtkWidget* message = gtk_message_dialog_new(
+        parent, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+        GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE,
+        _("The settings could not be saved to \"%s/%s\": %s."), folder,
+        &SETTINGS_FILE_NAME[2] /* without "./" */, g_strerror(settingsWriteError));
+    g_free(folder);
+    gtk_window_set_title(GTK_WINDOW(message), "discWren");
+    gtk_dialog_run(GTK_DIALOG(message));
+    gtk_widget_destroy(message);
 }
 
 extern "C" {
@@ -121,7 +119,7 @@ void on_buttonMainOk_clicked(GtkWidget*, gpointer) {
     }
     settingsWrite(&settings);
     if (settingsWriteError) {
-        reportSaveFailure();
+        windowMainReportSaveFailure(windowMain);
         return;
     }
     gtk_main_quit();

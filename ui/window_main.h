@@ -12,6 +12,11 @@ struct WindowPlacement {
 WindowPlacement windowMainPlacement(int requestWidth, int requestHeight, int desktopWidth,
                                     int desktopHeight);
 
+// Tells the user, in a modal message over parent, that the settings file
+// could not be written (settingsWriteError says why); the caller stays open so
+// that nothing is lost without notice.
+void windowMainReportSaveFailure(GtkWindow* parent);
+
 G_BEGIN_DECLS
 
 void on_windowMain_build(void);

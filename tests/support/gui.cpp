@@ -75,6 +75,16 @@ GtkWidget* Dialog::widget(const char* id) {
     return found;
 }
 
+GtkMessageDialog* visibleMessageDialog() {
+    GtkMessageDialog* found = nullptr;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* it = windows; it; it = it->next)
+        if (GTK_IS_MESSAGE_DIALOG(it->data) && gtk_widget_get_visible(GTK_WIDGET(it->data)))
+            found = GTK_MESSAGE_DIALOG(it->data);
+    g_list_free(windows);
+    return found;
+}
+
 void settle(int ms) {
     gdk_flush();
     gint64 end = g_get_monotonic_time() + ms * 1000;

@@ -35,6 +35,9 @@ private:
     bool started_ = false;
 };
 
+// The message dialog on screen, if any.
+GtkMessageDialog* visibleMessageDialog();
+
 // Handles pending events until none is left, then for about ms milliseconds.
 void settle(int ms = 50);
 

@@ -224,4 +224,32 @@ TEST(Editor, CancelAndClosingRestoreTheListsAndSettings) {
     }
 }
 
+TEST(Editor, OkThatCannotSaveSaysSoAndStaysOpen) {
+    Dialog dialog;
+    mkdir("discWren.ini", 0755);  // a folder where the file belongs
+    dialog.start();
+    gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainEditCDList")));
+    cdsearchAddDirectory("/psx/");
+    std::string seen;
+    g_timeout_add(
+        200,
+        [](gpointer data) -> gboolean {
+            GtkMessageDialog* message = testsupport::visibleMessageDialog();
+            if (!message) return FALSE;
+            gchar* text = nullptr;
+            g_object_get(message, "text", &text, nullptr);
+            *static_cast<std::string*>(data) = text ? text : "";
+            g_free(text);
+            gtk_dialog_response(GTK_DIALOG(message), GTK_RESPONSE_CLOSE);
+            return FALSE;
+        },
+        &seen);
+    gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonEditorOk")));
+    EXPECT_NE(seen.find("could not be saved"), std::string::npos) << seen;
+    // The editor stays open with the list as edited.
+    EXPECT_TRUE(gtk_widget_get_visible(uiWidget("windowEditor")));
+    EXPECT_EQ(cdsearchDirectoryQuantity(), 1);
+    gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonEditorCancel")));
+}
+
 }  // namespace

@@ -256,17 +256,6 @@ TEST(MainWindowCancel, CancelAndClosingWriteNothing) {
 
 namespace {
 
-// The message dialog on screen, if any.
-GtkMessageDialog* findMessage() {
-    GtkMessageDialog* found = nullptr;
-    GList* windows = gtk_window_list_toplevels();
-    for (GList* it = windows; it; it = it->next)
-        if (GTK_IS_MESSAGE_DIALOG(it->data) && gtk_widget_get_visible(GTK_WIDGET(it->data)))
-            found = GTK_MESSAGE_DIALOG(it->data);
-    g_list_free(windows);
-    return found;
-}
-
 TEST(MainWindowOk, ASaveThatFailsIsReportedAndTheDialogStaysOpen) {
     Dialog dialog;
     ASSERT_EQ(mkdir("discWren.ini", 0755), 0);  // a folder where the file belongs
@@ -279,7 +268,7 @@ TEST(MainWindowOk, ASaveThatFailsIsReportedAndTheDialogStaysOpen) {
         g_timeout_add(
             300,
             [](gpointer data) -> gboolean {
-                GtkMessageDialog* message = findMessage();
+                GtkMessageDialog* message = testsupport::visibleMessageDialog();
                 if (message) {
                     gchar* text = nullptr;
                     g_object_get(message, "text", &text, nullptr);
@@ -304,7 +293,7 @@ TEST(MainWindowOk, ASaveThatFailsIsReportedAndTheDialogStaysOpen) {
     EXPECT_NE(seen.message.find("could not be saved"), std::string::npos) << seen.message;
     EXPECT_NE(seen.message.find("/discWren.ini"), std::string::npos) << seen.message;
     EXPECT_TRUE(seen.stillRunning);
-    EXPECT_EQ(findMessage(), nullptr);
+    EXPECT_EQ(testsupport::visibleMessageDialog(), nullptr);
 }
 
 }  // namespace
