@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace bench {
 
@@ -20,16 +21,21 @@ struct Section {
 int registerSection(const Section& section);
 
 // Defines a section: BENCH_SECTION(catalogue, 20) { ... }.
-#define BENCH_SECTION(NAME, ORDER)                                          \
-    static void benchSection_##NAME();                                     \
-    static const int benchSectionRegistered_##NAME =                       \
-        bench::registerSection({#NAME, ORDER, benchSection_##NAME});       \
+#define BENCH_SECTION(NAME, ORDER)                                   \
+    static void benchSection_##NAME();                               \
+    static const int benchSectionRegistered_##NAME =                 \
+        bench::registerSection({#NAME, ORDER, benchSection_##NAME}); \
     static void benchSection_##NAME()
 
 // Mean microseconds of runs calls of body.
 double microsecondsPerRun(int runs, const std::function<void()>& body);
 // Median microseconds of runs calls of body, each timed on its own.
 double medianMicroseconds(int runs, const std::function<void()>& body);
+// CPU time of this process so far, in milliseconds.
+double cpuMilliseconds();
+// Runs a program (args[0], found on PATH) with its output discarded; the
+// wall-clock milliseconds it took, and in *cpu the CPU milliseconds it used.
+double timeProgram(std::vector<std::string> args, double* cpu);
 // Peak resident memory of the process so far.
 long peakKilobytes();
 

@@ -31,36 +31,13 @@ double millisecondsSince(bench::Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(bench::Clock::now() - start).count();
 }
 
-double cpuMilliseconds() {
-    struct timespec now;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
 // Runs find with the catalogue's name tests on dir, output discarded;
 // milliseconds, and the CPU time it used.
 double timeFind(const std::string& dir, double* cpu) {
-    std::vector<std::string> args = {"find",   dir,     "(",  "-iname", "*.cue", "-o",
-                                     "-iname", "*.ccd", "-o", "-iname", "*.toc", "-o",
-                                     "-iname", "*.mds", "-o", "-iname", "*.exe", ")"};
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(&arg[0]);
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    auto start = bench::Clock::now();
-    pid_t pid;
-    int status = 0;
-    struct rusage usage = {};
-    if (posix_spawnp(&pid, "find", &actions, nullptr, argv.data(), environ) == 0) {
-        wait4(pid, &status, 0, &usage);
-    }
-    *cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-    double elapsed = millisecondsSince(start);
-    posix_spawn_file_actions_destroy(&actions);
-    return elapsed;
+    return bench::timeProgram(
+        {"find", dir, "(", "-iname", "*.cue", "-o", "-iname", "*.ccd", "-o", "-iname", "*.toc",
+         "-o", "-iname", "*.mds", "-o", "-iname", "*.exe", ")"},
+        cpu);
 }
 
 // A fresh catalogue with one image folder.
@@ -97,11 +74,11 @@ BENCH_SECTION(catalogue, 20) {
             findFirst.push_back(timeFind(dir, &cpu));
             findFirstCpu.push_back(cpu);
             startCatalogue(dir);
-            double cpuStart = cpuMilliseconds();
+            double cpuStart = bench::cpuMilliseconds();
             auto start = bench::Clock::now();
             cdsearchBuild();
             first.push_back(millisecondsSince(start));
-            firstCpu.push_back(cpuMilliseconds() - cpuStart);
+            firstCpu.push_back(bench::cpuMilliseconds() - cpuStart);
         }
         int images = cdsearchItemQuantity() - 1;
 
@@ -116,11 +93,11 @@ BENCH_SECTION(catalogue, 20) {
             findRebuild.push_back(timeFind(dir, &cpu));
             findRebuildCpu.push_back(cpu);
             cdsearchSetFilter(filters[run % (sizeof filters / sizeof filters[0])]);
-            double cpuStart = cpuMilliseconds();
+            double cpuStart = bench::cpuMilliseconds();
             start = bench::Clock::now();
             cdsearchBuild();
             rebuild.push_back(millisecondsSince(start));
-            rebuildCpu.push_back(cpuMilliseconds() - cpuStart);
+            rebuildCpu.push_back(bench::cpuMilliseconds() - cpuStart);
         }
 
         double firstMs = medianOf(first), findMs = medianOf(findFirst);

@@ -1,11 +1,15 @@
 // Runs the benchmark sections named on the command line (all of them when
 // none is named) and ends with one verdict line per target.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <sys/resource.h>
-
-#include <algorithm>
 #include <vector>
 
 #include "bench/bench.h"
@@ -48,6 +52,32 @@ double medianMicroseconds(int runs, const std::function<void()>& body) {
     return times.empty() ? 0 : times[times.size() / 2];
 }
 
+double cpuMilliseconds() {
+    struct timespec now;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+double timeProgram(std::vector<std::string> args, double* cpu) {
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(&arg[0]);
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    auto start = Clock::now();
+    pid_t pid;
+    int status = 0;
+    struct rusage usage = {};
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0)
+        wait4(pid, &status, 0, &usage);
+    double elapsed = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    *cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    posix_spawn_file_actions_destroy(&actions);
+    return elapsed;
+}
+
 long peakKilobytes() {
     struct rusage usage;
     getrusage(RUSAGE_SELF, &usage);
@@ -73,8 +103,9 @@ std::string format(const char* fmt, ...) {
 
 int main(int argc, char** argv) {
     auto& all = bench::sections();
-    std::stable_sort(all.begin(), all.end(),
-                     [](const bench::Section& a, const bench::Section& b) { return a.order < b.order; });
+    std::stable_sort(all.begin(), all.end(), [](const bench::Section& a, const bench::Section& b) {
+        return a.order < b.order;
+    });
     for (const auto& section : all) {
         bool chosen = argc < 2;
         for (int i = 1; i < argc; i++)

@@ -19,32 +19,9 @@ extern char** environ;
 
 namespace {
 
-double cpuMilliseconds() {
-    struct timespec now;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
 // Runs md5sum on path, output discarded; milliseconds, and the CPU time it used.
 double timeMd5sum(const std::string& path, double* cpu) {
-    char program[] = "md5sum";
-    std::string file = path;
-    char* argv[] = {program, &file[0], nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    auto start = bench::Clock::now();
-    pid_t pid;
-    int status = 0;
-    struct rusage usage = {};
-    if (posix_spawnp(&pid, "md5sum", &actions, nullptr, argv, environ) == 0) {
-        wait4(pid, &status, 0, &usage);
-    }
-    *cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-    double elapsed = std::chrono::duration<double, std::milli>(bench::Clock::now() - start).count();
-    posix_spawn_file_actions_destroy(&actions);
-    return elapsed;
+    return bench::timeProgram({"md5sum", path}, cpu);
 }
 
 }  // namespace
@@ -73,12 +50,12 @@ BENCH_SECTION(md5, 30) {
         double cpu;
         reference.push_back(timeMd5sum(path, &cpu));
         referenceCpu.push_back(cpu);
-        double cpuStart = cpuMilliseconds();
+        double cpuStart = bench::cpuMilliseconds();
         auto start = bench::Clock::now();
         md5File(path, digest, nullptr, nullptr);
         ours.push_back(
             std::chrono::duration<double, std::milli>(bench::Clock::now() - start).count());
-        oursCpu.push_back(cpuMilliseconds() - cpuStart);
+        oursCpu.push_back(bench::cpuMilliseconds() - cpuStart);
     }
     for (auto* times : {&ours, &reference, &oursCpu, &referenceCpu}) {
         std::sort(times->begin(), times->end());

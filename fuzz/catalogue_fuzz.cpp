@@ -83,18 +83,23 @@ void buildTree(Reader* in, int root, std::vector<std::string>* folders) {
     for (size_t i = 1; i < fds.size(); i++) close(fds[i]);
 }
 
-// Removes everything inside the folder fd, whatever the path lengths.
-void emptyFolder(int fd) {
+// The entry names of the folder fd, "." and ".." left out.
+std::vector<std::string> namesIn(int fd) {
+    std::vector<std::string> names;
     // A duplicate shares the reading position of fd: start from the top.
     DIR* dir = fdopendir(dup(fd));
-    if (!dir) return;
+    if (!dir) return names;
     rewinddir(dir);
-    std::vector<std::string> names;
     while (struct dirent* entry = readdir(dir))
         if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
             names.push_back(entry->d_name);
     closedir(dir);
-    for (const std::string& name : names) {
+    return names;
+}
+
+// Removes everything inside the folder fd, whatever the path lengths.
+void emptyFolder(int fd) {
+    for (const std::string& name : namesIn(fd)) {
         int child = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
         if (child >= 0) {
             emptyFolder(child);
@@ -114,16 +119,7 @@ bool isImage(const std::string& name) {
 
 // The images under a folder, found with a plain walk that never follows a link.
 void walk(int fd, const std::string& path, std::vector<std::string>* images) {
-    // A duplicate shares the reading position of fd: start from the top.
-    DIR* dir = fdopendir(dup(fd));
-    if (!dir) return;
-    rewinddir(dir);
-    std::vector<std::string> names;
-    while (struct dirent* entry = readdir(dir))
-        if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
-            names.push_back(entry->d_name);
-    closedir(dir);
-    for (const std::string& name : names) {
+    for (const std::string& name : namesIn(fd)) {
         int child = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
         if (child >= 0) {
             walk(child, path + name + "/", images);
