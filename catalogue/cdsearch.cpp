@@ -44,17 +44,24 @@ void CDDestructor(CD* cd) {
 // The lists call their destructor with an untyped payload.
 static void releaseCD(void* payload) { CDDestructor(static_cast<CD*>(payload)); }
 
-// A new record holding fullPath split at its last '/'. Heap copies of the
-// whole text are cut down in place, so a path of any length fits.
-static CD* cdFromFullPath(const char* fullPath) {
+// A new record with copies of path and name.
+static CD* newCD(const char* path, const char* name) {
     CD* cd = static_cast<CD*>(malloc(sizeof(CD)));
     if (!cd) return nullptr;
-    cd->name = strdup(fullPath);
-    cd->path = strdup(fullPath);
+    cd->name = strdup(name);
+    cd->path = strdup(path);
     if (!cd->name || !cd->path) {
         CDDestructor(cd);
         return nullptr;
     }
+    return cd;
+}
+
+// A new record holding fullPath split at its last '/'. Heap copies of the
+// whole text are cut down in place, so a path of any length fits.
+static CD* cdFromFullPath(const char* fullPath) {
+    CD* cd = newCD(fullPath, fullPath);
+    if (!cd) return nullptr;
     reduceToName(cd->name);
     reduceToPath(cd->path);
     return cd;
@@ -171,19 +178,6 @@ int cdsearchDirectoryQuantity() { return linkedListSize(directoryList); }
 void cdsearchSetFilter(const char* filter) {
     if (!filter) filter = "";
     snprintf(filterText, sizeof filterText, "%s", filter);
-}
-
-// A new record with copies of path and name.
-static CD* newCD(const char* path, const char* name) {
-    CD* cd = static_cast<CD*>(malloc(sizeof(CD)));
-    if (!cd) return nullptr;
-    cd->name = strdup(name);
-    cd->path = strdup(path);
-    if (!cd->name || !cd->path) {
-        CDDestructor(cd);
-        return nullptr;
-    }
-    return cd;
 }
 
 static void appendCD(int list, CD* cd) {
