@@ -317,8 +317,9 @@ bool ScanTree::confirm(int index) {
 
 int ScanTree::rootNode(const std::string& dir) {
     auto known = roots.find(dir);
-    bool seen = rootUsed.count(dir) && rootUsed[dir] == build;
-    rootUsed[dir] = build;
+    unsigned& used = rootUsed[dir];  // a new entry has no root (known is then at the end)
+    bool seen = used == build;
+    used = build;
     if (known != roots.end() && seen) return known->second;
 
     struct stat st;
