@@ -31,6 +31,10 @@ int registerSection(const Section& section);
 double microsecondsPerRun(int runs, const std::function<void()>& body);
 // Median microseconds of runs calls of body, each timed on its own.
 double medianMicroseconds(int runs, const std::function<void()>& body);
+// The middle value (the upper one of an even count); 0 when there is none.
+double median(std::vector<double> values);
+// Wall-clock milliseconds since start.
+double millisecondsSince(Clock::time_point start);
 // CPU time of this process so far, in milliseconds.
 double cpuMilliseconds();
 // Runs a program (args[0], found on PATH) with its output discarded; the

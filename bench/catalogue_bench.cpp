@@ -1,13 +1,5 @@
 // Times catalogue builds on generated libraries of 1,000 to 100,000 files and
 // compares them with find(1) looking for the same names in the same tree.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <time.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -18,18 +10,10 @@
 #include "catalogue/cdsearch.h"
 #include "containers/linkedlist.h"
 
-extern char** environ;
-
 namespace {
 
-double medianOf(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
-double millisecondsSince(bench::Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(bench::Clock::now() - start).count();
-}
+using bench::median;
+using bench::millisecondsSince;
 
 // Runs find with the catalogue's name tests on dir, output discarded;
 // milliseconds, and the CPU time it used.
@@ -100,12 +84,12 @@ BENCH_SECTION(catalogue, 20) {
             rebuildCpu.push_back(bench::cpuMilliseconds() - cpuStart);
         }
 
-        double firstMs = medianOf(first), findMs = medianOf(findFirst);
-        double rebuildMs = medianOf(rebuild), findRebuildMs = medianOf(findRebuild);
+        double firstMs = median(first), findMs = median(findFirst);
+        double rebuildMs = median(rebuild), findRebuildMs = median(findRebuild);
         printf("%8d %7d | %9.2f %9.2f %6.3f %6.3f | %10.2f %9.2f %6.3f %6.3f | %9.2f\n", files,
-               images, firstMs, findMs, firstMs / findMs,
-               medianOf(firstCpu) / medianOf(findFirstCpu), rebuildMs, findRebuildMs,
-               rebuildMs / findRebuildMs, medianOf(rebuildCpu) / medianOf(findRebuildCpu), second);
+               images, firstMs, findMs, firstMs / findMs, median(firstCpu) / median(findFirstCpu),
+               rebuildMs, findRebuildMs, rebuildMs / findRebuildMs,
+               median(rebuildCpu) / median(findRebuildCpu), second);
         bench::target(bench::format("catalogue first build, %d files", files),
                       bench::format("%.2f ms", firstMs), bench::format("find %.2f ms", findMs),
                       bench::format("%.3fx", firstMs / findMs), "<= 0.4x", firstMs <= 0.4 * findMs);

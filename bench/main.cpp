@@ -48,8 +48,16 @@ double medianMicroseconds(int runs, const std::function<void()>& body) {
         body();
         times.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
     }
-    std::sort(times.begin(), times.end());
-    return times.empty() ? 0 : times[times.size() / 2];
+    return median(times);
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
 double cpuMilliseconds() {
@@ -71,7 +79,7 @@ double timeProgram(std::vector<std::string> args, double* cpu) {
     struct rusage usage = {};
     if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0)
         wait4(pid, &status, 0, &usage);
-    double elapsed = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    double elapsed = millisecondsSince(start);
     *cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
     posix_spawn_file_actions_destroy(&actions);

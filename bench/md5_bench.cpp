@@ -1,30 +1,13 @@
 // Hashes a 256 MB file with the dialog's MD5 and with md5sum(1).
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 #include <vector>
 
 #include "bench/bench.h"
 #include "util/md5.h"
-
-extern char** environ;
-
-namespace {
-
-// Runs md5sum on path, output discarded; milliseconds, and the CPU time it used.
-double timeMd5sum(const std::string& path, double* cpu) {
-    return bench::timeProgram({"md5sum", path}, cpu);
-}
-
-}  // namespace
 
 BENCH_SECTION(md5, 30) {
     const size_t size = 256u << 20;
@@ -48,27 +31,24 @@ BENCH_SECTION(md5, 30) {
     unsigned char digest[16];
     for (int run = 0; run < runs; ++run) {
         double cpu;
-        reference.push_back(timeMd5sum(path, &cpu));
+        reference.push_back(bench::timeProgram({"md5sum", path}, &cpu));
         referenceCpu.push_back(cpu);
         double cpuStart = bench::cpuMilliseconds();
         auto start = bench::Clock::now();
         md5File(path, digest, nullptr, nullptr);
-        ours.push_back(
-            std::chrono::duration<double, std::milli>(bench::Clock::now() - start).count());
+        ours.push_back(bench::millisecondsSince(start));
         oursCpu.push_back(bench::cpuMilliseconds() - cpuStart);
     }
-    for (auto* times : {&ours, &reference, &oursCpu, &referenceCpu}) {
-        std::sort(times->begin(), times->end());
-    }
-    double oursMs = ours[runs / 2], referenceMs = reference[runs / 2];
+    double oursMs = bench::median(ours), referenceMs = bench::median(reference);
+    double oursCpuMs = bench::median(oursCpu), referenceCpuMs = bench::median(referenceCpu);
     double oursRate = 256.0 / (oursMs / 1000.0), referenceRate = 256.0 / (referenceMs / 1000.0);
     char hex[33];
     md5Hex(digest, hex);
     printf("md5 of 256 MB, median of %d    wall ms   MB/s   CPU ms\n", runs);
-    printf("  discWren md5File        %9.1f %6.0f %8.1f\n", oursMs, oursRate, oursCpu[runs / 2]);
+    printf("  discWren md5File        %9.1f %6.0f %8.1f\n", oursMs, oursRate, oursCpuMs);
     printf("  md5sum                  %9.1f %6.0f %8.1f\n", referenceMs, referenceRate,
-           referenceCpu[runs / 2]);
-    printf("  digest %s; CPU-time ratio %.3fx\n", hex, referenceCpu[runs / 2] / oursCpu[runs / 2]);
+           referenceCpuMs);
+    printf("  digest %s; CPU-time ratio %.3fx\n", hex, referenceCpuMs / oursCpuMs);
     bench::target("md5 throughput, 256 MB file", bench::format("%.0f MB/s", oursRate),
                   bench::format("md5sum %.0f MB/s", referenceRate),
                   bench::format("%.3fx", oursRate / referenceRate), ">= 1.0x",
