@@ -53,15 +53,6 @@ void copyCut(char* out, size_t size, const char* text) {
     out[length] = '\0';
 }
 
-// Text the toolkit can draw: valid UTF-8 as it is, any other bytes in the
-// readable form GLib gives file names. Returns text itself or scratch's data.
-const char* displayable(const char* text, gchar** scratch) {
-    if (g_utf8_validate(text, -1, nullptr)) return text;
-    g_free(*scratch);
-    *scratch = g_filename_display_name(text);
-    return *scratch;
-}
-
 // Full paths of the CD list's rows, in row order: lets a refill keep the rows
 // that stay and touch only those that come or go.
 std::vector<std::string> shownRows;
@@ -119,8 +110,8 @@ void fillCdList() {
             CD* cd = items[row];
             GtkTreeIter added;
             gtk_list_store_insert_with_values(store, &added, static_cast<int>(row), CDLIST_TITLE,
-                                              displayable(cd->name, &nameScratch), CDLIST_PATH,
-                                              displayable(cd->path, &pathScratch), CDLIST_GAMEID,
+                                              uiDisplayable(cd->name, &nameScratch), CDLIST_PATH,
+                                              uiDisplayable(cd->path, &pathScratch), CDLIST_GAMEID,
                                               "", CDLIST_FULL, rows[row].c_str(), -1);
         }
         if (rows[row] == settings.current) cursorRow = static_cast<int>(row);
@@ -140,6 +131,14 @@ void fillCdList() {
     }
 }
 
+// The value a toggle or spin button shows, as the record stores it.
+int32_t toggleValue(GtkToggleButton* button) {
+    return gtk_toggle_button_get_active(button) ? 1 : 0;
+}
+int32_t spinValue(GtkSpinButton* spin) {
+    return static_cast<int32_t>(lround(gtk_spin_button_get_value(spin)));
+}
+
 // Each setter below runs the widget's handler when the value changes; the
 // value is stored again afterwards so that the record always holds what the
 // widget shows (a clamped value, or -1 for a combo box left empty), even when
@@ -148,14 +147,14 @@ void showToggle(const char* id, int32_t* field) {
     GtkToggleButton* button = GTK_TOGGLE_BUTTON(uiWidget(id));
     if (!button) return;
     gtk_toggle_button_set_active(button, *field != 0);
-    *field = gtk_toggle_button_get_active(button) ? 1 : 0;
+    *field = toggleValue(button);
 }
 
 void showSpin(const char* id, int32_t* field) {
     GtkSpinButton* spin = GTK_SPIN_BUTTON(uiWidget(id));
     if (!spin) return;
     gtk_spin_button_set_value(spin, *field);
-    *field = static_cast<int32_t>(lround(gtk_spin_button_get_value(spin)));
+    *field = spinValue(spin);
 }
 
 void showCombo(const char* id, int32_t* field) {
@@ -192,13 +191,13 @@ void selectRecently(int index) {
 // The data file of an image descriptor: the same name with the data
 // extension; anything else is hashed as it is.
 void dataFileOf(char* path) {
-    if (checkExtension(path, ".cue"))
-        changeExtension(path, ".bin");
-    else if (checkExtension(path, ".ccd"))
-        changeExtension(path, ".img");
-    else if (checkExtension(path, ".toc"))
-        changeExtension(path, ".bin");
-    if (checkExtension(path, ".mds")) changeExtension(path, ".mdf");
+    static const char* const pairs[][2] = {
+        {".cue", ".bin"}, {".ccd", ".img"}, {".toc", ".bin"}, {".mds", ".mdf"}};
+    for (const auto& pair : pairs)
+        if (checkExtension(path, pair[0])) {
+            changeExtension(path, pair[1]);
+            return;
+        }
 }
 
 // Opens the file to hash: a regular file or a block device (a CD-ROM drive).
@@ -337,7 +336,7 @@ void on_tab_main_update(void) {
     widget = uiWidget("entryMainFilterText");
     if (widget) {
         gchar* shown = nullptr;
-        gtk_entry_set_text(GTK_ENTRY(widget), displayable(settings.filter, &shown));
+        gtk_entry_set_text(GTK_ENTRY(widget), uiDisplayable(settings.filter, &shown));
         g_free(shown);
     }
 
@@ -401,7 +400,7 @@ void on_buttonMainRecentlyOpened_clicked(GtkButton*, gpointer) {
         const char* slash = strrchr(entry, '/');
         copyCut(label, sizeof label, slash ? slash + 1 : entry);
         gchar* shown = nullptr;
-        GtkWidget* item = gtk_menu_item_new_with_label(displayable(label, &shown));
+        GtkWidget* item = gtk_menu_item_new_with_label(uiDisplayable(label, &shown));
         g_free(shown);
         gtk_menu_shell_append(GTK_MENU_SHELL(recentlyMenu), item);
         // The entry becomes the current disc first, then OK saves and ends.
@@ -427,28 +426,28 @@ void on_buttonMainCalcMd5_clicked(GtkButton*, gpointer) {
 
 // Property handlers: each stores its widget's value into one field.
 void on_checkbuttonMainCDXAPlaying_toggled(GtkToggleButton* button, gpointer) {
-    settings.playcdxa = gtk_toggle_button_get_active(button) ? 1 : 0;
+    settings.playcdxa = toggleValue(button);
 }
 void on_spinbuttonMainCDXAVolumeLevel_value_changed(GtkSpinButton* spin, gpointer) {
-    settings.cdxavolumelevel = static_cast<int32_t>(lround(gtk_spin_button_get_value(spin)));
+    settings.cdxavolumelevel = spinValue(spin);
 }
 void on_checkbuttonMainCDDAPlaying_toggled(GtkToggleButton* button, gpointer) {
-    settings.playcdda = gtk_toggle_button_get_active(button) ? 1 : 0;
+    settings.playcdda = toggleValue(button);
 }
 void on_spinbuttonMainCDDAVolumeLevel_value_changed(GtkSpinButton* spin, gpointer) {
-    settings.cddavolumelevel = static_cast<int32_t>(lround(gtk_spin_button_get_value(spin)));
+    settings.cddavolumelevel = spinValue(spin);
 }
 void on_checkbuttonMainReadSubchannels_toggled(GtkToggleButton* button, gpointer) {
-    settings.readsubchannels = gtk_toggle_button_get_active(button) ? 1 : 0;
+    settings.readsubchannels = toggleValue(button);
 }
 void on_checkbuttonMainPPFPatching_toggled(GtkToggleButton* button, gpointer) {
-    settings.ppfpatching = gtk_toggle_button_get_active(button) ? 1 : 0;
+    settings.ppfpatching = toggleValue(button);
 }
 void on_spinbuttonMainSpeedLimitation_value_changed(GtkSpinButton* spin, gpointer) {
-    settings.speedlimitation = static_cast<int32_t>(lround(gtk_spin_button_get_value(spin)));
+    settings.speedlimitation = spinValue(spin);
 }
 void on_spinbuttonMainAgainOnError_value_changed(GtkSpinButton* spin, gpointer) {
-    settings.tryagainonerror = static_cast<int32_t>(lround(gtk_spin_button_get_value(spin)));
+    settings.tryagainonerror = spinValue(spin);
 }
 void on_comboboxMainSpinDownTime_changed(GtkComboBox* combo, gpointer) {
     settings.spindowntime = gtk_combo_box_get_active(combo);
@@ -457,7 +456,7 @@ void on_comboboxMainCaching_changed(GtkComboBox* combo, gpointer) {
     settings.caching = gtk_combo_box_get_active(combo);
 }
 void on_spinbuttonMainCacheSize_value_changed(GtkSpinButton* spin, gpointer) {
-    settings.cachinglevel = static_cast<int32_t>(lround(gtk_spin_button_get_value(spin)));
+    settings.cachinglevel = spinValue(spin);
 }
 
 #define DISCWREN_RECENTLY_HANDLER(N) \

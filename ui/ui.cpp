@@ -24,3 +24,10 @@ GtkWidget* uiWidget(const char* id) {
     GObject* object = builder ? gtk_builder_get_object(builder, id) : nullptr;
     return object && GTK_IS_WIDGET(object) ? GTK_WIDGET(object) : nullptr;
 }
+
+const char* uiDisplayable(const char* text, gchar** scratch) {
+    if (g_utf8_validate(text, -1, nullptr)) return text;
+    g_free(*scratch);
+    *scratch = g_filename_display_name(text);
+    return *scratch;
+}

@@ -31,3 +31,8 @@ GtkBuilder* uiCreateBuilder(GError** error);
 
 // Looks up an object of the definition by id, or nullptr.
 GtkWidget* uiWidget(const char* id);
+
+// Text the toolkit can draw: valid UTF-8 as it is, any other bytes in the
+// readable form GLib gives file names. Returns text itself or *scratch's data;
+// the caller frees *scratch (nullptr at first) with g_free.
+const char* uiDisplayable(const char* text, gchar** scratch);

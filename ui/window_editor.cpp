@@ -53,8 +53,8 @@ GtkListStore* store(const char* id) { return GTK_LIST_STORE(gtk_builder_get_obje
 
 void appendRow(GtkListStore* list, const char* text) {
     GtkTreeIter iter;
-    gchar* shown = g_utf8_validate(text, -1, nullptr) ? nullptr : g_filename_display_name(text);
-    gtk_list_store_insert_with_values(list, &iter, -1, 0, shown ? shown : text, -1);
+    gchar* shown = nullptr;
+    gtk_list_store_insert_with_values(list, &iter, -1, 0, uiDisplayable(text, &shown), -1);
     g_free(shown);
 }
 

@@ -4,7 +4,6 @@
 // With DISCWREN_LOCALEDIR set, catalogues come from that folder instead of the
 // system's, so a translation can be shown before it is installed (the dialog
 // itself binds no folder).
-#include <ftw.h>
 #include <gtk/gtk.h>
 #include <libintl.h>
 #include <sys/stat.h>
@@ -15,23 +14,13 @@
 #include <string>
 
 #include "app/gui.h"
+#include "support/testsupport.h"
 #include "ui/ui.h"
 
 namespace {
 
-void writeFile(const std::string& name, const std::string& text) {
-    if (FILE* file = fopen(name.c_str(), "w")) {
-        fputs(text.c_str(), file);
-        fclose(file);
-    }
-}
-
-void removeTree(const std::string& path) {
-    nftw(
-        path.c_str(),
-        [](const char* name, const struct stat*, int, struct FTW*) { return remove(name); }, 16,
-        FTW_DEPTH | FTW_PHYS);
-}
+using testsupport::removeTree;
+using testsupport::writeFile;
 
 // A fixed place, so that the Path column reads the same on every refresh.
 const std::string kDemo = "/tmp/discwren-demo";
