@@ -1,7 +1,9 @@
-// Key reading shared by the mouse and gamepad units of the input driver.
+// Pieces shared by the mouse, gamepad and keyboard units of the input driver.
 #pragma once
 
 #include <cstdint>
+
+#include "input/inputdriver.h"
 
 // 1 when key index reads pressed: a button (index <= 31) when non-zero, an
 // axis half when above the pressed threshold; masked keys read 0 while
@@ -10,3 +12,27 @@ int inputReadKey(const uint8_t* key, const uint8_t* mask, int masking, int count
 
 // Lowest index that inputReadKey gives 1 for, or -1.
 int inputFindKey(const uint8_t* key, const uint8_t* mask, int masking, int count);
+
+// The record of slot device, nullptr for a slot outside 0..15.
+template <typename State>
+State* inputSlot(State (&records)[INPUT_DEVICE_COUNT], int device) {
+    if (device < 0 || device >= INPUT_DEVICE_COUNT) return nullptr;
+    return &records[device];
+}
+
+// Marks every record closed, so that an Update before Init reads nothing.
+template <typename State>
+bool inputCloseAll(State (&records)[INPUT_DEVICE_COUNT]) {
+    for (State& r : records) r.fd = -1;
+    return true;
+}
+
+// Sets mask[key] to value when key lies in 0..count-1.
+inline void inputSetMask(uint8_t* mask, int count, int key, uint8_t value) {
+    if (key >= 0 && key < count) mask[key] = value;
+}
+
+// Runs a per-device operation on every slot.
+inline void inputForEachDevice(void (*operation)(int)) {
+    for (int device = 0; device < INPUT_DEVICE_COUNT; device++) operation(device);
+}

@@ -18,16 +18,9 @@ MouseState mice[INPUT_DEVICE_COUNT];
 uint8_t mouseBuffer[16];
 char mouseName[INPUT_NAME_SIZE];
 
-// Every slot starts closed, so that an Update before Init reads nothing.
-const bool miceClosed = [] {
-    for (MouseState& m : mice) m.fd = -1;
-    return true;
-}();
+const bool miceClosed = inputCloseAll(mice);
 
-MouseState* mouse(int device) {
-    if (device < 0 || device >= INPUT_DEVICE_COUNT) return nullptr;
-    return &mice[device];
-}
+MouseState* mouse(int device) { return inputSlot(mice, device); }
 
 // A mouse axis movement as the magnitude of its negative or positive half.
 void decodeMouseAxis(uint8_t byte, uint8_t* negative, uint8_t* positive) {
@@ -162,45 +155,23 @@ int InputDriver::mouseFindKey(int device) {
 int InputDriver::mouseGetKeyType(int, int key) { return key > 31 ? 1 : 0; }
 
 void InputDriver::mouseMaskKey(int device, int key) {
-    MouseState* m = mouse(device);
-    if (m != nullptr && key >= 0 && key < INPUT_MOUSE_KEYS) m->mask[key] = 1;
+    if (MouseState* m = mouse(device)) inputSetMask(m->mask, INPUT_MOUSE_KEYS, key, 1);
 }
 
 void InputDriver::mouseUnMaskKey(int device, int key) {
-    MouseState* m = mouse(device);
-    if (m != nullptr && key >= 0 && key < INPUT_MOUSE_KEYS) m->mask[key] = 0;
+    if (MouseState* m = mouse(device)) inputSetMask(m->mask, INPUT_MOUSE_KEYS, key, 0);
 }
 
-void InputDriver::miceInit() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) mouseInit(d);
-}
-void InputDriver::miceOpen() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) mouseOpen(d);
-}
-void InputDriver::miceUpdate() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) mouseUpdate(d);
-}
-void InputDriver::miceClear() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) mouseClear(d);
-}
-void InputDriver::miceClearDevice() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) mouseClearDevice(d);
-}
-void InputDriver::miceEnableMasking() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) mouseEnableMasking(d);
-}
-void InputDriver::miceDisableMasking() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) mouseDisableMasking(d);
-}
-void InputDriver::miceClearMask() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) mouseClearMask(d);
-}
-void InputDriver::miceClose() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) mouseClose(d);
-}
-void InputDriver::miceShutdown() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) mouseShutdown(d);
-}
+void InputDriver::miceInit() { inputForEachDevice(mouseInit); }
+void InputDriver::miceOpen() { inputForEachDevice(mouseOpen); }
+void InputDriver::miceUpdate() { inputForEachDevice(mouseUpdate); }
+void InputDriver::miceClear() { inputForEachDevice(mouseClear); }
+void InputDriver::miceClearDevice() { inputForEachDevice(mouseClearDevice); }
+void InputDriver::miceEnableMasking() { inputForEachDevice(mouseEnableMasking); }
+void InputDriver::miceDisableMasking() { inputForEachDevice(mouseDisableMasking); }
+void InputDriver::miceClearMask() { inputForEachDevice(mouseClearMask); }
+void InputDriver::miceClose() { inputForEachDevice(mouseClose); }
+void InputDriver::miceShutdown() { inputForEachDevice(mouseShutdown); }
 
 const char* InputDriver::miceGetKeyName(int key) {
     // The low five bits pick the button, or the axis half ("A0-", "A0+", ...).

@@ -18,15 +18,9 @@ constexpr uint8_t EVENT_INIT = 0x80;  // set on the events that report the state
 GamepadState gamepads[INPUT_DEVICE_COUNT];
 char gamepadName[INPUT_NAME_SIZE];
 
-const bool gamepadsClosed = [] {
-    for (GamepadState& g : gamepads) g.fd = -1;
-    return true;
-}();
+const bool gamepadsClosed = inputCloseAll(gamepads);
 
-GamepadState* gamepad(int device) {
-    if (device < 0 || device >= INPUT_DEVICE_COUNT) return nullptr;
-    return &gamepads[device];
-}
+GamepadState* gamepad(int device) { return inputSlot(gamepads, device); }
 
 // The magnitudes of an axis value on its negative and positive halves; a
 // half the value does not reach is left as it was (-1).
@@ -149,52 +143,28 @@ int InputDriver::gamepadFindKey(int device) {
 int InputDriver::gamepadGetKeyType(int, int key) { return key > 31 ? 1 : 0; }
 
 void InputDriver::gamepadMaskKey(int device, int key) {
-    GamepadState* g = gamepad(device);
-    if (g != nullptr && key >= 0 && key < INPUT_GAMEPAD_KEYS) g->mask[key] = 1;
+    if (GamepadState* g = gamepad(device)) inputSetMask(g->mask, INPUT_GAMEPAD_KEYS, key, 1);
 }
 
 void InputDriver::gamepadUnMaskKey(int device, int key) {
-    GamepadState* g = gamepad(device);
-    if (g != nullptr && key >= 0 && key < INPUT_GAMEPAD_KEYS) g->mask[key] = 0;
+    if (GamepadState* g = gamepad(device)) inputSetMask(g->mask, INPUT_GAMEPAD_KEYS, key, 0);
 }
 
 void InputDriver::gamepadMaskResting(int device) {
     if (GamepadState* g = gamepad(device)) inputMaskRestingAxes(g);
 }
 
-void InputDriver::gamepadsInit() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) gamepadInit(d);
-}
-void InputDriver::gamepadsOpen() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) gamepadOpen(d);
-}
-void InputDriver::gamepadsUpdate() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) gamepadUpdate(d);
-}
-void InputDriver::gamepadsClear() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) gamepadClear(d);
-}
-void InputDriver::gamepadsClearDevice() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) gamepadClearDevice(d);
-}
-void InputDriver::gamepadsEnableMasking() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) gamepadEnableMasking(d);
-}
-void InputDriver::gamepadsDisableMasking() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) gamepadDisableMasking(d);
-}
-void InputDriver::gamepadsClearMask() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) gamepadClearMask(d);
-}
-void InputDriver::gamepadsClose() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) gamepadClose(d);
-}
-void InputDriver::gamepadsShutdown() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) gamepadShutdown(d);
-}
-void InputDriver::gamepadsMaskResting() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) gamepadMaskResting(d);
-}
+void InputDriver::gamepadsInit() { inputForEachDevice(gamepadInit); }
+void InputDriver::gamepadsOpen() { inputForEachDevice(gamepadOpen); }
+void InputDriver::gamepadsUpdate() { inputForEachDevice(gamepadUpdate); }
+void InputDriver::gamepadsClear() { inputForEachDevice(gamepadClear); }
+void InputDriver::gamepadsClearDevice() { inputForEachDevice(gamepadClearDevice); }
+void InputDriver::gamepadsEnableMasking() { inputForEachDevice(gamepadEnableMasking); }
+void InputDriver::gamepadsDisableMasking() { inputForEachDevice(gamepadDisableMasking); }
+void InputDriver::gamepadsClearMask() { inputForEachDevice(gamepadClearMask); }
+void InputDriver::gamepadsClose() { inputForEachDevice(gamepadClose); }
+void InputDriver::gamepadsShutdown() { inputForEachDevice(gamepadShutdown); }
+void InputDriver::gamepadsMaskResting() { inputForEachDevice(gamepadMaskResting); }
 
 const char* InputDriver::gamepadsGetKeyName(int key) {
     if (key <= 31) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "input/inputcommon.h"
 #include "input/inputdriver.h"
 
 namespace {
@@ -68,15 +69,9 @@ uint8_t keyVector[32];
 KeyboardState keyboards[INPUT_DEVICE_COUNT];
 char keyboardName[INPUT_NAME_SIZE];
 
-const bool keyboardsClosed = [] {
-    for (KeyboardState& k : keyboards) k.fd = -1;
-    return true;
-}();
+const bool keyboardsClosed = inputCloseAll(keyboards);
 
-KeyboardState* keyboard(int device) {
-    if (device < 0 || device >= INPUT_DEVICE_COUNT) return nullptr;
-    return &keyboards[device];
-}
+KeyboardState* keyboard(int device) { return inputSlot(keyboards, device); }
 
 // Appends text to the name buffer, cutting it at the buffer's end.
 void appendName(const char* text) {
@@ -181,45 +176,27 @@ int InputDriver::keyboardFindKey(int device) {
 int InputDriver::keyboardGetKeyType(int, int) { return 0; }
 
 void InputDriver::keyboardMaskKey(int device, int key) {
-    KeyboardState* k = keyboard(device);
-    if (k != nullptr && key >= 0 && key < INPUT_KEYBOARD_MASKED) k->mask[key] = 1;
+    if (KeyboardState* k = keyboard(device)) inputSetMask(k->mask, INPUT_KEYBOARD_MASKED, key, 1);
 }
 
 void InputDriver::keyboardUnMaskKey(int device, int key) {
-    KeyboardState* k = keyboard(device);
-    if (k != nullptr && key >= 0 && key < INPUT_KEYBOARD_MASKED) k->mask[key] = 0;
+    if (KeyboardState* k = keyboard(device)) inputSetMask(k->mask, INPUT_KEYBOARD_MASKED, key, 0);
 }
 
 void InputDriver::keyboardsInit() {
     if (display == nullptr) display = XOpenDisplay(nullptr);
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) keyboardInit(d);
+    inputForEachDevice(keyboardInit);
 }
-void InputDriver::keyboardsOpen() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) keyboardOpen(d);
-}
-void InputDriver::keyboardsUpdate() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) keyboardUpdate(d);
-}
-void InputDriver::keyboardsClear() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) keyboardClear(d);
-}
-void InputDriver::keyboardsClearDevice() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) keyboardClearDevice(d);
-}
-void InputDriver::keyboardsEnableMasking() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) keyboardEnableMasking(d);
-}
-void InputDriver::keyboardsDisableMasking() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) keyboardDisableMasking(d);
-}
-void InputDriver::keyboardsClearMask() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) keyboardClearMask(d);
-}
-void InputDriver::keyboardsClose() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) keyboardClose(d);
-}
+void InputDriver::keyboardsOpen() { inputForEachDevice(keyboardOpen); }
+void InputDriver::keyboardsUpdate() { inputForEachDevice(keyboardUpdate); }
+void InputDriver::keyboardsClear() { inputForEachDevice(keyboardClear); }
+void InputDriver::keyboardsClearDevice() { inputForEachDevice(keyboardClearDevice); }
+void InputDriver::keyboardsEnableMasking() { inputForEachDevice(keyboardEnableMasking); }
+void InputDriver::keyboardsDisableMasking() { inputForEachDevice(keyboardDisableMasking); }
+void InputDriver::keyboardsClearMask() { inputForEachDevice(keyboardClearMask); }
+void InputDriver::keyboardsClose() { inputForEachDevice(keyboardClose); }
 void InputDriver::keyboardsShutdown() {
-    for (int d = 0; d < INPUT_DEVICE_COUNT; d++) keyboardShutdown(d);
+    inputForEachDevice(keyboardShutdown);
     if (display != nullptr) XCloseDisplay(display);
     display = nullptr;
 }

@@ -9,6 +9,18 @@ namespace {
 
 char keyName[512];
 
+// Display prefix and key names of each device kind, indexed by kind.
+struct KindName {
+    const char* prefix;
+    const char* (*keyName)(int);
+};
+const KindName KIND_NAMES[] = {
+    {},
+    {"Kb", InputDriver::keyboardsGetKeyName},
+    {"Ms", InputDriver::miceGetKeyName},
+    {"Js", InputDriver::gamepadsGetKeyName},
+};
+
 // Appends text to the display name, cutting it at the buffer's end.
 void appendName(const char* text) {
     size_t used = strlen(keyName);
@@ -104,26 +116,14 @@ const char* getKeyNameString(const KeyCombo* combo) {
         if (i > 0) appendName(" + ");
         // The name functions take an int; any index of the text form is positive.
         int index = static_cast<int>(key.keyIndex & 0xFFFF);
+        unsigned kind = keyKind(key);
+        // No kind: no name, but the separator before it stays.
+        if (kind < KEY_KIND_KEYBOARD || kind > KEY_KIND_GAMEPAD) continue;
+        const KindName& k = KIND_NAMES[kind];
         char prefix[16];
-        switch (keyKind(key)) {
-        case KEY_KIND_KEYBOARD:
-            snprintf(prefix, sizeof prefix, "Kb%i_", keySlot(key));
-            appendName(prefix);
-            appendName(InputDriver::keyboardsGetKeyName(index));
-            break;
-        case KEY_KIND_MOUSE:
-            snprintf(prefix, sizeof prefix, "Ms%i_", keySlot(key));
-            appendName(prefix);
-            appendName(InputDriver::miceGetKeyName(index));
-            break;
-        case KEY_KIND_GAMEPAD:
-            snprintf(prefix, sizeof prefix, "Js%i_", keySlot(key));
-            appendName(prefix);
-            appendName(InputDriver::gamepadsGetKeyName(index));
-            break;
-        default:
-            break;  // no kind: no name, but the separator before it stays
-        }
+        snprintf(prefix, sizeof prefix, "%s%i_", k.prefix, keySlot(key));
+        appendName(prefix);
+        appendName(k.keyName(index));
     }
     return keyName;
 }

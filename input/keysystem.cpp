@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 
 #include "containers/linkedlist.h"
 #include "input/inputdriver.h"
@@ -15,29 +14,33 @@ int pressedPending = -1;
 int heldList = -1;
 int heldPending = -1;
 
-constexpr int DEVICE_SLOTS = 16;
-constexpr int MOUSE_KEYS = 64;
-constexpr int GAMEPAD_KEYS = 96;
 constexpr int KEYBOARD_ESCAPE = 9;
 constexpr useconds_t CAPTURE_INTERVAL_US = 50000;
 
-// One key of a combination as it reads now. Indices beyond a mouse's or a
-// gamepad's keys (only a hand-edited file holds them) never read as held.
+// The per-slot operations of one device kind, indexed by kind.
+struct DeviceOps {
+    int (*getKey)(int, int);
+    int (*findKey)(int);
+    void (*maskKey)(int, int);
+    int (*getKeyType)(int, int);
+    uint32_t keyLimit;  // key indices from here on (only a hand-edited file holds them) never read
+};
+const DeviceOps DEVICE_OPS[] = {
+    {},
+    {InputDriver::keyboardGetKey, InputDriver::keyboardFindKey, InputDriver::keyboardMaskKey,
+     InputDriver::keyboardGetKeyType, 0x10000},
+    {InputDriver::mouseGetKey, InputDriver::mouseFindKey, InputDriver::mouseMaskKey,
+     InputDriver::mouseGetKeyType, INPUT_MOUSE_KEYS},
+    {InputDriver::gamepadGetKey, InputDriver::gamepadFindKey, InputDriver::gamepadMaskKey,
+     InputDriver::gamepadGetKeyType, INPUT_GAMEPAD_KEYS},
+};
+
+// One key of a combination as it reads now; a key of no kind never reads held.
 int keyHeld(const KeyEntry& key) {
-    int slot = keySlot(key);
-    switch (keyKind(key)) {
-    case KEY_KIND_KEYBOARD:
-        return key.keyIndex <= 0xFFFF &&
-               InputDriver::keyboardGetKey(slot, static_cast<int>(key.keyIndex));
-    case KEY_KIND_MOUSE:
-        return key.keyIndex < MOUSE_KEYS &&
-               InputDriver::mouseGetKey(slot, static_cast<int>(key.keyIndex));
-    case KEY_KIND_GAMEPAD:
-        return key.keyIndex < GAMEPAD_KEYS &&
-               InputDriver::gamepadGetKey(slot, static_cast<int>(key.keyIndex));
-    default:
-        return 0;
-    }
+    unsigned kind = keyKind(key);
+    if (kind < KEY_KIND_KEYBOARD || kind > KEY_KIND_GAMEPAD) return 0;
+    const DeviceOps& ops = DEVICE_OPS[kind];
+    return key.keyIndex < ops.keyLimit && ops.getKey(keySlot(key), static_cast<int>(key.keyIndex));
 }
 
 void appendCopy(int list, const KeyCombo* combo) {
@@ -220,33 +223,18 @@ int keyCapturePass(KeyCombo* combo) {
 
     // At most one new key per slot and pass: the lowest pressed one not yet taken.
     for (unsigned kind = KEY_KIND_KEYBOARD; kind <= KEY_KIND_GAMEPAD; kind++) {
-        for (int slot = 0; slot < DEVICE_SLOTS; slot++) {
-            int key;
-            if (kind == KEY_KIND_KEYBOARD) {
-                key = InputDriver::keyboardFindKey(slot);
-                // Escape cancels even with three keys taken.
-                if (key == KEYBOARD_ESCAPE) {
-                    clearKey(combo);
-                    return 0;
-                }
-            } else if (kind == KEY_KIND_MOUSE) {
-                key = InputDriver::mouseFindKey(slot);
-            } else {
-                key = InputDriver::gamepadFindKey(slot);
+        const DeviceOps& ops = DEVICE_OPS[kind];
+        for (int slot = 0; slot < INPUT_DEVICE_COUNT; slot++) {
+            int key = ops.findKey(slot);
+            // Escape cancels even with three keys taken.
+            if (kind == KEY_KIND_KEYBOARD && key == KEYBOARD_ESCAPE) {
+                clearKey(combo);
+                return 0;
             }
             if (key < 0 || combo->count >= KEY_COMBO_KEYS) continue;
 
-            int type;
-            if (kind == KEY_KIND_KEYBOARD) {
-                InputDriver::keyboardMaskKey(slot, key);
-                type = InputDriver::keyboardGetKeyType(slot, key);
-            } else if (kind == KEY_KIND_MOUSE) {
-                InputDriver::mouseMaskKey(slot, key);
-                type = InputDriver::mouseGetKeyType(slot, key);
-            } else {
-                InputDriver::gamepadMaskKey(slot, key);
-                type = InputDriver::gamepadGetKeyType(slot, key);
-            }
+            ops.maskKey(slot, key);
+            int type = ops.getKeyType(slot, key);
             combo->keys[combo->count] = {static_cast<uint32_t>(key), static_cast<uint32_t>(type),
                                          (kind << 4) | static_cast<uint32_t>(slot)};
             combo->count++;

@@ -48,12 +48,12 @@ FakeDeviceFolder::FakeDeviceFolder() {
 
 FakeDeviceFolder::~FakeDeviceFolder() {
     InputDriver::setDeviceFolder(nullptr);
-    for (FakeNode* node : nodes_) delete node;
+    nodes_.clear();  // the nodes go before their folder
     removeTree(path_);
 }
 
 FakeNode& FakeDeviceFolder::add(const std::string& name) {
-    nodes_.push_back(new FakeNode(path_ + name));
+    nodes_.push_back(std::make_unique<FakeNode>(path_ + name));
     return *nodes_.back();
 }
 

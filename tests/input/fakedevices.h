@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,7 @@ public:
 
 private:
     std::string path_;
-    std::vector<FakeNode*> nodes_;
+    std::vector<std::unique_ptr<FakeNode>> nodes_;
 };
 
 // js_event types as the platform sends them.
