@@ -217,9 +217,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (listed != expected) {
         for (auto& x : listed) fprintf(stderr, "listed [%s]\n", x.c_str());
         for (auto& x : expected) fprintf(stderr, "walked [%s]\n", x.c_str());
-    }
-    if (listed != expected)
         fuzzsupport::fail("listed " + std::to_string(listed.size()) + " images, the walk found " +
                           std::to_string(expected.size()));
+    }
     return 0;
 }

@@ -26,15 +26,17 @@ void copyText(char* to, size_t size, const char* from) {
     snprintf(to, size, "%s", text.c_str());
 }
 
-// The value of an indexed key in a form the writer can carry, or false at
-// the first missing index.
-bool indexedValue(const dictionary* dict, const SettingField& field, int index,
-                  std::string* value) {
-    const char* found = iniparser_getstring(dict, entryName(field, index).c_str(), nullptr);
-    if (!found) return false;
-    *value = found;
-    iniMakeWritable(value);
-    return true;
+// Hands each value of an indexed list, in a form the writer can carry, to
+// add; the list ends at the first missing index.
+template <typename Add>
+void readList(const dictionary* dict, const SettingField& field, Add add) {
+    for (int i = 0;; i++) {
+        const char* found = iniparser_getstring(dict, entryName(field, i).c_str(), nullptr);
+        if (!found) return;
+        std::string value = found;
+        iniMakeWritable(&value);
+        add(value.c_str());
+    }
 }
 
 // Integers are read like strtol with base 0 and saturate at the int32 limits.
@@ -46,14 +48,13 @@ int32_t readInteger(const dictionary* dict, const SettingField& field) {
 }
 
 void readField(const dictionary* dict, const SettingField& field, Settings* s) {
-    std::string value;
     switch (field.kind) {
     case SettingKind::Text:
     case SettingKind::HotKey: {
         // A missing text keeps its default; a missing hot key is unassigned.
-        const char* found = iniparser_getstring(dict, entryName(field).c_str(), nullptr);
-        if (found)
-            copyText(settingsText(s, field), field.size, found);
+        const char* value = iniparser_getstring(dict, entryName(field).c_str(), nullptr);
+        if (value)
+            copyText(settingsText(s, field), field.size, value);
         else if (field.kind == SettingKind::HotKey)
             settingsText(s, field)[0] = '\0';
         break;
@@ -66,15 +67,13 @@ void readField(const dictionary* dict, const SettingField& field, Settings* s) {
         *settingsNumber(s, field) = readInteger(dict, field);
         break;
     case SettingKind::DeviceList:
-        for (int i = 0; indexedValue(dict, field, i, &value); i++) cdsearchAddDevice(value.c_str());
+        readList(dict, field, cdsearchAddDevice);
         break;
     case SettingKind::DirectoryList:
-        for (int i = 0; indexedValue(dict, field, i, &value); i++)
-            cdsearchAddDirectory(value.c_str());
+        readList(dict, field, cdsearchAddDirectory);
         break;
     case SettingKind::RecentList:
-        for (int i = 0; indexedValue(dict, field, i, &value); i++)
-            recentlyAppend(strdup(value.c_str()));
+        readList(dict, field, [](const char* path) { recentlyAppend(strdup(path)); });
         break;
     }
 }

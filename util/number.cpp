@@ -84,7 +84,7 @@ void ftoa(float value, char* out, int precision, char format) {
         return;
     }
     std::string kept = digits.substr(0, static_cast<size_t>(count));
-    if (kept.size() < static_cast<size_t>(count)) kept.resize(static_cast<size_t>(count), '0');
+    kept.resize(static_cast<size_t>(count), '0');
     if (static_cast<size_t>(count) < digits.size() && digits[static_cast<size_t>(count)] >= '5') {
         int i = count - 1;
         for (; i >= 0 && kept[static_cast<size_t>(i)] == '9'; i--)

@@ -32,13 +32,13 @@ int makeOneDir(const char* path, unsigned mode) {
 }
 
 // The text in single quotes for the shell; a single quote inside becomes '\''.
-std::string shellQuoted(const char* text) {
+std::string shellQuoted(const std::string& text) {
     std::string quoted = "'";
-    for (const char* c = text; *c; c++) {
-        if (*c == '\'')
+    for (char c : text) {
+        if (c == '\'')
             quoted += "'\\''";
         else
-            quoted += *c;
+            quoted += c;
     }
     quoted += '\'';
     return quoted;
@@ -126,7 +126,6 @@ int sysMessage(const char* format, ...) {
     vsnprintf(message, 16378, format, args);
     va_end(args);
     // The message travels in single quotes, where the shell expands nothing.
-    std::string command =
-        "xmessage -center -print " + shellQuoted((std::string(message) + " ").c_str());
+    std::string command = "xmessage -center -print " + shellQuoted(std::string(message) + " ");
     return system(command.c_str());
 }
