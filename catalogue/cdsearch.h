@@ -1,11 +1,16 @@
 // The disc catalogue: the CD-ROM devices and image directories the user keeps.
 #pragma once
 
+#include <string>
+
 // One catalogue entry. The full path is always path followed by name.
 struct CD {
     char* name;  // text after the last '/', or the whole string without one
     char* path;  // text up to and including the last '/', "" without one
 };
+
+// The entry's full path: path followed by name.
+std::string cdFullPath(const CD* cd);
 
 // Releases path, name and the record; nullptr is ignored.
 void CDDestructor(CD* cd);
