@@ -10,6 +10,8 @@
 #include <memory>
 #include <new>
 
+#include "util/path.h"
+
 namespace {
 
 // A little-endian 32-bit word from any address; one plain load on x86.
@@ -188,21 +190,28 @@ void md5Hex(const unsigned char digest[16], char hex[33]) {
 
 int md5File(const char* path, unsigned char digest[16], Md5Progress progress, void* data) {
     if (!path) return -1;
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO without a writer cannot hold the caller.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return -1;
     struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))) {
         close(fd);
         return -1;
     }
-    // Block devices (a CD-ROM drive) report no size this way; progress then gets 0.
-    unsigned long long size = S_ISREG(st.st_mode) ? static_cast<unsigned long long>(st.st_size) : 0;
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    long long total = st.st_size;
+    if (S_ISBLK(st.st_mode)) {
+        // A drive tells its size through its end, if at all.
+        off_t end = lseek(fd, 0, SEEK_END);
+        total = end > 0 ? end : -1;
+        lseek(fd, 0, SEEK_SET);
+    }
     posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
     // Blocks small enough to stay in the cache between the read and the digest;
     // progress is reported about once per megabyte.
     constexpr size_t blockSize = 64 << 10;
-    constexpr unsigned long long progressStep = 1 << 20;
+    constexpr long long progressStep = 1 << 20;
     std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[blockSize]);
     if (!block) {
         close(fd);
@@ -210,29 +219,34 @@ int md5File(const char* path, unsigned char digest[16], Md5Progress progress, vo
     }
     Md5Context ctx;
     md5Starts(&ctx);
-    unsigned long long done = 0, reported = 0;
-    int result = 0;
-    for (;;) {
+    long long done = 0, reported = 0;
+    int result = progress && progress(data, 0, total) != 0 ? 1 : 0;
+    while (result == 0) {
         ssize_t got = read(fd, block.get(), blockSize);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            result = -1;
-            break;
-        }
         if (got > 0) {
             md5Update(&ctx, block.get(), static_cast<unsigned int>(got));
-            done += static_cast<unsigned long long>(got);
+            done += got;
         }
-        if (progress && (got == 0 || done - reported >= progressStep)) {
+        bool end = got <= 0;
+        if (progress && (end || done - reported >= progressStep)) {
             reported = done;
-            if (progress(data, done, size) != 0) {
-                result = 1;
-                break;
-            }
+            if (progress(data, done, total) != 0) result = 1;
         }
-        if (got == 0) break;
+        if (end) break;
     }
     close(fd);
     if (result == 0) md5Finish(&ctx, digest);
     return result;
+}
+
+void md5DataFile(char* path) {
+    static const char* const descriptors[][2] = {
+        {".cue", ".bin"}, {".ccd", ".img"}, {".toc", ".bin"}};
+    for (const auto& pair : descriptors)
+        if (checkExtension(path, pair[0])) {
+            changeExtension(path, pair[1]);
+            break;
+        }
+    if (checkExtension(path, ".mds")) changeExtension(path, ".mdf");
 }

@@ -22,15 +22,23 @@ void md5Finish(Md5Context* ctx, unsigned char digest[16]);
 
 }  // extern "C"
 
-// Called by md5File about once per megabyte and once at the end, with the
-// bytes hashed so far and the file's size (0 when unknown, as for a drive);
-// a non-zero result cancels the digest.
-using Md5Progress = int (*)(void* data, unsigned long long done, unsigned long long size);
+// Called by md5File with 0 before the first block, about once per megabyte,
+// and once at the end, with the bytes hashed so far and the total size (-1
+// when unknown, as for a drive that does not tell it); a non-zero result
+// cancels the digest.
+using Md5Progress = int (*)(void* data, long long done, long long total);
 
 // Hashes the file at path in blocks, calling progress (may be null) as it goes.
-// 0 with the digest written; -1 when the file cannot be opened or read (or is
-// not a regular file); 1 when progress cancelled. digest is untouched unless 0.
+// Only regular files and block devices are read (opening never blocks, so a
+// FIFO is refused at once); a read error ends the data like the end of file.
+// 0 with the digest written; -1 when path is null, missing, unreadable or of
+// another kind; 1 when progress cancelled. digest is untouched unless 0.
 int md5File(const char* path, unsigned char digest[16], Md5Progress progress, void* data);
+
+// The file whose digest stands for the image at path, changed in place: the
+// data file of a descriptor (.cue and .toc to .bin, .ccd to .img, .mds to
+// .mdf, any case, new extension lower case); any other name stays.
+void md5DataFile(char* path);
 
 // The digest as 32 lower-case hexadecimal digits and a NUL.
 void md5Hex(const unsigned char digest[16], char hex[33]);

@@ -1,10 +1,14 @@
 // The MD5 digest: known answers, incremental feeding, and whole files.
 #include "util/md5.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -66,7 +70,15 @@ TEST(Md5, KnownAnswers) {
         {std::string(65, 'a'), "c743a45e0d2e6a95cb859adae0248435"},
         {pattern(), patternDigest},
     };
-    for (const Case& c : cases) EXPECT_EQ(digestOf(c.input), c.digest) << c.input.size();
+    // The same digests in memory and through a file.
+    testsupport::ScratchDir scratch;
+    for (const Case& c : cases) {
+        EXPECT_EQ(digestOf(c.input), c.digest) << c.input.size();
+        testsupport::writeFile("vector.bin", c.input);
+        unsigned char digest[16];
+        ASSERT_EQ(md5File("vector.bin", digest, nullptr, nullptr), 0);
+        EXPECT_EQ(hexOf(digest), c.digest) << c.input.size();
+    }
 }
 
 TEST(Md5, AnyChunkingGivesTheSameDigest) {
@@ -85,15 +97,15 @@ TEST(Md5, AnyChunkingGivesTheSameDigest) {
 }
 
 struct Progress {
-    std::vector<unsigned long long> done;
-    unsigned long long size = 0;
+    std::vector<long long> done;
+    std::vector<long long> totals;
     size_t cancelAfter = 0;  // 0: never
 };
 
-int record(void* data, unsigned long long done, unsigned long long size) {
+int record(void* data, long long done, long long total) {
     auto* progress = static_cast<Progress*>(data);
     progress->done.push_back(done);
-    progress->size = size;
+    progress->totals.push_back(total);
     return progress->done.size() == progress->cancelAfter ? 1 : 0;
 }
 
@@ -109,9 +121,11 @@ TEST(Md5, FilesAreHashedInBlocksWithProgressThatCanCancel) {
     Progress progress;
     ASSERT_EQ(md5File("big.bin", digest, record, &progress), 0);
     EXPECT_EQ(hexOf(digest), digestOf(big));
-    ASSERT_GE(progress.done.size(), 2u);
-    EXPECT_EQ(progress.done.back(), big.size());
-    EXPECT_EQ(progress.size, big.size());
+    ASSERT_GE(progress.done.size(), 4u);
+    EXPECT_EQ(progress.done.front(), 0);
+    EXPECT_EQ(progress.done.back(), static_cast<long long>(big.size()));
+    EXPECT_EQ(progress.totals,
+              std::vector<long long>(progress.done.size(), static_cast<long long>(big.size())));
     EXPECT_TRUE(std::is_sorted(progress.done.begin(), progress.done.end()));
 
     ASSERT_EQ(md5File("small.bin", digest, nullptr, nullptr), 0);
@@ -123,10 +137,94 @@ TEST(Md5, FilesAreHashedInBlocksWithProgressThatCanCancel) {
     cancel.cancelAfter = 1;
     EXPECT_EQ(md5File("big.bin", untouched, record, &cancel), 1);
     EXPECT_EQ(cancel.done.size(), 1u);
+    // A cancel mid-file stops the reading there.
+    Progress midway;
+    midway.cancelAfter = 2;
+    EXPECT_EQ(md5File("big.bin", untouched, record, &midway), 1);
+    ASSERT_EQ(midway.done.size(), 2u);
+    EXPECT_LT(midway.done[1], static_cast<long long>(big.size()));
     EXPECT_EQ(md5File("missing.bin", untouched, nullptr, nullptr), -1);
     EXPECT_EQ(md5File("folder", untouched, nullptr, nullptr), -1);
     EXPECT_EQ(md5File(nullptr, untouched, nullptr, nullptr), -1);
     EXPECT_EQ(hexOf(untouched), std::string(32, '0'));
+}
+
+// Only regular files and block devices are read; a read error ends the data.
+TEST(Md5, FileKindsAndReadErrors) {
+    testsupport::ScratchDir scratch;
+    mkdir("folder", 0755);
+    ASSERT_EQ(mkfifo("fifo", 0644), 0);
+    const char empty[] = "d41d8cd98f00b204e9800998ecf8427e";
+    struct Case {
+        const char* path;
+        int result;
+        const char* digest;
+    } cases[] = {
+        {"folder", -1, ""},
+        {"fifo", -1, ""},  // no writer: opening it must not wait for one
+        {"missing.bin", -1, ""},
+        {nullptr, -1, ""},
+        {"/proc/self/mem", 0, empty},  // a regular file whose first read fails
+    };
+    for (const Case& c : cases) {
+        unsigned char digest[16] = {};
+        auto hashing = std::async(std::launch::async,
+                                  [&] { return md5File(c.path, digest, nullptr, nullptr); });
+        if (hashing.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            ADD_FAILURE() << c.path << " blocks";
+            // Give the blocked open its writer, so that the test can end.
+            close(open(c.path, O_WRONLY | O_NONBLOCK));
+        }
+        EXPECT_EQ(hashing.get(), c.result) << (c.path ? c.path : "null");
+        if (c.result == 0) {
+            EXPECT_EQ(hexOf(digest), c.digest) << c.path;
+        }
+    }
+
+    // A drive with no medium: a block device whose size is unknown.
+    std::string drive;
+    for (int n = 0; n < 8 && drive.empty(); ++n) {
+        std::string path = "/dev/loop" + std::to_string(n);
+        struct stat st;
+        int fd = open(path.c_str(), O_RDONLY);
+        if (fd >= 0 && fstat(fd, &st) == 0 && S_ISBLK(st.st_mode) && lseek(fd, 0, SEEK_END) == 0)
+            drive = path;
+        if (fd >= 0) close(fd);
+    }
+    if (drive.empty()) GTEST_SKIP() << "no empty block device to read";
+    Progress progress;
+    unsigned char digest[16];
+    ASSERT_EQ(md5File(drive.c_str(), digest, record, &progress), 0);
+    EXPECT_EQ(hexOf(digest), empty);
+    EXPECT_EQ(progress.totals, std::vector<long long>(progress.done.size(), -1)) << drive;
+}
+
+TEST(Md5, DataFileOfAnImage) {
+    struct Case {
+        const char* image;
+        const char* data;
+    } cases[] = {
+        {"/psx/Game.cue", "/psx/Game.bin"},
+        {"GAME.CUE", "GAME.bin"},
+        {"a.Ccd", "a.img"},
+        {"a.toc", "a.bin"},
+        {"a.MDS", "a.mdf"},
+        {".cue", ".bin"},
+        {"a.mds.cue", "a.mds.bin"},
+        {"a.exe", "a.exe"},
+        {"a.bin", "a.bin"},
+        {"/dev/cdrom", "/dev/cdrom"},
+        {"a.cue.bak", "a.cue.bak"},
+        {"/x.cue/disc", "/x.cue/disc"},
+        {"cue", "cue"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        char path[64];
+        snprintf(path, sizeof path, "%s", c.image);
+        md5DataFile(path);
+        EXPECT_STREQ(path, c.data) << c.image;
+    }
 }
 
 }  // namespace
