@@ -9,6 +9,7 @@
 #include "bench/library.h"
 #include "catalogue/cdsearch.h"
 #include "containers/linkedlist.h"
+#include "util/path.h"
 
 namespace {
 
@@ -18,10 +19,13 @@ using bench::millisecondsSince;
 // Runs find with the catalogue's name tests on dir, output discarded;
 // milliseconds, and the CPU time it used.
 double timeFind(const std::string& dir, double* cpu) {
-    return bench::timeProgram(
-        {"find", dir, "(", "-iname", "*.cue", "-o", "-iname", "*.ccd", "-o", "-iname", "*.toc",
-         "-o", "-iname", "*.mds", "-o", "-iname", "*.exe", ")"},
-        cpu);
+    std::vector<std::string> command = {"find", dir, "("};
+    for (int i = 0; i < imageExtensionCount; ++i) {
+        if (i > 0) command.push_back("-o");
+        command.insert(command.end(), {"-iname", std::string("*") + imageExtensions[i]});
+    }
+    command.push_back(")");
+    return bench::timeProgram(command, cpu);
 }
 
 // A fresh catalogue with one image folder.

@@ -111,12 +111,6 @@ void emptyFolder(int fd) {
     }
 }
 
-bool isImage(const std::string& name) {
-    for (const char* ext : {".cue", ".ccd", ".toc", ".mds", ".exe"})
-        if (checkExtension(name.c_str(), ext)) return true;
-    return false;
-}
-
 // The images under a folder, found with a plain walk that never follows a link.
 void walk(int fd, const std::string& path, std::vector<std::string>* images) {
     for (const std::string& name : namesIn(fd)) {
@@ -124,7 +118,7 @@ void walk(int fd, const std::string& path, std::vector<std::string>* images) {
         if (child >= 0) {
             walk(child, path + name + "/", images);
             close(child);
-        } else if (isImage(name)) {
+        } else if (isImageName(name.c_str())) {
             images->push_back(path + name);
         }
     }
@@ -203,7 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (filter.empty() && previous && compareCD(previous, cd) == 1)
             fuzzsupport::fail("out of order: " + full);
         previous = cd;
-        if (full.compare(0, 2, "t/") != 0 || !isImage(cd->name))
+        if (full.compare(0, 2, "t/") != 0 || !isImageName(cd->name))
             fuzzsupport::fail("not an image of the tree: " + full);
         struct stat st;
         if (full.size() < longPath) {

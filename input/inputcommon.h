@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 
 #include "input/inputdriver.h"
 
@@ -35,4 +37,11 @@ inline void inputSetMask(uint8_t* mask, int count, int key, uint8_t value) {
 // Runs a per-device operation on every slot.
 inline void inputForEachDevice(void (*operation)(int)) {
     for (int device = 0; device < INPUT_DEVICE_COUNT; device++) operation(device);
+}
+
+// Appends text to the NUL-terminated name in buffer (size bytes), cutting it
+// at the buffer's end.
+inline void inputAppendName(char* buffer, size_t size, const char* text) {
+    size_t used = strlen(buffer);
+    snprintf(buffer + used, size - used, "%s", text);
 }

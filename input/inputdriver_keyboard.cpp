@@ -73,12 +73,6 @@ const bool keyboardsClosed = inputCloseAll(keyboards);
 
 KeyboardState* keyboard(int device) { return inputSlot(keyboards, device); }
 
-// Appends text to the name buffer, cutting it at the buffer's end.
-void appendName(const char* text) {
-    size_t used = strlen(keyboardName);
-    snprintf(keyboardName + used, sizeof keyboardName - used, "%s", text);
-}
-
 }  // namespace
 
 int inputDecodeKeymap(const uint8_t vector[32], uint8_t keymap[INPUT_KEYBOARD_KEYCODES],
@@ -205,9 +199,9 @@ const char* InputDriver::keyboardsGetKeyName(int key) {
     keyboardName[0] = '\0';
     for (const Modifier& m : MODIFIERS) {
         if (!(key & m.bit)) continue;
-        appendName(m.name);
-        appendName(" + ");
+        inputAppendName(keyboardName, sizeof keyboardName, m.name);
+        inputAppendName(keyboardName, sizeof keyboardName, " + ");
     }
-    appendName(KEYCODE_NAMES[key & 0xff]);
+    inputAppendName(keyboardName, sizeof keyboardName, KEYCODE_NAMES[key & 0xff]);
     return keyboardName;
 }

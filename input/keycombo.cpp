@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "input/inputcommon.h"
 #include "input/inputdriver.h"
 
 namespace {
@@ -20,12 +21,6 @@ const KindName KIND_NAMES[] = {
     {"Ms", InputDriver::miceGetKeyName},
     {"Js", InputDriver::gamepadsGetKeyName},
 };
-
-// Appends text to the display name, cutting it at the buffer's end.
-void appendName(const char* text) {
-    size_t used = strlen(keyName);
-    snprintf(keyName + used, sizeof keyName - used, "%s", text);
-}
 
 }  // namespace
 
@@ -107,13 +102,13 @@ int clearKey(char* text) {
 const char* getKeyNameString(const KeyCombo* combo) {
     keyName[0] = '\0';
     if (combo->count == 0) {
-        appendName("Unassigned");
+        inputAppendName(keyName, sizeof keyName, "Unassigned");
         return keyName;
     }
     unsigned count = keyComboCount(combo);
     for (unsigned i = 0; i < count; i++) {
         const KeyEntry& key = combo->keys[i];
-        if (i > 0) appendName(" + ");
+        if (i > 0) inputAppendName(keyName, sizeof keyName, " + ");
         // The name functions take an int; any index of the text form is positive.
         int index = static_cast<int>(key.keyIndex & 0xFFFF);
         unsigned kind = keyKind(key);
@@ -122,8 +117,8 @@ const char* getKeyNameString(const KeyCombo* combo) {
         const KindName& k = KIND_NAMES[kind];
         char prefix[16];
         snprintf(prefix, sizeof prefix, "%s%i_", k.prefix, keySlot(key));
-        appendName(prefix);
-        appendName(k.keyName(index));
+        inputAppendName(keyName, sizeof keyName, prefix);
+        inputAppendName(keyName, sizeof keyName, k.keyName(index));
     }
     return keyName;
 }

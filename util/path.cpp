@@ -65,3 +65,12 @@ void changeExtension(char* name, const char* ext) {
     if (!dot) dot = name + strlen(name);
     memmove(dot, ext, strlen(ext) + 1);
 }
+
+const char* const imageExtensions[] = {".cue", ".ccd", ".toc", ".mds", ".exe"};
+const int imageExtensionCount = sizeof imageExtensions / sizeof *imageExtensions;
+
+bool isImageName(const char* name) {
+    for (const char* ext : imageExtensions)
+        if (checkExtension(name, ext)) return true;
+    return false;
+}

@@ -11,3 +11,9 @@ void addSlashToDir(char* s);       // append '/' unless s ends with one (or is e
 void removeSlashFromDir(char* s);  // drop one trailing '/'; nullptr and "" are left alone
 int checkExtension(const char* name, const char* ext);  // 1 when name ends in ext, any case
 void changeExtension(char* name, const char* ext);      // replace from the last '.', or append
+
+// The extensions of the images the catalogue lists (descriptors and
+// executables), lower case, and whether name ends in one of them, any case.
+extern const char* const imageExtensions[];
+extern const int imageExtensionCount;
+bool isImageName(const char* name);

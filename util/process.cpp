@@ -31,7 +31,8 @@ int makeOneDir(const char* path, unsigned mode) {
     return 0;
 }
 
-// The text in single quotes for the shell; a single quote inside becomes '\''.
+}  // namespace
+
 std::string shellQuoted(const std::string& text) {
     std::string quoted = "'";
     for (char c : text) {
@@ -43,8 +44,6 @@ std::string shellQuoted(const std::string& text) {
     quoted += '\'';
     return quoted;
 }
-
-}  // namespace
 
 const char* getTmpDir() {
     static char buffer[4096];

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 // Bytes getCmdline(char*) may write: 1024 bytes of command line and a NUL.
 #define CMDLINE_BUFFER_SIZE 1025
@@ -40,3 +41,6 @@ int checkAppFocus(void* display, void* window);
 // as formatted (followed by one blank): nothing in it is interpreted by the
 // shell. Returns the result of system(), or 0 for a null format.
 int sysMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// text in single quotes for the shell, each single quote inside as '\''.
+std::string shellQuoted(const std::string& text);

@@ -13,6 +13,7 @@
 #include "catalogue/cdsearch.h"
 #include "containers/linkedlist.h"
 #include "support/testsupport.h"
+#include "util/path.h"
 
 using testsupport::removeTree;
 using testsupport::writeFile;
@@ -42,9 +43,7 @@ void walk(const std::string& dir, Strings& images, Strings& folders, Strings& fi
             continue;
         }
         files.push_back(full);
-        std::string ext = full.size() >= 4 ? full.substr(full.size() - 4) : "";
-        for (char& c : ext) c = static_cast<char>(tolower(c));
-        if (ext == ".cue" || ext == ".ccd" || ext == ".exe") images.push_back(full);
+        if (isImageName(full.c_str())) images.push_back(full);
     }
 }
 

@@ -50,6 +50,11 @@ TEST(PathTest, Extensions) {
                                                              {"game", "game.bin"},
                                                              {"a.b.c", "a.b.bin"},
                                                              {"/d.x/game", "/d.bin"}});
+    // The catalogue's images: descriptors and executables, any case.
+    for (const char* name : {"a.cue", "B.CCD", "c.Toc", "d.mds", "e.EXE", ".cue", "/x/y.cue"})
+        EXPECT_TRUE(isImageName(name)) << name;
+    for (const char* name : {"a.bin", "a.img", "a.mdf", "a.cue.bak", "cue", "", "a.cu", "/d.cue/x"})
+        EXPECT_FALSE(isImageName(name)) << name;
 }
 
 TEST(TimerTest, WaitsTheGivenSeconds) {
