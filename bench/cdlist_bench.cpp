@@ -33,16 +33,15 @@ void refillAttached(GtkTreeView* view, GtkListStore* store) {
     cdsearchSetFilter(settings.filter);
     cdsearchBuild();
     gtk_list_store_clear(store);
-    char full[SETTINGS_PATH_SIZE];
     int cursorRow = -1;
     for (int i = 0; i < cdsearchItemQuantity(); i++) {
         CD* cd = cdsearchItemGet(i);
-        snprintf(full, sizeof full, "%s%s", cd->path, cd->name);
+        std::string full = cdFullPath(cd);
         GtkTreeIter iter;
         gtk_list_store_append(store, &iter);
         gtk_list_store_set(store, &iter, CDLIST_TITLE, cd->name, CDLIST_PATH, cd->path,
-                           CDLIST_GAMEID, "", CDLIST_FULL, full, -1);
-        if (strcmp(full, settings.current) == 0) cursorRow = i;
+                           CDLIST_GAMEID, "", CDLIST_FULL, full.c_str(), -1);
+        if (full == settings.current) cursorRow = i;
     }
     if (cursorRow >= 0) {
         GtkTreePath* path = gtk_tree_path_new_from_indices(cursorRow, -1);
@@ -77,7 +76,7 @@ BENCH_SECTION(cdlist, 40) {
     drawn();
     GtkEntry* entry = GTK_ENTRY(uiWidget("entryMainFilterText"));
     GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
-    GtkListStore* store = GTK_LIST_STORE(gtk_builder_get_object(builder, "liststoreMainCDList"));
+    GtkListStore* store = uiListStore("liststoreMainCDList");
     int images = cdsearchItemQuantity();
 
     // Two filters that each keep every image, so each change refills all rows.

@@ -5,6 +5,7 @@
 
 #include "ui/images.h"
 #include "ui/ui.h"
+#include "util/process.h"
 
 const char* const linkTargetGtk = "https://www.gtk.org/";
 const char* const linkTargetIniparser = "https://github.com/ndevilla/iniparser";
@@ -19,9 +20,9 @@ const char* const linkTargetMail = "mailto:zantur@korvanet.example";
 
 namespace {
 
-// The addresses are our own constants; the quotes keep '?' and '&' from the shell.
+// Quoted, so that '?' and '&' in an address do not reach the shell.
 void openLink(const char* target) {
-    std::string command = std::string("xdg-open '") + target + "'";
+    std::string command = "xdg-open " + shellQuoted(target);
     int status = system(command.c_str());
     (void)status;
 }

@@ -1,26 +1,22 @@
 #include "ui/tab_main.h"
 
 #include <X11/Xlib.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
+#include "catalogue/cdrows.h"
 #include "catalogue/cdsearch.h"
 #include "containers/recently.h"
 #include "settings/settings.h"
 #include "ui/i18n.h"
 #include "ui/images.h"
 #include "ui/ui.h"
+#include "ui/widget_fields.h"
 #include "ui/window_main.h"
 #include "util/md5.h"
-#include "util/path.h"
 
 GtkWidget* recentlyMenu;
 
@@ -58,128 +54,6 @@ void copyCut(char* out, size_t size, const char* text) {
 std::vector<std::string> shownRows;
 GtkListStore* shownStore;
 
-// Refills the CD list from the catalogue with the model detached from the
-// view, so that the view measures nothing row by row. Rows that stay are
-// kept, rows the new list lacks are removed, and new ones are inserted where
-// they belong: typing into the filter mostly removes rows. Then puts the
-// cursor on the last row whose full path is the current disc.
-void fillCdList() {
-    GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
-    GtkListStore* store = GTK_LIST_STORE(gtk_builder_get_object(builder, "liststoreMainCDList"));
-    if (!view || !store) return;
-    GtkTreeModel* model = GTK_TREE_MODEL(store);
-    g_object_ref(store);
-    gtk_tree_view_set_model(view, nullptr);
-    // A new store, or one changed elsewhere, starts afresh.
-    if (store != shownStore ||
-        static_cast<int>(shownRows.size()) != gtk_tree_model_iter_n_children(model, nullptr)) {
-        gtk_list_store_clear(store);
-        shownRows.clear();
-        shownStore = store;
-    }
-
-    std::vector<std::string> rows;
-    std::vector<CD*> items;
-    char full[SETTINGS_PATH_SIZE];
-    int count = cdsearchItemQuantity();
-    for (int i = 0; i < count; i++) {
-        CD* cd = cdsearchItemGet(i);
-        if (!cd) break;
-        snprintf(full, sizeof full, "%s%s", cd->path, cd->name);
-        rows.emplace_back(full);
-        items.push_back(cd);
-    }
-    std::unordered_set<std::string> wanted(rows.begin(), rows.end());
-
-    int cursorRow = -1;
-    gchar* nameScratch = nullptr;
-    gchar* pathScratch = nullptr;
-    GtkTreeIter iter;
-    bool old = gtk_tree_model_get_iter_first(model, &iter);
-    size_t oldIndex = 0;
-    for (size_t row = 0; row < rows.size(); row++) {
-        // Old rows that the new list does not hold go.
-        while (old && !wanted.count(shownRows[oldIndex])) {
-            old = gtk_list_store_remove(store, &iter);
-            oldIndex++;
-        }
-        if (old && shownRows[oldIndex] == rows[row]) {
-            old = gtk_tree_model_iter_next(model, &iter);
-            oldIndex++;
-        } else {
-            CD* cd = items[row];
-            GtkTreeIter added;
-            gtk_list_store_insert_with_values(store, &added, static_cast<int>(row), CDLIST_TITLE,
-                                              uiDisplayable(cd->name, &nameScratch), CDLIST_PATH,
-                                              uiDisplayable(cd->path, &pathScratch), CDLIST_GAMEID,
-                                              "", CDLIST_FULL, rows[row].c_str(), -1);
-        }
-        if (rows[row] == settings.current) cursorRow = static_cast<int>(row);
-    }
-    while (old) old = gtk_list_store_remove(store, &iter);
-    g_free(nameScratch);
-    g_free(pathScratch);
-    shownRows.swap(rows);
-
-    gtk_tree_view_set_model(view, model);
-    g_object_unref(store);
-    if (cursorRow >= 0) {
-        // Runs the cursor handler, which stores the same text in current.
-        GtkTreePath* path = gtk_tree_path_new_from_indices(cursorRow, -1);
-        gtk_tree_view_set_cursor(view, path, nullptr, FALSE);
-        gtk_tree_path_free(path);
-    }
-}
-
-// The value a toggle or spin button shows, as the record stores it.
-int32_t toggleValue(GtkToggleButton* button) {
-    return gtk_toggle_button_get_active(button) ? 1 : 0;
-}
-int32_t spinValue(GtkSpinButton* spin) {
-    return static_cast<int32_t>(lround(gtk_spin_button_get_value(spin)));
-}
-
-// Each setter below runs the widget's handler when the value changes; the
-// value is stored again afterwards so that the record always holds what the
-// widget shows (a clamped value, or -1 for a combo box left empty), even when
-// the widget already showed it and no handler ran.
-void showToggle(const char* id, int32_t* field) {
-    GtkToggleButton* button = GTK_TOGGLE_BUTTON(uiWidget(id));
-    if (!button) return;
-    gtk_toggle_button_set_active(button, *field != 0);
-    *field = toggleValue(button);
-}
-
-void showSpin(const char* id, int32_t* field) {
-    GtkSpinButton* spin = GTK_SPIN_BUTTON(uiWidget(id));
-    if (!spin) return;
-    gtk_spin_button_set_value(spin, *field);
-    *field = spinValue(spin);
-}
-
-void showCombo(const char* id, int32_t* field) {
-    GtkComboBox* combo = GTK_COMBO_BOX(uiWidget(id));
-    if (!combo) return;
-    int rows = gtk_tree_model_iter_n_children(gtk_combo_box_get_model(combo), nullptr);
-    // An index with no entry leaves the combo box empty.
-    gtk_combo_box_set_active(combo, *field >= 0 && *field < rows ? *field : -1);
-    *field = gtk_combo_box_get_active(combo);
-}
-
-void showProperties() {
-    showToggle("checkbuttonMainCDXAPlaying", &settings.playcdxa);
-    showSpin("spinbuttonMainCDXAVolumeLevel", &settings.cdxavolumelevel);
-    showToggle("checkbuttonMainCDDAPlaying", &settings.playcdda);
-    showSpin("spinbuttonMainCDDAVolumeLevel", &settings.cddavolumelevel);
-    showToggle("checkbuttonMainReadSubchannels", &settings.readsubchannels);
-    showToggle("checkbuttonMainPPFPatching", &settings.ppfpatching);
-    showSpin("spinbuttonMainSpeedLimitation", &settings.speedlimitation);
-    showSpin("spinbuttonMainAgainOnError", &settings.tryagainonerror);
-    showCombo("comboboxMainSpinDownTime", &settings.spindowntime);
-    showCombo("comboboxMainCaching", &settings.caching);
-    showSpin("spinbuttonMainCacheSize", &settings.cachinglevel);
-}
-
 void selectRecently(int index) {
     char* entry = recentlyGet(index);
     if (entry && index < recentlyQuantity())
@@ -187,41 +61,6 @@ void selectRecently(int index) {
 }
 
 // ---- MD5 of the current disc's data file
-
-// The data file of an image descriptor: the same name with the data
-// extension; anything else is hashed as it is.
-void dataFileOf(char* path) {
-    static const char* const pairs[][2] = {
-        {".cue", ".bin"}, {".ccd", ".img"}, {".toc", ".bin"}, {".mds", ".mdf"}};
-    for (const auto& pair : pairs)
-        if (checkExtension(path, pair[0])) {
-            changeExtension(path, pair[1]);
-            return;
-        }
-}
-
-// Opens the file to hash: a regular file or a block device (a CD-ROM drive).
-// A FIFO would block the dialog and a folder would hash as empty, so those
-// and other kinds are refused. Sets size to the byte count, -1 when unknown.
-FILE* openToHash(const char* path, long long* size) {
-    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    struct stat status;
-    if (fstat(fd, &status) != 0 || !(S_ISREG(status.st_mode) || S_ISBLK(status.st_mode))) {
-        close(fd);
-        return nullptr;
-    }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    *size = status.st_size;
-    if (S_ISBLK(status.st_mode)) {
-        off_t end = lseek(fd, 0, SEEK_END);
-        lseek(fd, 0, SEEK_SET);
-        *size = end > 0 ? end : -1;
-    }
-    FILE* file = fdopen(fd, "rb");
-    if (!file) close(fd);
-    return file;
-}
 
 // A small modal window over the main window while a long hash runs.
 struct Progress {
@@ -285,28 +124,17 @@ void progressShow(Progress* progress, long long done, long long total) {
     while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
 }
 
-// Hashes the file to its end (a read error ends it like the end of the
-// file). Files of MD5_PROGRESS_THRESHOLD bytes and more, and drives of unknown
-// size (total < 0), show a progress window whose Cancel stops the hash. True
-// when a digest was made.
-bool hashFile(FILE* file, long long total, unsigned char digest[16]) {
-    Progress progress;
-    if (total < 0 || total >= MD5_PROGRESS_THRESHOLD) progressOpen(&progress);
-
-    Md5Context context;
-    md5Starts(&context);
-    std::vector<unsigned char> block(1 << 20);
-    long long done = 0;
-    size_t got;
-    while (!progress.cancelled && (got = fread(block.data(), 1, block.size(), file)) > 0) {
-        md5Update(&context, block.data(), static_cast<unsigned>(got));
-        done += static_cast<long long>(got);
-        if (progress.window) progressShow(&progress, done, total);
+// md5File's progress: files of MD5_PROGRESS_THRESHOLD bytes and more, and
+// drives of unknown size (total < 0), get the progress window, whose Cancel
+// stops the digest.
+int showMd5Progress(void* data, long long done, long long total) {
+    auto* progress = static_cast<Progress*>(data);
+    if (!progress->window) {
+        if (total >= 0 && total < MD5_PROGRESS_THRESHOLD) return 0;
+        progressOpen(progress);
     }
-    if (progress.window) gtk_widget_destroy(progress.window);
-    if (progress.cancelled) return false;
-    md5Finish(&context, digest);
-    return true;
+    progressShow(progress, done, total);
+    return progress->cancelled ? 1 : 0;
 }
 
 void showDigest(const unsigned char digest[16]) {
@@ -320,6 +148,65 @@ void showDigest(const unsigned char digest[16]) {
 }
 
 }  // namespace
+
+// Refills the CD list from the catalogue with the model detached from the
+// view, so that the view measures nothing row by row: rows that stay are
+// kept, and typing into the filter mostly removes rows. Then puts the cursor
+// on the last row whose full path is the current disc.
+void tabMainFillCdList() {
+    GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
+    GtkListStore* store = uiListStore("liststoreMainCDList");
+    if (!view || !store) return;
+    GtkTreeModel* model = GTK_TREE_MODEL(store);
+    g_object_ref(store);
+    gtk_tree_view_set_model(view, nullptr);
+    // A new store, or one changed elsewhere, starts afresh.
+    if (store != shownStore ||
+        static_cast<int>(shownRows.size()) != gtk_tree_model_iter_n_children(model, nullptr)) {
+        gtk_list_store_clear(store);
+        shownRows.clear();
+        shownStore = store;
+    }
+
+    std::vector<std::string> rows;
+    std::vector<CD*> items;
+    int count = cdsearchItemQuantity();
+    for (int i = 0; i < count; i++) {
+        CD* cd = cdsearchItemGet(i);
+        if (!cd) break;
+        rows.push_back(cdFullPath(cd));
+        items.push_back(cd);
+    }
+
+    gchar* nameScratch = nullptr;
+    gchar* pathScratch = nullptr;
+    GtkTreeIter iter;
+    for (const CdrowsEdit& edit : cdrowsDiff(shownRows, rows)) {
+        if (edit.kind == CdrowsEdit::Remove) {
+            if (gtk_tree_model_iter_nth_child(model, &iter, nullptr, edit.row))
+                gtk_list_store_remove(store, &iter);
+            continue;
+        }
+        const CD* cd = items[edit.row];
+        gtk_list_store_insert_with_values(store, &iter, edit.row, CDLIST_TITLE,
+                                          uiDisplayable(cd->name, &nameScratch), CDLIST_PATH,
+                                          uiDisplayable(cd->path, &pathScratch), CDLIST_GAMEID, "",
+                                          CDLIST_FULL, rows[edit.row].c_str(), -1);
+    }
+    g_free(nameScratch);
+    g_free(pathScratch);
+    shownRows.swap(rows);
+
+    gtk_tree_view_set_model(view, model);
+    g_object_unref(store);
+    int cursorRow = cdrowsCursor(shownRows, settings.current);
+    if (cursorRow >= 0) {
+        // Runs the cursor handler, which stores the same text in current.
+        GtkTreePath* path = gtk_tree_path_new_from_indices(cursorRow, -1);
+        gtk_tree_view_set_cursor(view, path, nullptr, FALSE);
+        gtk_tree_path_free(path);
+    }
+}
 
 extern "C" {
 
@@ -342,8 +229,8 @@ void on_tab_main_update(void) {
 
     cdsearchSetFilter(settings.filter);
     cdsearchBuild();
-    fillCdList();
-    showProperties();
+    tabMainFillCdList();
+    widgetFieldsShow(WidgetPage::Main);
 }
 
 void on_treeviewMainCDList_cursor_changed(GtkTreeView* view, gpointer) {
@@ -414,49 +301,47 @@ void on_buttonMainRecentlyOpened_clicked(GtkButton*, gpointer) {
 void on_buttonMainCalcMd5_clicked(GtkButton*, gpointer) {
     char path[SETTINGS_PATH_SIZE];
     copyCut(path, sizeof path, settings.current);
-    dataFileOf(path);
-    long long size = 0;
-    FILE* file = openToHash(path, &size);
-    if (!file) return;
+    md5DataFile(path);
+    Progress progress;
     unsigned char digest[16];
-    bool made = hashFile(file, size, digest);
-    fclose(file);
-    if (made) showDigest(digest);
+    int result = md5File(path, digest, showMd5Progress, &progress);
+    if (progress.window) gtk_widget_destroy(progress.window);
+    if (result == 0) showDigest(digest);
 }
 
-// Property handlers: each stores its widget's value into one field.
+// Property handlers: each stores its widget's value into its field.
 void on_checkbuttonMainCDXAPlaying_toggled(GtkToggleButton* button, gpointer) {
-    settings.playcdxa = toggleValue(button);
+    widgetFieldStore(GTK_WIDGET(button));
 }
 void on_spinbuttonMainCDXAVolumeLevel_value_changed(GtkSpinButton* spin, gpointer) {
-    settings.cdxavolumelevel = spinValue(spin);
+    widgetFieldStore(GTK_WIDGET(spin));
 }
 void on_checkbuttonMainCDDAPlaying_toggled(GtkToggleButton* button, gpointer) {
-    settings.playcdda = toggleValue(button);
+    widgetFieldStore(GTK_WIDGET(button));
 }
 void on_spinbuttonMainCDDAVolumeLevel_value_changed(GtkSpinButton* spin, gpointer) {
-    settings.cddavolumelevel = spinValue(spin);
+    widgetFieldStore(GTK_WIDGET(spin));
 }
 void on_checkbuttonMainReadSubchannels_toggled(GtkToggleButton* button, gpointer) {
-    settings.readsubchannels = toggleValue(button);
+    widgetFieldStore(GTK_WIDGET(button));
 }
 void on_checkbuttonMainPPFPatching_toggled(GtkToggleButton* button, gpointer) {
-    settings.ppfpatching = toggleValue(button);
+    widgetFieldStore(GTK_WIDGET(button));
 }
 void on_spinbuttonMainSpeedLimitation_value_changed(GtkSpinButton* spin, gpointer) {
-    settings.speedlimitation = spinValue(spin);
+    widgetFieldStore(GTK_WIDGET(spin));
 }
 void on_spinbuttonMainAgainOnError_value_changed(GtkSpinButton* spin, gpointer) {
-    settings.tryagainonerror = spinValue(spin);
+    widgetFieldStore(GTK_WIDGET(spin));
 }
 void on_comboboxMainSpinDownTime_changed(GtkComboBox* combo, gpointer) {
-    settings.spindowntime = gtk_combo_box_get_active(combo);
+    widgetFieldStore(GTK_WIDGET(combo));
 }
 void on_comboboxMainCaching_changed(GtkComboBox* combo, gpointer) {
-    settings.caching = gtk_combo_box_get_active(combo);
+    widgetFieldStore(GTK_WIDGET(combo));
 }
 void on_spinbuttonMainCacheSize_value_changed(GtkSpinButton* spin, gpointer) {
-    settings.cachinglevel = spinValue(spin);
+    widgetFieldStore(GTK_WIDGET(spin));
 }
 
 #define DISCWREN_RECENTLY_HANDLER(N) \

@@ -18,6 +18,10 @@ constexpr long long MD5_PROGRESS_THRESHOLD = 4LL * 1024 * 1024;
 // The recently opened menu of the last click, or nullptr before the first.
 extern GtkWidget* recentlyMenu;
 
+// Refills the CD list from the catalogue's item list and puts the cursor on
+// the current disc's row.
+void tabMainFillCdList();
+
 G_BEGIN_DECLS
 
 void on_tab_main_init(void);    // puts the clear icon on the filter-clear button

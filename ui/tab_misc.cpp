@@ -9,6 +9,7 @@
 #include "input/keysystem.h"
 #include "ui/i18n.h"
 #include "ui/ui.h"
+#include "ui/widget_fields.h"
 
 const char* const hotKeyName[HOTKEY_COUNT] = {
     N_("Configuration dialog"), N_("Show status"),          N_("Toggle CDXA"),
@@ -46,21 +47,6 @@ char* const hotKey[HOTKEY_SLOTS * HOTKEY_COUNT] = {
 
 namespace {
 
-// The check buttons of "Other" and the flags they mirror, in table order.
-struct FlagButton {
-    const char* id;
-    int32_t* field;
-};
-const FlagButton flagButtons[] = {
-    {"checkbuttonMainShowStatus", &settings.showstatus},
-    {"checkbuttonMainCoverOpened", &settings.coveropened},
-    {"checkbuttonMainCallDialogOnStart", &settings.calldialogonstart},
-    {"checkbuttonMainEnableLogging", &settings.enablelogging},
-    {"checkbuttonMainEnableDebugger", &settings.enabledebugger},
-    {"checkbuttonMainSaveDialogParameters", &settings.savedialogparameters},
-    {"checkbuttonMainSaveSettingsOnExit", &settings.savesettingsonexit},
-};
-
 // Server time at which the last capture ended. Button events from before it
 // were queued while the capture held the main loop (the mouse button just
 // captured, say) and must not start another capture.
@@ -74,19 +60,11 @@ bool heldDuringCapture(const GdkEventButton* event) {
 }
 
 // liststoreHotKeys, the model of the hot-key table.
-GtkListStore* hotKeyStore() {
-    GObject* store = builder ? gtk_builder_get_object(builder, "liststoreHotKeys") : nullptr;
-    return store ? GTK_LIST_STORE(store) : nullptr;
-}
+GtkListStore* hotKeyStore() { return uiListStore("liststoreHotKeys"); }
 
 // The selected row and its hot-key number, or -1 without a selection.
 int selectedHotKey(GtkTreeView* view, GtkTreeIter* iter) {
-    GtkTreeModel* model = nullptr;
-    if (!gtk_tree_selection_get_selected(gtk_tree_view_get_selection(view), &model, iter))
-        return -1;
-    GtkTreePath* path = gtk_tree_model_get_path(model, iter);
-    int h = gtk_tree_path_get_indices(path)[0];
-    gtk_tree_path_free(path);
+    int h = uiSelectedRow(view, iter);
     return h < HOTKEY_COUNT ? h : -1;
 }
 
@@ -100,10 +78,6 @@ void setMainCursor(GdkCursor* cursor) {
     if (!windowMain) return;
     GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(windowMain));
     if (window) gdk_window_set_cursor(window, cursor);
-}
-
-void storeFlag(GtkToggleButton* button, int32_t* field) {
-    *field = gtk_toggle_button_get_active(button) ? 1 : 0;
 }
 
 }  // namespace
@@ -140,10 +114,7 @@ void on_tab_misc_update(void) {
             setRow(&iter, h, hotKeyValueText(h));
         }
     }
-    for (const FlagButton& flag : flagButtons) {
-        GtkWidget* button = uiWidget(flag.id);
-        if (button) gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(button), *flag.field != 0);
-    }
+    widgetFieldsShow(WidgetPage::Misc);
 }
 
 gboolean on_treeviewHotKeys_button_press_event(GtkWidget* view, GdkEventButton* event, gpointer) {
@@ -210,25 +181,25 @@ void on_treeviewHotKeys_cursor_changed(GtkTreeView* view, gpointer) {
 }
 
 void on_checkbuttonMainShowStatus_toggled(GtkToggleButton* button, gpointer) {
-    storeFlag(button, &settings.showstatus);
+    widgetFieldStore(GTK_WIDGET(button));
 }
 void on_checkbuttonMainCoverOpened_toggled(GtkToggleButton* button, gpointer) {
-    storeFlag(button, &settings.coveropened);
+    widgetFieldStore(GTK_WIDGET(button));
 }
 void on_checkbuttonMainCallDialogOnStart_toggled(GtkToggleButton* button, gpointer) {
-    storeFlag(button, &settings.calldialogonstart);
+    widgetFieldStore(GTK_WIDGET(button));
 }
 void on_checkbuttonMainEnableLogging_toggled(GtkToggleButton* button, gpointer) {
-    storeFlag(button, &settings.enablelogging);
+    widgetFieldStore(GTK_WIDGET(button));
 }
 void on_checkbuttonMainEnableDebugger_toggled(GtkToggleButton* button, gpointer) {
-    storeFlag(button, &settings.enabledebugger);
+    widgetFieldStore(GTK_WIDGET(button));
 }
 void on_checkbuttonMainSaveDialogParameters_toggled(GtkToggleButton* button, gpointer) {
-    storeFlag(button, &settings.savedialogparameters);
+    widgetFieldStore(GTK_WIDGET(button));
 }
 void on_checkbuttonMainSaveSettingsOnExit_toggled(GtkToggleButton* button, gpointer) {
-    storeFlag(button, &settings.savesettingsonexit);
+    widgetFieldStore(GTK_WIDGET(button));
 }
 
 }  // extern "C"

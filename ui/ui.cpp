@@ -31,3 +31,21 @@ const char* uiDisplayable(const char* text, gchar** scratch) {
     *scratch = g_filename_display_name(text);
     return *scratch;
 }
+
+GtkListStore* uiListStore(const char* id) {
+    GObject* object = builder ? gtk_builder_get_object(builder, id) : nullptr;
+    return object && GTK_IS_LIST_STORE(object) ? GTK_LIST_STORE(object) : nullptr;
+}
+
+int uiSelectedRow(GtkTreeView* view, GtkTreeIter* iter) {
+    GtkTreeModel* model = nullptr;
+    GtkTreeIter selected;
+    if (!view ||
+        !gtk_tree_selection_get_selected(gtk_tree_view_get_selection(view), &model, &selected))
+        return -1;
+    GtkTreePath* path = gtk_tree_model_get_path(model, &selected);
+    int row = gtk_tree_path_get_indices(path)[0];
+    gtk_tree_path_free(path);
+    if (iter) *iter = selected;
+    return row;
+}

@@ -36,3 +36,10 @@ GtkWidget* uiWidget(const char* id);
 // readable form GLib gives file names. Returns text itself or *scratch's data;
 // the caller frees *scratch (nullptr at first) with g_free.
 const char* uiDisplayable(const char* text, gchar** scratch);
+
+// The list store of the definition with this id, or nullptr.
+GtkListStore* uiListStore(const char* id);
+
+// The index of view's selected row, or -1 for a null view or no selection;
+// iter (may be nullptr) is set to the row when there is one.
+int uiSelectedRow(GtkTreeView* view, GtkTreeIter* iter = nullptr);

@@ -34,7 +34,7 @@ void takeSnapshot() {
     snapshot.directories.clear();
     for (int i = 0; i < cdsearchDeviceQuantity(); i++) {
         CD* cd = cdsearchDeviceGet(i);
-        snapshot.devices.push_back(std::string(cd->path) + cd->name);
+        snapshot.devices.push_back(cdFullPath(cd));
     }
     for (int i = 0; i < cdsearchDirectoryQuantity(); i++)
         snapshot.directories.push_back(cdsearchDirectoryGet(i));
@@ -48,8 +48,6 @@ void restoreSnapshot() {
     for (const std::string& directory : snapshot.directories)
         cdsearchAddDirectory(directory.c_str());
 }
-
-GtkListStore* store(const char* id) { return GTK_LIST_STORE(gtk_builder_get_object(builder, id)); }
 
 void appendRow(GtkListStore* list, const char* text) {
     GtkTreeIter iter;
@@ -78,17 +76,7 @@ std::string choose(const char* title, GtkFileChooserAction action, const char* f
 // The index of the selected row of a list, or -1 without one. Rows follow
 // the catalogue's list order, whose entries are unique, so the index names
 // the entry exactly, also where the row shows a readable form of its bytes.
-int selectedRow(const char* viewId) {
-    GtkTreeView* view = GTK_TREE_VIEW(uiWidget(viewId));
-    GtkTreeModel* model = nullptr;
-    GtkTreeIter iter;
-    if (!view || !gtk_tree_selection_get_selected(gtk_tree_view_get_selection(view), &model, &iter))
-        return -1;
-    GtkTreePath* path = gtk_tree_model_get_path(model, &iter);
-    int row = gtk_tree_path_get_indices(path)[0];
-    gtk_tree_path_free(path);
-    return row;
-}
+int selectedRow(const char* viewId) { return uiSelectedRow(GTK_TREE_VIEW(uiWidget(viewId))); }
 
 }  // namespace
 
@@ -136,16 +124,12 @@ void on_windowEditor_init(void) {
 }
 
 void on_windowEditor_update(void) {
-    GtkListStore* devices = store("liststoreEditorCdroms");
-    GtkListStore* directories = store("liststoreEditorDirectories");
+    GtkListStore* devices = uiListStore("liststoreEditorCdroms");
+    GtkListStore* directories = uiListStore("liststoreEditorDirectories");
     if (!devices || !directories) return;
-    char full[4096];
     gtk_list_store_clear(devices);
-    for (int i = 0; i < cdsearchDeviceQuantity(); i++) {
-        CD* cd = cdsearchDeviceGet(i);
-        snprintf(full, sizeof full, "%s%s", cd->path, cd->name);
-        appendRow(devices, full);
-    }
+    for (int i = 0; i < cdsearchDeviceQuantity(); i++)
+        appendRow(devices, cdFullPath(cdsearchDeviceGet(i)).c_str());
     gtk_list_store_clear(directories);
     for (int i = 0; i < cdsearchDirectoryQuantity(); i++)
         appendRow(directories, cdsearchDirectoryGet(i));

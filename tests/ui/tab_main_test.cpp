@@ -36,7 +36,7 @@ struct Row {
 
 std::vector<Row> rows() {
     std::vector<Row> all;
-    GtkTreeModel* model = GTK_TREE_MODEL(gtk_builder_get_object(builder, "liststoreMainCDList"));
+    GtkTreeModel* model = GTK_TREE_MODEL(uiListStore("liststoreMainCDList"));
     GtkTreeIter iter;
     for (bool ok = gtk_tree_model_get_iter_first(model, &iter); ok;
          ok = gtk_tree_model_iter_next(model, &iter)) {
