@@ -95,7 +95,7 @@ void progressOpen(Progress* progress) {
 
     auto stop = +[](GtkWidget*, gpointer data) -> gboolean {
         static_cast<Progress*>(data)->cancelled = true;
-        return TRUE;  // closing the window cancels; the hash loop destroys it
+        return TRUE;  // closing the window cancels; the button handler destroys it
     };
     g_signal_connect(cancel, "clicked", G_CALLBACK(stop), progress);
     g_signal_connect(window, "delete-event", G_CALLBACK(stop), progress);

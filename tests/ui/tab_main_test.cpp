@@ -193,6 +193,36 @@ TEST(CdList, ActivatingARowSavesItAndEnds) {
     EXPECT_EQ(fileValue("0"), dialog.dir.path() + "/games/b.CUE");
 }
 
+TEST(CdList, ADiscListedTwiceKeepsBothRowsAndTheCursorTakesTheLast) {
+    Dialog dialog;
+    makeLibrary(dialog, "");
+    mkdir("games/sub", 0755);
+    writeFile("games/sub/twice.cue", "");
+    const std::string twice = dialog.dir.path() + "/games/sub/twice.cue";
+    // games/ and games/sub/ both find sub/twice.cue: two rows of one path.
+    writeFile("discWren.ini", "[cd selection]\ncurrent = " + twice +
+                                  "\ncdimgdir0 = " + dialog.dir.path() +
+                                  "/games/\ncdimgdir1 = " + dialog.dir.path() + "/games/sub/\n");
+    dialog.start();
+    struct Step {
+        const char* filter;
+        std::vector<std::string> titles;
+        int cursor;
+    } steps[] = {
+        {"", {"No CD (bios shell)", "A.cue", "b.CUE", "c.exe", "twice.cue", "twice.cue"}, 5},
+        {"tw", {"twice.cue", "twice.cue"}, 1},
+        {".", {"A.cue", "b.CUE", "c.exe", "twice.cue", "twice.cue"}, 4},
+        {"", {"No CD (bios shell)", "A.cue", "b.CUE", "c.exe", "twice.cue", "twice.cue"}, 5},
+    };
+    for (const Step& step : steps) {
+        typeFilter(step.filter);
+        EXPECT_EQ(titles(), step.titles) << step.filter;
+        EXPECT_EQ(cursorRow(), step.cursor) << step.filter;
+        for (const Row& row : rows())
+            EXPECT_TRUE(row.title != "twice.cue" || row.full == twice) << step.filter;
+    }
+}
+
 TEST(RecentlyOpened, TheMenuListsFileNamesAndAChoiceIsSavedAsCurrent) {
     Dialog dialog;
     writeFile("discWren.ini",
