@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "containers/recently.h"
 #include "settings/settingsfile.h"
