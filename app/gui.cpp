@@ -50,6 +50,7 @@ void on_gui_init(void) {
 }
 
 void on_gui_shutdown(void) {
+    on_windowEditor_shutdown();
     on_windowMain_shutdown();
     cdsearchShutdown();
     recentlyShutdown();

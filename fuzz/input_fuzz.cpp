@@ -75,8 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         checkMouseKeys(key);
         at += take;
     }
-    GamepadState state;
-    memset(&state, 0, sizeof state);
+    GamepadState state{};
     for (size_t at = 0; at + 8 <= size; at += 8) {
         inputApplyGamepadEvent(data + at, &state);
         checkGamepadAxes(&state);

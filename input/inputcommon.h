@@ -22,13 +22,6 @@ State* inputSlot(State (&records)[INPUT_DEVICE_COUNT], int device) {
     return &records[device];
 }
 
-// Marks every record closed, so that an Update before Init reads nothing.
-template <typename State>
-bool inputCloseAll(State (&records)[INPUT_DEVICE_COUNT]) {
-    for (State& r : records) r.fd = -1;
-    return true;
-}
-
 // Sets mask[key] to value when key lies in 0..count-1.
 inline void inputSetMask(uint8_t* mask, int count, int key, uint8_t value) {
     if (key >= 0 && key < count) mask[key] = value;

@@ -18,8 +18,6 @@ MouseState mice[INPUT_DEVICE_COUNT];
 uint8_t mouseBuffer[16];
 char mouseName[INPUT_NAME_SIZE];
 
-const bool miceClosed = inputCloseAll(mice);
-
 MouseState* mouse(int device) { return inputSlot(mice, device); }
 
 // A mouse axis movement as the magnitude of its negative or positive half.

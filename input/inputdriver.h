@@ -39,14 +39,14 @@ struct MouseState {
     uint8_t key[INPUT_MOUSE_KEYS];   // buttons 0/1, axis halves as magnitude
     uint8_t mask[INPUT_MOUSE_KEYS];  // 1 = masked
     int masking;                     // 1 = masks apply
-    int fd;                          // open device node, -1 = closed
+    int fd = -1;                     // open device node, -1 = closed
 };
 
 struct GamepadState {
     uint8_t key[INPUT_GAMEPAD_KEYS];   // buttons 0/1, axis halves as magnitude 0..128
     uint8_t mask[INPUT_GAMEPAD_KEYS];  // 1 = masked
     int masking;                       // 1 = masks apply
-    int fd;                            // open device node, -1 = closed
+    int fd = -1;                       // open device node, -1 = closed
     // Resting value of each axis, from the initial-state events of the node;
     // bit n of restKnown tells whether axis n reported one.
     int16_t rest[INPUT_GAMEPAD_AXES];
@@ -59,7 +59,7 @@ struct KeyboardState {
     int pressed[INPUT_KEYBOARD_PRESSED];      // key indices down at the last update
     int pressedCount;                         // valid entries of pressed
     int masking;                              // 1 = masks apply
-    int fd;                                   // 0 = open (reads the display), -1 = closed
+    bool opened = false;                      // reads the display's keymap when updated
 };
 
 // Pure decoders, kept apart from the device I/O so that tests and fuzzers can

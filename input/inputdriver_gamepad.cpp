@@ -18,8 +18,6 @@ constexpr uint8_t EVENT_INIT = 0x80;  // set on the events that report the state
 GamepadState gamepads[INPUT_DEVICE_COUNT];
 char gamepadName[INPUT_NAME_SIZE];
 
-const bool gamepadsClosed = inputCloseAll(gamepads);
-
 GamepadState* gamepad(int device) { return inputSlot(gamepads, device); }
 
 // The magnitudes of an axis value on its negative and positive halves; a

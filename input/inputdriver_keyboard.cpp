@@ -69,8 +69,6 @@ uint8_t keyVector[32];
 KeyboardState keyboards[INPUT_DEVICE_COUNT];
 char keyboardName[INPUT_NAME_SIZE];
 
-const bool keyboardsClosed = inputCloseAll(keyboards);
-
 KeyboardState* keyboard(int device) { return inputSlot(keyboards, device); }
 
 }  // namespace
@@ -96,7 +94,7 @@ const KeyboardState* InputDriver::keyboardState(int device) { return keyboard(de
 void InputDriver::keyboardInit(int device) {
     KeyboardState* k = keyboard(device);
     if (k == nullptr) return;
-    k->fd = -1;
+    k->opened = false;
     k->pressedCount = 0;
 }
 
@@ -104,7 +102,7 @@ void InputDriver::keyboardOpen(int device) {
     KeyboardState* k = keyboard(device);
     if (k == nullptr) return;
     // Every keyboard of the display shows up in slot 0.
-    if (device == 0) k->fd = 0;
+    if (device == 0) k->opened = true;
     keyboardClear(device);
     keyboardClearDevice(device);
     keyboardDisableMasking(device);
@@ -113,7 +111,7 @@ void InputDriver::keyboardOpen(int device) {
 
 void InputDriver::keyboardUpdate(int device) {
     KeyboardState* k = keyboard(device);
-    if (k == nullptr || k->fd < 0 || display == nullptr) return;
+    if (k == nullptr || !k->opened || display == nullptr) return;
     XQueryKeymap(display, reinterpret_cast<char*>(keyVector));
     k->pressedCount = inputDecodeKeymap(keyVector, k->keymap, k->pressed);
 }
@@ -137,14 +135,14 @@ void InputDriver::keyboardClearMask(int device) {
 }
 
 void InputDriver::keyboardClose(int device) {
-    if (KeyboardState* k = keyboard(device)) k->fd = -1;
+    if (KeyboardState* k = keyboard(device)) k->opened = false;
 }
 
 void InputDriver::keyboardShutdown(int) {}
 
 int InputDriver::keyboardGetKey(int device, int key) {
     const KeyboardState* k = keyboard(device);
-    if (k == nullptr || k->fd < 0) return 0;
+    if (k == nullptr || !k->opened) return 0;
     for (int i = 0; i < k->pressedCount && i < INPUT_KEYBOARD_PRESSED; i++) {
         if (k->pressed[i] != key) continue;
         // Indices from 0x8100 on have no mask byte and are never masked.

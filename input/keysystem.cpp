@@ -91,6 +91,9 @@ KeyCombo parse(const char* text) {
     return combo;
 }
 
+// A stored text with no key in it, however it is spelt ("", "00", garbage).
+bool emptyText(const char* text) { return parse(text).count == 0; }
+
 }  // namespace
 
 int keySystemInit() {
@@ -257,5 +260,13 @@ int findKey(char* text) {
     KeyCombo combo = parse(text);
     int result = findKey(&combo);
     key2str(&combo, text);
+    return result;
+}
+
+int keySystemCaptureHotKey(char* first, char* second, int (*capture)(char* text)) {
+    if (emptyText(first)) return capture(first);
+    bool secondWasEmpty = emptyText(second);
+    int result = capture(second);
+    if (secondWasEmpty && emptyText(second)) clearKey(first);
     return result;
 }

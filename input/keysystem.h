@@ -39,3 +39,9 @@ int findKey(char* text);
 void keyCaptureBegin(KeyCombo* combo);
 int keyCapturePass(KeyCombo* combo);  // -1 go on, 1 captured, 0 cancelled
 void keyCaptureEnd();
+
+// Captures one hot key's combination (text forms of its two slots): into first
+// while it holds no key, else into second. Escape leaves the slot being set
+// empty; at a capture into an empty second slot it empties first as well,
+// unassigning the hot key. capture stands in for findKey; returns its result.
+int keySystemCaptureHotKey(char* first, char* second, int (*capture)(char* text) = findKey);

@@ -5,6 +5,17 @@
 
 Settings settings;
 
+char* const hotKey[HOTKEY_SLOTS * HOTKEY_COUNT] = {
+    settings.hotkeys[0][0],  settings.hotkeys[1][0],  settings.hotkeys[2][0],
+    settings.hotkeys[3][0],  settings.hotkeys[4][0],  settings.hotkeys[5][0],
+    settings.hotkeys[6][0],  settings.hotkeys[7][0],  settings.hotkeys[8][0],
+    settings.hotkeys[9][0],  settings.hotkeys[10][0], settings.hotkeys[0][1],
+    settings.hotkeys[1][1],  settings.hotkeys[2][1],  settings.hotkeys[3][1],
+    settings.hotkeys[4][1],  settings.hotkeys[5][1],  settings.hotkeys[6][1],
+    settings.hotkeys[7][1],  settings.hotkeys[8][1],  settings.hotkeys[9][1],
+    settings.hotkeys[10][1],
+};
+
 #define TEXT(sec, name, def)                                                                     \
     {                                                                                            \
         sec, #name, SettingKind::Text, offsetof(Settings, name), sizeof(Settings::name), 0, def, \

@@ -43,6 +43,10 @@ struct Settings {
 
 extern Settings settings;
 
+// The hot-key slots of settings as one flat list: hotKey[h] is the first slot
+// of hot key h, hotKey[h + HOTKEY_COUNT] its second.
+extern char* const hotKey[HOTKEY_SLOTS * HOTKEY_COUNT];
+
 // How a setting is kept in the settings file.
 enum class SettingKind {
     Text,           // text field, kept as written

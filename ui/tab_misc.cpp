@@ -34,17 +34,6 @@ const char* const hotKeyTooltip[HOTKEY_COUNT] = {
        "disc.\n- and the cover closes."),
 };
 
-char* const hotKey[HOTKEY_SLOTS * HOTKEY_COUNT] = {
-    settings.hotkeys[0][0],  settings.hotkeys[1][0],  settings.hotkeys[2][0],
-    settings.hotkeys[3][0],  settings.hotkeys[4][0],  settings.hotkeys[5][0],
-    settings.hotkeys[6][0],  settings.hotkeys[7][0],  settings.hotkeys[8][0],
-    settings.hotkeys[9][0],  settings.hotkeys[10][0], settings.hotkeys[0][1],
-    settings.hotkeys[1][1],  settings.hotkeys[2][1],  settings.hotkeys[3][1],
-    settings.hotkeys[4][1],  settings.hotkeys[5][1],  settings.hotkeys[6][1],
-    settings.hotkeys[7][1],  settings.hotkeys[8][1],  settings.hotkeys[9][1],
-    settings.hotkeys[10][1],
-};
-
 namespace {
 
 // Server time at which the last capture ended. Button events from before it
@@ -71,8 +60,6 @@ int selectedHotKey(GtkTreeView* view, GtkTreeIter* iter) {
 void setRow(GtkTreeIter* iter, int h, const char* value) {
     gtk_list_store_set(hotKeyStore(), iter, 0, _(hotKeyName[h]), 1, value, -1);
 }
-
-bool slotEmpty(const char* slot) { return strcmp(getKeyNameString(slot), "Unassigned") == 0; }
 
 void setMainCursor(GdkCursor* cursor) {
     if (!windowMain) return;
@@ -150,16 +137,7 @@ gboolean on_treeviewHotKeys_button_release_event(GtkWidget* view, GdkEventButton
     gdk_window_process_all_updates();
     gdk_flush();
 
-    char* first = hotKey[h];
-    char* second = hotKey[h + HOTKEY_COUNT];
-    if (slotEmpty(first)) {
-        findKey(first);
-    } else {
-        bool secondWasEmpty = slotEmpty(second);
-        findKey(second);
-        // Escape at the second capture of a half-assigned hot key unassigns it.
-        if (secondWasEmpty && slotEmpty(second)) clearKey(first);
-    }
+    keySystemCaptureHotKey(hotKey[h], hotKey[h + HOTKEY_COUNT]);
 
     // The server's clock now; a toplevel window listens for the property
     // change through which GDK reads it.

@@ -8,9 +8,6 @@
 // Names and tooltips of the eleven hot keys (untranslated; shown through _()).
 extern const char* const hotKeyName[HOTKEY_COUNT];
 extern const char* const hotKeyTooltip[HOTKEY_COUNT];
-// The hot-key slots in settings: hotKey[h] is the first slot of hot key h,
-// hotKey[h + HOTKEY_COUNT] its second.
-extern char* const hotKey[HOTKEY_SLOTS * HOTKEY_COUNT];
 
 // "<first> / <second>": the display names of both slots of hot key h.
 const char* hotKeyValueText(int h);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/cdlists.h"
 #include "catalogue/cdsearch.h"
 #include "settings/settingsfile.h"
 #include "ui/i18n.h"
@@ -24,29 +25,17 @@ GdkPixbuf* editorIcon;
 struct Snapshot {
     bool inFile = false;
     Settings record;
-    std::vector<std::string> devices;
-    std::vector<std::string> directories;
+    CdLists lists;
 } snapshot;
 
 void takeSnapshot() {
     snapshot.record = settings;
-    snapshot.devices.clear();
-    snapshot.directories.clear();
-    for (int i = 0; i < cdsearchDeviceQuantity(); i++) {
-        CD* cd = cdsearchDeviceGet(i);
-        snapshot.devices.push_back(cdFullPath(cd));
-    }
-    for (int i = 0; i < cdsearchDirectoryQuantity(); i++)
-        snapshot.directories.push_back(cdsearchDirectoryGet(i));
+    snapshot.lists = cdlistsSnapshot();
 }
 
 void restoreSnapshot() {
     settings = snapshot.record;
-    while (cdsearchDeviceQuantity() > 0) cdsearchRemoveDevice(0);
-    while (cdsearchDirectoryQuantity() > 0) cdsearchRemoveDirectory(0);
-    for (const std::string& device : snapshot.devices) cdsearchAddDevice(device.c_str());
-    for (const std::string& directory : snapshot.directories)
-        cdsearchAddDirectory(directory.c_str());
+    cdlistsRestore(snapshot.lists);
 }
 
 void appendRow(GtkListStore* list, const char* text) {
@@ -80,6 +69,19 @@ int selectedRow(const char* viewId) { return uiSelectedRow(GTK_TREE_VIEW(uiWidge
 
 }  // namespace
 
+WindowPlacement windowEditorPlacement(int mainX, int mainY, int requestWidth, int requestHeight,
+                                      int desktopW, int desktopH) {
+    WindowPlacement place;
+    // Over the main window's top-left corner, at most as large as the desktop.
+    place.x = mainX;
+    place.y = mainY;
+    place.width = static_cast<int>(requestWidth * 1.6 + 16);
+    place.height = 2 * requestHeight + 16;
+    if (place.width > desktopW) place.width = desktopW;
+    if (place.height > desktopH) place.height = desktopH;
+    return place;
+}
+
 extern "C" {
 
 void on_windowEditor_build(void) {
@@ -105,22 +107,25 @@ void on_windowEditor_init(void) {
 
     on_windowEditor_update();
 
-    // Over the main window's top-left corner, at most as large as the desktop.
     int x = 0, y = 0;
     if (windowMain) gtk_window_get_position(windowMain, &x, &y);
     GtkRequisition request;
     gtk_widget_size_request(uiWidget("tableEditor"), &request);
-    int width = static_cast<int>(request.width * 1.6 + 16);
-    int height = 2 * request.height + 16;
-    if (width > desktopWidth) width = desktopWidth;
-    if (height > desktopHeight) height = desktopHeight;
-    if (width > 0 && height > 0) gtk_window_resize(windowEditor, width, height);
-    gtk_window_move(windowEditor, x, y);
+    WindowPlacement place =
+        windowEditorPlacement(x, y, request.width, request.height, desktopWidth, desktopHeight);
+    if (place.width > 0 && place.height > 0)
+        gtk_window_resize(windowEditor, place.width, place.height);
+    gtk_window_move(windowEditor, place.x, place.y);
 
     // The snapshot Cancel reads back.
     takeSnapshot();
     settingsWrite(&settings);
     snapshot.inFile = settingsWriteError == 0;
+}
+
+void on_windowEditor_shutdown(void) {
+    if (editorIcon) g_object_unref(editorIcon);
+    editorIcon = nullptr;
 }
 
 void on_windowEditor_update(void) {

@@ -4,11 +4,20 @@
 
 #include <gtk/gtk.h>
 
+#include "ui/window_main.h"
+
+// Size and position of the editor: over the main window's top-left corner
+// (mainX, mainY), its contents' request widened and heightened for the lists,
+// at most the desktop's size. A width or height of 0 or less leaves the size alone.
+WindowPlacement windowEditorPlacement(int mainX, int mainY, int requestWidth, int requestHeight,
+                                      int desktopWidth, int desktopHeight);
+
 G_BEGIN_DECLS
 
-void on_windowEditor_build(void);   // adds the "Path" columns of both lists
-void on_windowEditor_init(void);    // shows the editor and saves the snapshot Cancel returns to
-void on_windowEditor_update(void);  // refills both lists from the catalogue
+void on_windowEditor_build(void);     // adds the "Path" columns of both lists
+void on_windowEditor_init(void);      // shows the editor and saves the snapshot Cancel returns to
+void on_windowEditor_update(void);    // refills both lists from the catalogue
+void on_windowEditor_shutdown(void);  // releases the editor's icon
 
 void on_buttonEditorOk_clicked(GtkButton* button, gpointer data);
 // Also the editor's delete_event handler, hence the widget argument.

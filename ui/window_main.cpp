@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "containers/recently.h"
 #include "settings/settingsfile.h"
@@ -109,7 +110,20 @@ void on_windowMain_update(void) {
     on_tab_about_update();
 }
 
-void on_windowMain_shutdown(void) {}
+void on_windowMain_shutdown(void) {
+    // What init and the tabs made at run time; the windows themselves stay.
+    for (GdkPixbuf** pixbuf : {&gdkpixbufpsxIco, &gdkpixbufclear, &gdkpixbufflags[0]}) {
+        if (*pixbuf) g_object_unref(*pixbuf);
+        *pixbuf = nullptr;
+    }
+    if (busycursor) gdk_cursor_unref(busycursor);
+    busycursor = nullptr;
+    if (recentlyMenu) {
+        gtk_widget_destroy(recentlyMenu);
+        g_object_unref(recentlyMenu);
+        recentlyMenu = nullptr;
+    }
+}
 
 void on_buttonMainOk_clicked(GtkWidget*, gpointer) {
     recentlyInsert(strdup(settings.current));

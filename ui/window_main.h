@@ -22,7 +22,7 @@ G_BEGIN_DECLS
 void on_windowMain_build(void);
 void on_windowMain_init(void);
 void on_windowMain_update(void);
-void on_windowMain_shutdown(void);
+void on_windowMain_shutdown(void);  // releases the icons, the cursor and the recently opened menu
 
 // OK also serves the CD list's row activation and the recently opened menu;
 // it ignores its arguments.

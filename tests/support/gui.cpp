@@ -27,12 +27,6 @@ Dialog::~Dialog() {
     g_object_unref(builder);
     builder = nullptr;
     windowMain = windowEditor = nullptr;
-    for (GdkPixbuf** pixbuf : {&gdkpixbufpsxIco, &gdkpixbufclear, &gdkpixbufflags[0]}) {
-        if (*pixbuf) g_object_unref(*pixbuf);
-        *pixbuf = nullptr;
-    }
-    if (busycursor) gdk_cursor_unref(busycursor);
-    busycursor = nullptr;
 }
 
 void Dialog::start() {
