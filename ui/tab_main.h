@@ -18,6 +18,16 @@ constexpr long long MD5_PROGRESS_THRESHOLD = 4LL * 1024 * 1024;
 // The recently opened menu of the last click, or nullptr before the first.
 extern GtkWidget* recentlyMenu;
 
+// Starts reading the image folders as early as the dialog can: the first
+// update then waits only a moment for it.
+void tabMainStartScan(void);
+// The update of "Update": every image folder is read again.
+void tabMainUpdateRereadingAll(void);
+// True when no scan runs or waits and the list shows the last one's result.
+bool tabMainScanSettled(void);
+// Stops showing scans: called before the catalogue shuts down.
+void tabMainShutdown(void);
+
 G_BEGIN_DECLS
 
 void on_tab_main_init(void);    // puts the clear icon on the filter-clear button

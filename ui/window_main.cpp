@@ -109,7 +109,7 @@ void on_windowMain_update(void) {
     on_tab_about_update();
 }
 
-void on_windowMain_shutdown(void) {}
+void on_windowMain_shutdown(void) { tabMainShutdown(); }
 
 void on_buttonMainOk_clicked(GtkWidget*, gpointer) {
     recentlyInsert(strdup(settings.current));
@@ -129,7 +129,7 @@ void on_buttonMainCancel_clicked(GtkButton*, gpointer) { gtk_main_quit(); }
 
 void on_buttonMainEditCDList_clicked(GtkButton*, gpointer) { on_windowEditor_init(); }
 
-void on_buttonMainUpdate_clicked(GtkButton*, gpointer) { on_tab_main_update(); }
+void on_buttonMainUpdate_clicked(GtkButton*, gpointer) { tabMainUpdateRereadingAll(); }
 
 void on_buttonMainGetID_clicked(GtkButton*, gpointer) {}
 

@@ -38,7 +38,11 @@ private:
 // The message dialog on screen, if any.
 GtkMessageDialog* visibleMessageDialog();
 
-// Handles pending events until none is left, then for about ms milliseconds.
+// Handles pending events until none is left, then for about ms milliseconds,
+// then until the CD list shows the last scan of the image folders.
 void settle(int ms = 50);
+// Runs the main loop until no scan of the image folders runs and the CD list
+// shows the last one's result; false (and a test failure) after limitMs.
+bool waitForCatalogue(int limitMs = 30000);
 
 }  // namespace testsupport
