@@ -94,15 +94,21 @@ TEST_F(SlowFsTest, ShowsTheSourceAsItIsNow) {
     };
     expectSame("as made");
 
-    // Changes on the "server" show at the next look, without waiting.
+    // Changes on the "server" show at the next look, without waiting, even
+    // for names looked up in vain just before.
+    struct stat st;
+    EXPECT_NE(lstat((view + "/disc/deeper/added.CUE").c_str(), &st), 0);
+    EXPECT_NE(lstat((view + "/new folder").c_str(), &st), 0);
     writeFile(source + "/disc/deeper/added.CUE", "x");
     mkdir((source + "/new folder").c_str(), 0755);
     unlink((source + "/disc/game.bin").c_str());
     expectSame("after changes");
-    struct stat st;
     EXPECT_NE(lstat((view + "/disc/game.bin").c_str(), &st), 0);
     writeFile(source + "/disc/game.bin", std::string(70000, 'y'));
     expectSame("after the file came back");
+    rmdir((source + "/new folder").c_str());
+    writeFile(source + "/new folder", "now a file");
+    expectSame("after a folder became a file");
 
     EXPECT_EQ(testsupport::readFile(view + "/disc/game.bin"), std::string(70000, 'y'));
     char target[16] = {};
