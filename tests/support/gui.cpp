@@ -36,14 +36,18 @@ Dialog::~Dialog() {
     busycursor = nullptr;
 }
 
-void Dialog::start() {
+void Dialog::start(bool waitForScan) {
     GError* error = nullptr;
     ASSERT_NE(uiCreateBuilder(&error), nullptr);
     ASSERT_EQ(error, nullptr) << error->message;
     started_ = true;
     on_gui_build();
     guiStart();
-    settle();
+    if (waitForScan) {
+        settle();
+    } else {
+        while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+    }
 }
 
 bool Dialog::runUntilQuit(const std::function<void()>& action, int limitMs) {

@@ -22,8 +22,9 @@ public:
     Dialog();
     ~Dialog();
     // Loads the definition (failing the test on a load error), builds and
-    // initialises the windows, and lets the window settle.
-    void start();
+    // initialises the windows, and lets the window settle: with waitForScan,
+    // until the CD list shows the scan of the image folders.
+    void start(bool waitForScan = true);
     // Runs the main loop with action queued; true when something quit the
     // loop, false when it still ran after the time limit.
     bool runUntilQuit(const std::function<void()>& action, int limitMs = 5000);
