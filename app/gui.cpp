@@ -10,6 +10,7 @@
 #include "containers/recently.h"
 #include "input/keysystem.h"
 #include "settings/settingsfile.h"
+#include "ui/tab_main.h"
 #include "ui/window_editor.h"
 #include "ui/window_main.h"
 
@@ -71,5 +72,7 @@ void guiStart() {
     cdsearchInit();
     recentlyInit();
     settingsRead(&settings);
+    // The image folders are read while the window is built.
+    tabMainStartScan();
     on_windowMain_init();
 }

@@ -9,6 +9,7 @@
 
 #include "catalogue/cdsort.h"
 #include "catalogue/scantree.h"
+#include "catalogue/scanworker.h"
 #include "containers/linkedlist.h"
 #include "util/path.h"
 
@@ -23,11 +24,7 @@ static char filterText[512];
 
 static const char noCdName[] = "No CD (bios shell)";
 
-// The scan's cache, and what the last build made of it.
-static catalogue::ScanTree scanTree;
-static std::vector<std::string> lastDirectories;
-static bool imageListCurrent = false;  // imageList holds the last build's sorted images
-static std::vector<CD*> items;         // itemList's entries, in order
+static std::vector<CD*> items;  // itemList's entries, in order
 
 static void clearItems() {
     linkedListClear(itemList);
@@ -112,9 +109,7 @@ void cdsearchShutdown() {
     linkedListUnregister(&imageList);
     linkedListUnregister(&itemList);
     items.clear();
-    imageListCurrent = false;
-    lastDirectories.clear();
-    scanTree.clear();
+    catalogue::scanWorkerStop();
 }
 
 void cdsearchClear() {
@@ -123,7 +118,7 @@ void cdsearchClear() {
     linkedListClear(directoryList);
     linkedListClear(imageList);
     clearItems();
-    imageListCurrent = false;
+    catalogue::scanWorkerForget();
 }
 
 void cdsearchAddDevice(const char* device) {
@@ -205,11 +200,13 @@ static void appendImages(const std::vector<catalogue::ScanItem>& found) {
 
 void seekImgDir(const char* dir) {
     if (!dir) return;
+    // A walk of its own: the background scan's cache belongs to its thread.
+    catalogue::ScanTree tree;
     std::vector<catalogue::ScanItem> found;
-    scanTree.beginBuild();
-    scanTree.scan(dir, found);
+    tree.beginBuild();
+    tree.scan(dir, found);
     appendImages(found);
-    imageListCurrent = false;  // no longer what the last build left
+    catalogue::scanWorkerForget();  // the image list is no longer a scan's
 }
 
 int compareCD(void* a, void* b) {
@@ -239,36 +236,55 @@ static void takeFiltered(int list) {
     }
 }
 
-void cdsearchBuild() {
+void cdsearchRefilter() {
     linkedListClear(noCdList);
     clearItems();
     appendCD(noCdList, newCD("", noCdName));
-
-    // The scan lists what a full walk of every folder lists now; folders that
-    // have not changed since the last build are not read again.
-    std::vector<std::string> directories;
-    linkedListToStart(directoryList);
-    for (int n = linkedListSize(directoryList); n > 0; --n, linkedListToNext(directoryList)) {
-        directories.push_back(static_cast<const char*>(linkedListGet(directoryList)));
-    }
-    std::vector<catalogue::ScanItem> found;
-    bool changed = !imageListCurrent || directories != lastDirectories;
-    scanTree.beginBuild();
-    for (const std::string& dir : directories) changed |= scanTree.scan(dir, found);
-    if (changed) {
-        linkedListClear(imageList);
-        appendImages(found);
-        sortCatalogueList(imageList);
-        imageListCurrent = true;
-        lastDirectories.swap(directories);
-    }
-    scanTree.endBuild();
     sortCatalogueList(deviceList);
 
     takeFiltered(noCdList);
     takeFiltered(deviceList);
     takeFiltered(imageList);
 }
+
+void cdsearchBuild() {
+    do {
+        cdsearchScanRequest(false);
+        cdsearchScanWait(-1);
+    } while (!cdsearchScanCollect() && cdsearchScanBusy());
+    cdsearchRefilter();
+}
+
+void cdsearchScanRequest(bool rereadAll) {
+    std::vector<std::string> directories;
+    linkedListToStart(directoryList);
+    for (int n = linkedListSize(directoryList); n > 0; --n, linkedListToNext(directoryList)) {
+        directories.push_back(static_cast<const char*>(linkedListGet(directoryList)));
+    }
+    catalogue::scanWorkerRequest(directories, rereadAll);
+}
+
+bool cdsearchScanBusy() { return catalogue::scanWorkerRunning(); }
+
+bool cdsearchScanWait(int timeoutMs) { return catalogue::scanWorkerWait(timeoutMs); }
+
+int cdsearchScanFound() { return catalogue::scanWorkerFound(); }
+
+bool cdsearchScanCollect() {
+    catalogue::ScanResult result;
+    if (!catalogue::scanWorkerTake(&result)) return false;
+    if (!result.changed) {
+        // "Unchanged" about images dropped since: ask for the list again.
+        if (catalogue::scanWorkerStale(result)) cdsearchScanRequest(false);
+        return false;
+    }
+    // The records move into the list as they are, already sorted.
+    linkedListClear(imageList);
+    for (CD* cd : result.images) appendCD(imageList, cd);
+    return true;
+}
+
+void cdsearchScanNotify(void (*notify)()) { catalogue::scanWorkerSetNotify(notify); }
 
 // itemList changes only here, so a copy of its entries answers index look-ups
 // in constant time; the list's cursor would make a walk over all entries quadratic.

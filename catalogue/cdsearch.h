@@ -39,8 +39,23 @@ int cdsearchDirectoryQuantity();
 void cdsearchSetFilter(const char* filter);  // keeps at most the first 511 characters
 // Rescans every image directory and refills the list: the no-disc entry, then
 // the devices, then the images, each sorted by name, all whose name contains
-// the filter (ignoring case).
+// the filter (ignoring case). Waits for the scan.
 void cdsearchBuild();
+// Refills the list as cdsearchBuild does, from the images already known.
+void cdsearchRefilter();
+
+// The scan in the background, on a worker thread that touches none of the
+// lists above: a scan reads only the folders that may have changed (every one
+// with rereadAll), one scan runs at a time and requests made meanwhile fold
+// into one more. Results reach the lists only through cdsearchScanCollect.
+void cdsearchScanRequest(bool rereadAll);
+bool cdsearchScanBusy();               // a scan runs or waits to run
+bool cdsearchScanWait(int timeoutMs);  // true once idle; -1 waits without limit
+int cdsearchScanFound();               // images found so far by the running scan
+// Takes a finished scan's images into the image list; true when they changed.
+bool cdsearchScanCollect();
+// notify runs on the worker thread whenever a scan finished; nullptr for none.
+void cdsearchScanNotify(void (*notify)());
 CD* cdsearchItemGet(int index);  // borrowed; nullptr when the list is empty
 int cdsearchItemQuantity();
 

@@ -18,7 +18,8 @@ namespace catalogue {
 
 namespace {
 
-constexpr size_t PATH_LIMIT = 4095;  // characters of a path the system accepts
+constexpr size_t PATH_LIMIT = 4095;      // characters of a path the system accepts
+constexpr size_t LISTING_BYTES = 32768;  // listing read per system call
 
 // Name changes in a folder make its listing stale; changes to the folder
 // itself (permissions, removal, a move, an unmount) make everything below it stale.
@@ -149,9 +150,17 @@ void ScanTree::staleBelow(int first) {
     }
 }
 
-void ScanTree::beginBuild() {
+void ScanTree::beginBuild(bool rereadAll) {
     ++build;
     loose.clear();
+    foundInBuild = 0;
+    if (progress) progress->store(0, std::memory_order_relaxed);
+    if (rereadAll) {
+        for (Node& node : nodes) {
+            node.current = false;
+            node.checkable = false;
+        }
+    }
     // Without an inotify instance (the per-user limit, say) every folder is
     // read at every build; the next build tries again.
     if (notify < 0) notify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -236,8 +245,9 @@ void ScanTree::read(int index, int parentFd, const std::string* name, int* keepF
 
     std::vector<Entry> fresh;
     bool checked = false;
-    alignas(struct dirent64) static char buffer[32768];
-    for (ssize_t got; (got = getdents64(fd, buffer, sizeof buffer)) > 0;) {
+    if (listing.empty()) listing.resize(LISTING_BYTES / sizeof(struct dirent64) + 1);
+    char* buffer = reinterpret_cast<char*>(listing.data());
+    for (ssize_t got; (got = getdents64(fd, buffer, LISTING_BYTES)) > 0;) {
         for (ssize_t offset = 0; offset < got;) {
             const auto* d = reinterpret_cast<const struct dirent64*>(buffer + offset);
             offset += d->d_reclen;
@@ -262,7 +272,7 @@ void ScanTree::read(int index, int parentFd, const std::string* name, int* keepF
             if (!directory && !isImageName(name, length)) continue;
             // A path the system would refuse is skipped.
             if (node.path.size() + length + (directory ? 1 : 0) > PATH_LIMIT) continue;
-            fresh.push_back({std::string(name, length), d->d_ino, directory ? -2 : -1});
+            fresh.push_back({std::string(name, length), d->d_ino, directory ? NEW_FOLDER : IMAGE});
         }
     }
 listed:
@@ -278,18 +288,21 @@ listed:
         if (node.entries[i].child >= 0) previous.emplace(node.entries[i].name, i);
     }
     for (Entry& entry : fresh) {
-        if (entry.child != -2) continue;
+        if (entry.child != NEW_FOLDER) continue;
         auto match = previous.find(entry.name);
         if (match != previous.end()) {
             Entry& old = node.entries[match->second];
             if (nodes[old.child].ino == entry.ino) {
                 entry.child = old.child;
-                old.child = -1;
+                old.child = IMAGE;  // taken over: not dropped below
                 continue;
             }
         }
         entry.child = newNode(node.path + entry.name + "/", entry.ino, false);
+        // A subfolder is on its parent's file system until its own status
+        // says otherwise (a mount point); so are unreported changes.
         nodes[entry.child].dev = node.dev;
+        nodes[entry.child].unwatched = node.unwatched;
     }
     for (const Entry& old : node.entries) {
         if (old.child >= 0) dropNode(old.child);
@@ -368,6 +381,12 @@ bool ScanTree::walk(int root, std::vector<ScanItem>& items) {
     };
     enter(root, -1, nullptr);
     while (!stack.empty()) {
+        if (abandon && abandon->load(std::memory_order_relaxed)) {
+            for (const Frame& frame : stack) {
+                if (frame.fd >= 0) close(frame.fd);
+            }
+            return true;
+        }
         Frame& frame = stack.back();
         const Node& node = nodes[frame.node];
         if (frame.next == node.entries.size()) {
@@ -378,6 +397,7 @@ bool ScanTree::walk(int root, std::vector<ScanItem>& items) {
         const Entry& entry = node.entries[frame.next++];
         if (entry.child < 0) {
             items.push_back({&node.path, &entry.name});
+            if (progress) progress->store(++foundInBuild, std::memory_order_relaxed);
         } else {
             enter(entry.child, frame.fd, &entry.name);
         }

@@ -5,14 +5,17 @@
 // - the next one watches each folder (inotify) and keeps the listing when the
 //   change time is still the same (and was not too recent to tell);
 // - from then on, the change notices, taken in without blocking, say which
-//   folders to read again. Folders that cannot be watched (watch limit,
-//   network file systems) are read at every scan.
+//   folders to read again. Folders that cannot be watched (watch limit) and
+//   every folder on a file system whose changes go unreported (network and
+//   user-space file systems), however it was reached, are read at every scan.
 // Watches are set only from the second scan on: a dialog that is opened,
 // used once and closed never pays for them.
 #pragma once
 
+#include <dirent.h>
 #include <sys/types.h>
 
+#include <atomic>
 #include <deque>
 #include <string>
 #include <unordered_map>
@@ -34,8 +37,10 @@ public:
     ScanTree& operator=(const ScanTree&) = delete;
     ~ScanTree();
 
-    // Starts a build: takes in the change notices that arrived since the last one.
-    void beginBuild();
+    // Starts a build: takes in the change notices that arrived since the last
+    // one. With rereadAll, every folder is read again in this build, whatever
+    // the cache holds.
+    void beginBuild(bool rereadAll = false);
     // Appends the images under dir to items, depth-first in listing order.
     // dir should end in '/'; without one, names are joined to it as they are
     // and each is checked on its own. Folders that cannot be opened are
@@ -46,12 +51,23 @@ public:
     void endBuild();
     // Forgets everything and stops watching.
     void clear();
+    // While *flag is set, scans stop between folders and list only part of
+    // the tree; the caller drops what such a scan gave. nullptr: never.
+    void setAbandon(const std::atomic<bool>* flag) { abandon = flag; }
+    // Where scans keep the number of images found so far in this build.
+    void setProgress(std::atomic<int>* counter) { progress = counter; }
 
 private:
+    // Entry::child for what is not a node of its own.
+    static constexpr int IMAGE = -1;
+    // A subfolder just listed, whose node is made once the old listing has
+    // been searched for the same folder (whose node, cache and watch it keeps).
+    static constexpr int NEW_FOLDER = -2;
+
     struct Entry {
         std::string name;
         ino_t ino;
-        int child;  // the subfolder's node, or -1 for an image
+        int child;  // the subfolder's node, IMAGE or NEW_FOLDER
     };
     struct Node {
         std::string path;   // full path, ending in '/'
@@ -89,6 +105,11 @@ private:
     std::deque<std::string> loose;  // strings of images found under a folder without '/'
     int notify = -1;                // the inotify instance, -1 when it could not be made
     unsigned build = 0;
+    const std::atomic<bool>* abandon = nullptr;
+    std::atomic<int>* progress = nullptr;
+    int foundInBuild = 0;
+    // Listing buffer, one per tree: trees on other threads read at the same time.
+    std::vector<struct dirent64> listing;
 };
 
 }  // namespace catalogue

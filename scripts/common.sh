@@ -2,8 +2,9 @@
 
 BUILD_PACKAGES="cmake g++ make pkg-config gettext libgtk2.0-dev libiniparser-dev libx11-dev"
 RUN_PACKAGES="xdg-utils"
-TEST_PACKAGES="libxtst-dev libgtest-dev xvfb xauth"
+TEST_PACKAGES="libxtst-dev libgtest-dev xvfb xauth fuse3 libfuse3-dev"
 FUZZ_PACKAGES="clang-14 libclang-rt-14-dev"
+BENCH_PACKAGES="fuse3 libfuse3-dev"
 
 # Installs the Debian packages that are not installed yet (sudo when not root).
 install_missing() {

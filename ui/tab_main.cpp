@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -21,6 +22,19 @@
 GtkWidget* recentlyMenu;
 
 namespace {
+
+// How long the first update waits for the scan started with the dialog: a
+// library read by then shows complete as the window appears.
+constexpr int START_GRACE_MS = 50;
+constexpr guint PULSE_MS = 100;
+
+bool startScanRunning = false;  // the scan started with the dialog is the first update's
+bool rereadAllNext = false;     // "Update" asks for every folder to be read again
+guint pulseSource = 0;          // the busy state's timer, 0 when the state is hidden
+// A finished scan's notice waits in the main loop; notices of an earlier run
+// of the tab (an earlier window of the same process) are ignored.
+std::atomic<bool> noticePending{false};
+std::atomic<unsigned> tabRun{0};
 
 // Reads the size of the first screen's root window on a connection of our
 // own; without a display the previous size stays.
@@ -58,6 +72,76 @@ void selectRecently(int index) {
     char* entry = recentlyGet(index);
     if (entry && index < recentlyQuantity())
         copyCut(settings.current, sizeof settings.current, entry);
+}
+
+// ---- Scan of the image folders in the background
+
+// Shows under the list that the image folders are being read, with the
+// number of images found so far, or hides that once no scan runs. True while
+// a scan runs.
+bool updateScanState() {
+    GtkWidget* box = uiWidget("hboxMainScan");
+    if (!box) return false;
+    if (!cdsearchScanBusy()) {
+        gtk_widget_hide(box);
+        return false;
+    }
+    int found = cdsearchScanFound();
+    gchar* text =
+        g_strdup_printf(ngettext("Reading the image folders: %d image found so far",
+                                 "Reading the image folders: %d images found so far", found),
+                        found);
+    gtk_label_set_text(GTK_LABEL(uiWidget("labelMainScan")), text);
+    g_free(text);
+    gtk_progress_bar_pulse(GTK_PROGRESS_BAR(uiWidget("progressbarMainScan")));
+    gtk_widget_show(box);
+    return true;
+}
+
+gboolean pulseScanState(gpointer) {
+    if (updateScanState()) return TRUE;
+    pulseSource = 0;
+    return FALSE;
+}
+
+// The state as it is now, kept up by a timer while a scan runs.
+void showScanState() {
+    bool busy = updateScanState();
+    if (busy && !pulseSource) pulseSource = g_timeout_add(PULSE_MS, pulseScanState, nullptr);
+    if (!busy && pulseSource) {
+        g_source_remove(pulseSource);
+        pulseSource = 0;
+    }
+}
+
+// A scan finished: the list shows its images, the cursor on current's row.
+gboolean takeScan(gpointer run) {
+    if (GPOINTER_TO_UINT(run) != tabRun.load()) return FALSE;
+    noticePending = false;
+    if (cdsearchScanCollect()) {
+        cdsearchRefilter();
+        tabMainFillCdList();
+    }
+    showScanState();
+    return FALSE;
+}
+
+// Runs on the scan's thread: hands the result to the main loop.
+void scanFinished() {
+    noticePending = true;
+    g_idle_add(takeScan, GUINT_TO_POINTER(tabRun.load()));
+}
+
+// Starts the update's scan, or, for the first update, gives the scan started
+// with the dialog a moment to finish.
+void requestScan() {
+    if (startScanRunning) {
+        startScanRunning = false;
+        cdsearchScanWait(START_GRACE_MS);
+        return;
+    }
+    cdsearchScanRequest(rereadAllNext);
+    rereadAllNext = false;
 }
 
 // ---- MD5 of the current disc's data file
@@ -208,28 +292,61 @@ void tabMainFillCdList() {
     }
 }
 
+void tabMainStartScan(void) {
+    cdsearchScanNotify(scanFinished);
+    cdsearchScanRequest(false);
+    startScanRunning = true;
+}
+
+void tabMainUpdateRereadingAll(void) {
+    rereadAllNext = true;
+    on_tab_main_update();
+}
+
+bool tabMainScanSettled(void) { return !cdsearchScanBusy() && !noticePending; }
+
+void tabMainShutdown(void) {
+    cdsearchScanNotify(nullptr);
+    ++tabRun;
+    noticePending = false;
+    startScanRunning = false;
+    rereadAllNext = false;
+    if (pulseSource) g_source_remove(pulseSource);
+    pulseSource = 0;
+}
+
 extern "C" {
 
 void on_tab_main_init(void) {
+    cdsearchScanNotify(scanFinished);
     gdkpixbufclear = imagesClearIcon();
     widget = uiWidget("buttonMainFilterClear");
     if (widget) gtk_button_set_image(GTK_BUTTON(widget), gtk_image_new_from_pixbuf(gdkpixbufclear));
 }
 
 void on_tab_main_update(void) {
+    static int nesting = 0;
     readDesktopSize();
 
     // A changed text runs the filter handler, and with it one nested update.
     widget = uiWidget("entryMainFilterText");
     if (widget) {
         gchar* shown = nullptr;
+        ++nesting;
         gtk_entry_set_text(GTK_ENTRY(widget), uiDisplayable(settings.filter, &shown));
+        --nesting;
         g_free(shown);
     }
 
+    // The list shows the images known now at once; the scan reads what may
+    // have changed in the background and the list follows when it is done.
+    // A nested update leaves the scan to the outer one.
     cdsearchSetFilter(settings.filter);
-    cdsearchBuild();
+    if (nesting == 0) requestScan();
+    cdsearchScanCollect();
+    cdsearchRefilter();
     tabMainFillCdList();
+    showScanState();
     widgetFieldsShow(WidgetPage::Main);
 }
 

@@ -21,6 +21,15 @@ extern GtkWidget* recentlyMenu;
 // Refills the CD list from the catalogue's item list and puts the cursor on
 // the current disc's row.
 void tabMainFillCdList();
+// Starts reading the image folders as early as the dialog can: the first
+// update then waits only a moment for it.
+void tabMainStartScan(void);
+// The update of "Update": every image folder is read again.
+void tabMainUpdateRereadingAll(void);
+// True when no scan runs or waits and the list shows the last one's result.
+bool tabMainScanSettled(void);
+// Stops showing scans: called before the catalogue shuts down.
+void tabMainShutdown(void);
 
 G_BEGIN_DECLS
 

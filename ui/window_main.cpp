@@ -111,6 +111,7 @@ void on_windowMain_update(void) {
 }
 
 void on_windowMain_shutdown(void) {
+    tabMainShutdown();
     // What init and the tabs made at run time; the windows themselves stay.
     for (GdkPixbuf** pixbuf : {&gdkpixbufpsxIco, &gdkpixbufclear, &gdkpixbufflags[0]}) {
         if (*pixbuf) g_object_unref(*pixbuf);
@@ -143,7 +144,7 @@ void on_buttonMainCancel_clicked(GtkButton*, gpointer) { gtk_main_quit(); }
 
 void on_buttonMainEditCDList_clicked(GtkButton*, gpointer) { on_windowEditor_init(); }
 
-void on_buttonMainUpdate_clicked(GtkButton*, gpointer) { on_tab_main_update(); }
+void on_buttonMainUpdate_clicked(GtkButton*, gpointer) { tabMainUpdateRereadingAll(); }
 
 void on_buttonMainGetID_clicked(GtkButton*, gpointer) {}
 

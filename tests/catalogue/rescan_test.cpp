@@ -181,3 +181,43 @@ TEST_F(Rescan, ChangedTreesListLikeAFreshScan) {
 }
 
 }  // namespace
+
+namespace {
+
+Strings shownList() {
+    Strings list;
+    for (int i = 0; i < cdsearchItemQuantity(); ++i) {
+        list.push_back(std::string(cdsearchItemGet(i)->path) + cdsearchItemGet(i)->name);
+    }
+    return list;
+}
+
+// Scans requested in the background while the tree changes under them, some
+// taken in half-way and the lists emptied now and then: once a scan that
+// began after the last change is taken in, the list is what a fresh walk gives.
+TEST_F(Rescan, BackgroundScansEndLikeAFreshScan) {
+    for (int n = 0; n < 20; ++n) change();
+    Strings roots = {lib, lib + "keep/"};
+    for (const std::string& root : roots) cdsearchAddDirectory(root.c_str());
+
+    for (int round = 0; round < 120; ++round) {
+        for (int n = rng() % 4; n > 0; --n) {
+            cdsearchScanRequest(rng() % 5 == 0);
+            change();
+            if (rng() % 3 == 0) cdsearchScanCollect();
+        }
+        if (round % 30 == 29) {
+            // As the editor's Cancel does: the lists are read afresh.
+            cdsearchClear();
+            for (const std::string& root : roots) cdsearchAddDirectory(root.c_str());
+        }
+        cdsearchScanRequest(false);
+        do {
+            ASSERT_TRUE(cdsearchScanWait(-1));
+        } while (!cdsearchScanCollect() && cdsearchScanBusy());
+        cdsearchRefilter();
+        ASSERT_EQ(shownList(), expectedList(roots)) << "round " << round;
+    }
+}
+
+}  // namespace

@@ -6,6 +6,7 @@
 #include "catalogue/cdsearch.h"
 #include "containers/linkedlist.h"
 #include "containers/recently.h"
+#include "ui/tab_main.h"
 #include "ui/ui.h"
 
 namespace testsupport {
@@ -29,14 +30,18 @@ Dialog::~Dialog() {
     windowMain = windowEditor = nullptr;
 }
 
-void Dialog::start() {
+void Dialog::start(bool waitForScan) {
     GError* error = nullptr;
     ASSERT_NE(uiCreateBuilder(&error), nullptr);
     ASSERT_EQ(error, nullptr) << error->message;
     started_ = true;
     on_gui_build();
     guiStart();
-    settle();
+    if (waitForScan) {
+        settle();
+    } else {
+        while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+    }
 }
 
 bool Dialog::runUntilQuit(const std::function<void()>& action, int limitMs) {
@@ -88,6 +93,24 @@ void settle(int ms) {
         gdk_flush();
     } while (g_get_monotonic_time() < end);
     while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+    waitForCatalogue();
+}
+
+bool waitForCatalogue(int limitMs) {
+    bool late = false;
+    guint timer = g_timeout_add(
+        limitMs,
+        [](gpointer data) -> gboolean {
+            *static_cast<bool*>(data) = true;
+            return FALSE;
+        },
+        &late);
+    // The scan's notice wakes the main loop when it arrives.
+    while (!tabMainScanSettled() && !late) g_main_context_iteration(nullptr, TRUE);
+    if (!late) g_source_remove(timer);
+    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+    EXPECT_FALSE(late) << "the scan of the image folders did not finish";
+    return !late;
 }
 
 }  // namespace testsupport

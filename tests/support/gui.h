@@ -22,8 +22,9 @@ public:
     Dialog();
     ~Dialog();
     // Loads the definition (failing the test on a load error), builds and
-    // initialises the windows, and lets the window settle.
-    void start();
+    // initialises the windows, and lets the window settle: with waitForScan,
+    // until the CD list shows the scan of the image folders.
+    void start(bool waitForScan = true);
     // Runs the main loop with action queued; true when something quit the
     // loop, false when it still ran after the time limit.
     bool runUntilQuit(const std::function<void()>& action, int limitMs = 5000);
@@ -38,7 +39,11 @@ private:
 // The message dialog on screen, if any.
 GtkMessageDialog* visibleMessageDialog();
 
-// Handles pending events until none is left, then for about ms milliseconds.
+// Handles pending events until none is left, then for about ms milliseconds,
+// then until the CD list shows the last scan of the image folders.
 void settle(int ms = 50);
+// Runs the main loop until no scan of the image folders runs and the CD list
+// shows the last one's result; false (and a test failure) after limitMs.
+bool waitForCatalogue(int limitMs = 30000);
 
 }  // namespace testsupport

@@ -17,6 +17,7 @@ using testsupport::Dialog;
 using testsupport::fileExists;
 using testsupport::readFile;
 using testsupport::settle;
+using testsupport::waitForCatalogue;
 using testsupport::writeFile;
 
 namespace {
@@ -167,6 +168,7 @@ TEST(Editor, AddRemoveAndOkSaveTheListsAndRefreshTheMainWindow) {
     EXPECT_NE(file.find("cdimgdir0                      = " + here + "/games/\n"),
               std::string::npos);
     // No disc, the new device and the image found in the new folder.
+    waitForCatalogue();
     EXPECT_EQ(mainListRows(), 3);
 
     // Removing the folder and cancelling brings it back.

@@ -1,0 +1,48 @@
+// A slow, read-only view of a folder through FUSE (the discwren_slowfs
+// server), standing in for a network share: look-ups, status and listing calls
+// wait a set time, and listings can be held until the test releases them.
+// Usable without gtest, so the benchmarks mount through it too.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace testsupport {
+
+class SlowFs {
+public:
+    // True when a view can be mounted here; otherwise false with the reason
+    // in *why (no /dev/fuse, not root, no fusermount3, server not built).
+    static bool available(std::string* why);
+
+    // Mounts a view of source at a fresh mount point and waits until it
+    // answers. delayUs is the wait per call; hold starts with listings held.
+    // On failure mounted() is false and error() says why.
+    explicit SlowFs(const std::string& source, int delayUs = 0, bool hold = false);
+    // Releases held listings and unmounts; never leaves a mount behind.
+    ~SlowFs();
+    SlowFs(SlowFs&&) noexcept;
+    SlowFs& operator=(SlowFs&&) noexcept;
+
+    bool mounted() const;
+    const std::string& error() const;
+    // The mount point, without a trailing slash.
+    const std::string& path() const;
+
+    // Listings that start from now on wait (hold) or go on (release, which also
+    // frees every listing waiting now). Both return once the server has acted.
+    bool hold();
+    bool release();
+    // Blocks until a listing is held, oldest first, and gives its path in the
+    // view ("/" for the root); false when none is held within a minute.
+    [[nodiscard]] bool waitHeld(std::string* path = nullptr);
+
+    // Releases and unmounts now; the destructor does it otherwise.
+    void unmount();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace testsupport
