@@ -35,7 +35,7 @@ namespace {
 
 int sourceFd = -1;
 long delayUs = 0;
-std::string mountPoint;
+const char* mountPoint = nullptr;  // in argv: threads may read it while main returns
 
 std::mutex holdLock;
 std::condition_variable holdChanged;
@@ -290,9 +290,13 @@ int main(int argc, char** argv) {
     operations.statfs = slowStatfs;
 
     fuse* fs = fuse_new(&args, &operations, sizeof operations, nullptr);
-    if (!fs) return 1;
-    if (fuse_mount(fs, mountPoint.c_str()) != 0) {
+    if (!fs) {
+        fuse_opt_free_args(&args);
+        return 1;
+    }
+    if (fuse_mount(fs, mountPoint) != 0) {
         fuse_destroy(fs);
+        fuse_opt_free_args(&args);
         return 1;
     }
 
@@ -312,5 +316,6 @@ int main(int argc, char** argv) {
     fuse_loop_cfg_destroy(config);
     fuse_unmount(fs);
     fuse_destroy(fs);
+    fuse_opt_free_args(&args);
     return result == 0 ? 0 : 1;
 }
