@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "util/path.h"
+
 namespace catalogue {
 
 namespace {
@@ -27,19 +29,6 @@ constexpr uint32_t WATCH_EVENTS = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOV
                                   IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 constexpr uint32_t NAME_EVENTS = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
 constexpr uint32_t SELF_EVENTS = IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT;
-
-// The image descriptors and executables the catalogue lists, any letter case.
-bool isImageName(const char* name, size_t length) {
-    if (length < 4 || name[length - 4] != '.') return false;
-    const char* ext = name + length - 3;
-    for (const char* known : {"cue", "ccd", "toc", "mds", "exe"}) {
-        if ((ext[0] | 0x20) == known[0] && (ext[1] | 0x20) == known[1] &&
-            (ext[2] | 0x20) == known[2]) {
-            return true;
-        }
-    }
-    return false;
-}
 
 // File systems whose changes inotify may not report (network, user space, kernel views).
 bool changesGoUnreported(int fd) {

@@ -187,7 +187,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CD* previous = nullptr;
     for (int i = 0; i < cdsearchItemQuantity(); i++) {
         CD* cd = cdsearchItemGet(i);
-        std::string full = std::string(cd->path) + cd->name;
+        std::string full = cdFullPath(cd);
         if (strchr(cd->name, '/')) fuzzsupport::fail("name holds a '/': " + full);
         if (!filter.empty() && !strcasestr(cd->name, filter.c_str()))
             fuzzsupport::fail("listed against the filter: " + full);

@@ -115,7 +115,7 @@ void writeField(dictionary* dict, const SettingField& field, Settings* s) {
     case SettingKind::DeviceList:
         enterList(dict, field, cdsearchDeviceQuantity(), [](int i) {
             CD* cd = cdsearchDeviceGet(i);
-            return cd ? std::string(cd->path) + cd->name : std::string();
+            return cd ? cdFullPath(cd) : std::string();
         });
         break;
     case SettingKind::DirectoryList:

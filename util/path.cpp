@@ -69,8 +69,16 @@ void changeExtension(char* name, const char* ext) {
 const char* const imageExtensions[] = {".cue", ".ccd", ".toc", ".mds", ".exe"};
 const int imageExtensionCount = sizeof imageExtensions / sizeof *imageExtensions;
 
-bool isImageName(const char* name) {
-    for (const char* ext : imageExtensions)
-        if (checkExtension(name, ext)) return true;
+bool isImageName(const char* name) { return name && isImageName(name, strlen(name)); }
+
+// Each extension is a '.' and three lower-case letters, so setting bit 0x20
+// folds exactly the letters that match: the scan runs this on every file.
+bool isImageName(const char* name, size_t length) {
+    if (length < 4 || name[length - 4] != '.') return false;
+    const char* tail = name + length - 3;
+    for (const char* ext : imageExtensions) {
+        if ((tail[0] | 0x20) == ext[1] && (tail[1] | 0x20) == ext[2] && (tail[2] | 0x20) == ext[3])
+            return true;
+    }
     return false;
 }

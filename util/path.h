@@ -3,6 +3,8 @@
 // provides room for growth (addSlashToDir, changeExtension).
 #pragma once
 
+#include <cstddef>
+
 int timerWait(double seconds);  // usleep(seconds * 1e6, truncated); usleep's result
 
 void reduceToPath(char* s);        // keep up to and including the last '/'; "" without one
@@ -17,3 +19,4 @@ void changeExtension(char* name, const char* ext);      // replace from the last
 extern const char* const imageExtensions[];
 extern const int imageExtensionCount;
 bool isImageName(const char* name);
+bool isImageName(const char* name, size_t length);  // the same for a name of known length
