@@ -80,9 +80,14 @@ Window Program::findWindow() {
 }
 
 void Program::pressKey(KeySym symbol) {
+    // The server sends the key to the window once the focus is there; the
+    // program handles its focus change before the key, in the order sent.
     XSetInputFocus(display_, window_, RevertToPointerRoot, CurrentTime);
     XSync(display_, False);
-    pause(300);
+    Window focus = 0;
+    int revert;
+    XGetInputFocus(display_, &focus, &revert);
+    EXPECT_EQ(focus, window_);
     KeyCode code = XKeysymToKeycode(display_, symbol);
     XTestFakeKeyEvent(display_, code, True, CurrentTime);
     XTestFakeKeyEvent(display_, code, False, CurrentTime);
@@ -110,9 +115,9 @@ void Program::clickTopRow(int column) {
     // Inside the border of 5 pixels, the middle of the column and of the row.
     int x = left + 5 + (2 * column + 1) * (attributes.width - 10) / 10;
     int y = top + 5 + 12;
+    // The pointer's arrival reaches the button before the click does.
     XTestFakeMotionEvent(display_, DefaultScreen(display_), x, y, CurrentTime);
     XSync(display_, False);
-    pause(300);
     XTestFakeButtonEvent(display_, 1, True, CurrentTime);
     XTestFakeButtonEvent(display_, 1, False, CurrentTime);
     XSync(display_, False);
