@@ -115,9 +115,9 @@ void Program::clickTopRow(int column) {
     // Inside the border of 5 pixels, the middle of the column and of the row.
     int x = left + 5 + (2 * column + 1) * (attributes.width - 10) / 10;
     int y = top + 5 + 12;
-    // The pointer's arrival reaches the button before the click does.
     XTestFakeMotionEvent(display_, DefaultScreen(display_), x, y, CurrentTime);
     XSync(display_, False);
+    pause(300);
     XTestFakeButtonEvent(display_, 1, True, CurrentTime);
     XTestFakeButtonEvent(display_, 1, False, CurrentTime);
     XSync(display_, False);

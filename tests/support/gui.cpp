@@ -122,7 +122,8 @@ const char* const FOLDER_LOADED = "discwren-test-folder-loaded";
 // Every file chooser notes each folder it has finished loading.
 gboolean noteFolderLoaded(GSignalInvocationHint*, guint, const GValue* params, gpointer) {
     GObject* chooser = G_OBJECT(g_value_get_object(&params[0]));
-    g_object_set_data(chooser, FOLDER_LOADED, GINT_TO_POINTER(1));
+    int loads = GPOINTER_TO_INT(g_object_get_data(chooser, FOLDER_LOADED));
+    g_object_set_data(chooser, FOLDER_LOADED, GINT_TO_POINTER(loads + 1));
     return TRUE;
 }
 
@@ -175,18 +176,24 @@ void Responder::answerChooser(Pick* pick) {
     onChooser([pick](GtkWindow* window) {
         if (pick->answered) return true;
         GtkFileChooser* chooser = GTK_FILE_CHOOSER(window);
-        if (g_object_get_data(G_OBJECT(window), "discwren-test-picked") == nullptr) {
+        GObject* object = G_OBJECT(window);
+        // Folder loads finished before the last pick; 0 before the first.
+        int pickedAt = GPOINTER_TO_INT(g_object_get_data(object, "discwren-test-picked"));
+        int loads = GPOINTER_TO_INT(g_object_get_data(object, FOLDER_LOADED));
+        if (pickedAt == 0) {
             gchar* folder = gtk_file_chooser_get_current_folder(chooser);
             pick->openedIn = folder ? folder : "";
             g_free(folder);
-            if (!pick->path.empty()) gtk_file_chooser_set_filename(chooser, pick->path.c_str());
-            g_object_set_data(G_OBJECT(window), "discwren-test-picked", GINT_TO_POINTER(1));
-            return false;
         }
-        // The chooser selects a file once it has loaded the file's folder.
+        // The chooser selects a file once it has loaded the file's folder; a
+        // load that ends without the pick (one already under way) asks again.
         gchar* chosen = gtk_file_chooser_get_filename(chooser);
         bool ready = pick->path.empty() || (chosen && pick->path == chosen);
         g_free(chosen);
+        if (!ready && loads > pickedAt) {
+            gtk_file_chooser_set_filename(chooser, pick->path.c_str());
+            g_object_set_data(object, "discwren-test-picked", GINT_TO_POINTER(loads));
+        }
         if (!ready) return false;
         pick->answered = true;
         gtk_dialog_response(GTK_DIALOG(window),
