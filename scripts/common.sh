@@ -29,20 +29,26 @@ build() {
     cmake --build "$dir" -j "$(nproc)"
 }
 
-# Starts a private Xvfb on the first free display and exports DISPLAY; it is
-# stopped when the calling script exits.
+# Starts a private Xvfb on a display number the server picks itself and
+# exports DISPLAY; it is stopped when the calling script exits, after any exit
+# trap the caller had set.
 start_xvfb() {
-    local n=90
-    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1280x1024x24 -noreset -nolisten tcp >/dev/null 2>&1 &
+    local fifo
+    fifo=$(mktemp -u "${TMPDIR:-/tmp}/discwren-xvfb.XXXXXX")
+    mkfifo "$fifo"
+    # -displayfd writes the number once the server accepts connections.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -noreset -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
     XVFB_PID=$!
-    trap 'kill $XVFB_PID 2>/dev/null' EXIT
-    for _ in $(seq 100); do
-        [ -e "/tmp/.X11-unix/X$n" ] && break
-        sleep 0.1
-    done
-    [ -e "/tmp/.X11-unix/X$n" ] || { echo "Xvfb did not start" >&2; return 1; }
-    export DISPLAY=":$n"
+    # The caller's exit trap, if any, runs after the server is stopped.
+    local previous=":"
+    eval "set -- $(trap -p EXIT)"
+    [ $# -ge 3 ] && previous=$3
+    trap "kill $XVFB_PID 2>/dev/null; $previous" EXIT
+    local number=""
+    read -r number <"$fifo" || true
+    rm -f "$fifo"
+    [ -n "$number" ] || { echo "Xvfb did not start" >&2; return 1; }
+    export DISPLAY=":$number"
 }
 
 # The test build under a private Xvfb, as the test and screenshot scripts use it.

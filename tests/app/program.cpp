@@ -80,9 +80,14 @@ Window Program::findWindow() {
 }
 
 void Program::pressKey(KeySym symbol) {
+    // The server sends the key to the window once the focus is there; the
+    // program handles its focus change before the key, in the order sent.
     XSetInputFocus(display_, window_, RevertToPointerRoot, CurrentTime);
     XSync(display_, False);
-    pause(300);
+    Window focus = 0;
+    int revert;
+    XGetInputFocus(display_, &focus, &revert);
+    EXPECT_EQ(focus, window_);
     KeyCode code = XKeysymToKeycode(display_, symbol);
     XTestFakeKeyEvent(display_, code, True, CurrentTime);
     XTestFakeKeyEvent(display_, code, False, CurrentTime);

@@ -64,11 +64,7 @@ Strings expectedList(const Strings& roots) {
 
 Strings builtList() {
     cdsearchBuild();
-    Strings list;
-    for (int i = 0; i < cdsearchItemQuantity(); ++i) {
-        list.push_back(std::string(cdsearchItemGet(i)->path) + cdsearchItemGet(i)->name);
-    }
-    return list;
+    return testsupport::catalogueItems();
 }
 
 int openFiles() {

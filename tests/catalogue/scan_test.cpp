@@ -48,12 +48,9 @@ protected:
     Strings build(const char* filter = "") {
         cdsearchSetFilter(filter);
         cdsearchBuild();
-        Strings list;
-        for (int i = 0; i < cdsearchItemQuantity(); ++i) {
-            std::string full = std::string(cdsearchItemGet(i)->path) + cdsearchItemGet(i)->name;
+        Strings list = testsupport::catalogueItems();
+        for (std::string& full : list)
             if (full.compare(0, root.size(), root) == 0) full = "~/" + full.substr(root.size());
-            list.push_back(full);
-        }
         return list;
     }
 
@@ -213,9 +210,7 @@ TEST_F(Scan, DeepTreesAndPathsAtTheLengthLimit) {
     onSmallStack([] {
         for (Strings& list : found) {
             cdsearchBuild();
-            for (int i = 0; i < cdsearchItemQuantity(); ++i) {
-                list.push_back(std::string(cdsearchItemGet(i)->path) + cdsearchItemGet(i)->name);
-            }
+            list = testsupport::catalogueItems();
         }
     });
     Strings expected = {noCd, deep + "bottom.cue", deep + fits, root + "top.cue"};

@@ -4,73 +4,25 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstring>
 #include <functional>
 #include <string>
-#include <thread>
 
 #include "containers/linkedlist.h"
 #include "input/fakedevices.h"
 #include "input/inputdriver.h"
+#include "support/user.h"
 
-// Xlib last: its macros (None, Bool) clash with the test framework's names.
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-
+using testsupport::CaptureScript;
 using testsupport::FakeDeviceFolder;
 using testsupport::FakeNode;
 using testsupport::JS_AXIS;
 using testsupport::JS_BUTTON;
 using testsupport::JS_INIT_AXIS;
+using testsupport::User;
+using namespace testsupport::keycode;
 
 namespace {
-
-// X keycodes of the evdev numbering that Xvfb uses.
-constexpr int ESCAPE = 9, CONTROL_L = 37, ALT_L = 64, KEY_A = 38, KEY_S = 39, KEY_D = 40,
-              KEY_F = 41, KEY_C = 54, F9 = 75;
-
-// The user's side of a capture, on its own thread and X connection (the
-// capture blocks the thread that runs it). Steps chain: u.down(F9).wait(150).
-class User {
-public:
-    User(FakeNode& mouse, FakeNode& pad) : mouse_(mouse), pad_(pad) {}
-    ~User() {
-        if (display_) XCloseDisplay(display_);
-    }
-    User& down(int keycode) { return key(keycode, true); }
-    User& up(int keycode) { return key(keycode, false); }
-    User& tap(int keycode) { return down(keycode).wait(150).up(keycode); }
-    User& wait(int ms) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        return *this;
-    }
-    // One PS/2 packet with the given button bits (bit 3 is always set).
-    User& click(int buttonBits) {
-        mouse_.write({static_cast<uint8_t>(0x08 | buttonBits), 0, 0});
-        return *this;
-    }
-    User& button(int number, bool down) {
-        pad_.jsEvent(JS_BUTTON, number, down ? 1 : 0);
-        return *this;
-    }
-    User& axis(int number, int16_t value) {
-        pad_.jsEvent(JS_AXIS, number, value);
-        return *this;
-    }
-
-private:
-    User& key(int keycode, bool down) {
-        if (!display_) display_ = XOpenDisplay(nullptr);
-        XTestFakeKeyEvent(display_, keycode, down, 0);
-        XSync(display_, False);
-        return *this;
-    }
-    FakeNode& mouse_;
-    FakeNode& pad_;
-    Display* display_ = nullptr;
-};
 
 class KeySystem : public ::testing::Test {
 protected:
@@ -91,26 +43,19 @@ protected:
         linkedListSystemShutdown();
     }
 
-    // Runs a capture on text while the user acts; the user's script starts once
-    // the capture has begun. A capture still running 4 s later is cancelled.
+    // Runs a capture on text while the user acts in turns with its passes.
     int capture(char* text, const std::function<void(User&)>& script) {
-        std::atomic<bool> done{false};
-        std::thread user([&] {
-            User u(mouse, pad);
-            u.wait(150);
-            script(u);
-            for (int waited = 0; !done && waited < 4000; waited += 50) u.wait(50);
-            if (!done) {
-                ADD_FAILURE() << "the capture did not end";
-                u.tap(ESCAPE);
-            }
-        });
-        int result = findKey(text);
-        done = true;
-        user.join();
-        return result;
+        CaptureScript run(script);
+        return findKey(text);
     }
 
+public:
+    // One PS/2 packet with the given button bits (bit 3 is always set).
+    void click(int buttonBits) { mouse.write({static_cast<uint8_t>(0x08 | buttonBits), 0, 0}); }
+    void padButton(int number, bool down) { pad.jsEvent(JS_BUTTON, number, down ? 1 : 0); }
+    void axis(int number, int16_t value) { pad.jsEvent(JS_AXIS, number, value); }
+
+protected:
     FakeDeviceFolder folder;
     FakeNode& mouse = folder.add("mouse0");
     FakeNode& pad = folder.add("js0");
@@ -118,53 +63,80 @@ protected:
 
 // Each case captures into a slot holding F9; Escape leaves it empty.
 TEST_F(KeySystem, CapturesFromEveryKindOfDeviceUntilLetGoOrEscape) {
+    using Script = std::function<void(KeySystem&, User&)>;
     struct Case {
         const char* what;
-        std::function<void(User&)> script;
+        Script script;
         const char* stored;
     } cases[] = {
-        {"mouse button", [](User& u) { u.click(0x02); }, "0120000001"},
-        {"joystick button", [](User& u) { u.button(3, true).wait(150).button(3, false); },
+        {"mouse button", [](KeySystem& t, User&) { t.click(0x02); }, "0120000001"},
+        {"joystick button",
+         [](KeySystem& t, User& u) {
+             t.padButton(3, true);
+             u.step();
+             t.padButton(3, false);
+         },
          "0130000003"},
-        {"joystick axis half", [](User& u) { u.axis(1, 20000).wait(150).axis(1, 0); },
+        {"joystick axis half",
+         [](KeySystem& t, User& u) {
+             t.axis(1, 20000);
+             u.step();
+             t.axis(1, 0);
+         },
          "0130010023"},
         // The trigger's resting half reads pressed on its first move: it must not
         // be taken, nor keep the capture open once the trigger is let go.
         {"trigger",
-         [](User& u) {
-             for (int16_t v : {-30000, -20000, 0, 20000, 32767, 32767, 20000, 5000, -20000, -32767})
-                 u.axis(2, v).wait(60);
+         [](KeySystem& t, User& u) {
+             for (int16_t v :
+                  {-30000, -20000, 0, 20000, 32767, 32767, 20000, 5000, -20000, -32767}) {
+                 t.axis(2, v);
+                 u.step();
+             }
          },
          "0130010025"},
         {"keyboard key with modifiers",
-         [](User& u) {
-             u.down(CONTROL_L).down(ALT_L).wait(100).tap(KEY_C).up(ALT_L).up(CONTROL_L);
+         [](KeySystem&, User& u) {
+             u.down(CONTROL_L).down(ALT_L).step().tap(KEY_C).up(ALT_L).up(CONTROL_L);
          },
          "0110004436"},
-        {"keyboard then mouse", [](User& u) { u.down(F9).wait(150).click(0x01).wait(150).up(F9); },
+        {"keyboard then mouse",
+         [](KeySystem& t, User& u) {
+             u.down(F9).step();
+             t.click(0x01);
+             u.step().up(F9);
+         },
          "021000004b20000000"},
         {"a fourth key ignored",
-         [](User& u) {
-             for (int k : {KEY_A, KEY_S, KEY_D, KEY_F}) u.down(k).wait(120);
+         [](KeySystem&, User& u) {
+             for (int k : {KEY_A, KEY_S, KEY_D, KEY_F}) u.down(k).step();
              u.up(KEY_F).up(KEY_D).up(KEY_S).up(KEY_A);
          },
          "03100000261000002710000028"},
-        {"escape at once", [](User& u) { u.tap(ESCAPE); }, ""},
-        {"escape after a key", [](User& u) { u.down(F9).wait(150).tap(ESCAPE).up(F9); }, ""},
+        {"escape at once", [](KeySystem&, User& u) { u.tap(ESCAPE); }, ""},
+        {"escape after a key", [](KeySystem&, User& u) { u.down(F9).step().tap(ESCAPE).up(F9); },
+         ""},
         {"escape with three keys taken",
-         [](User& u) { u.down(KEY_A).click(0x01).button(0, true).wait(150).tap(ESCAPE).up(KEY_A); },
+         [](KeySystem& t, User& u) {
+             u.down(KEY_A);
+             t.click(0x01);
+             t.padButton(0, true);
+             u.step().tap(ESCAPE).up(KEY_A);
+             t.padButton(0, false);
+         },
          ""},
     };
     for (const Case& c : cases) {
         char text[32] = "011000004b";
-        EXPECT_EQ(capture(text, c.script), c.stored[0] ? 1 : 0) << c.what;
+        const Script& script = c.script;
+        EXPECT_EQ(capture(text, [&](User& u) { script(*this, u); }), c.stored[0] ? 1 : 0) << c.what;
         EXPECT_STREQ(text, c.stored) << c.what;
     }
 }
 
 // Press edges are reported until the next update, release edges once.
 TEST_F(KeySystem, PressAndReleaseAreReportedOncePerEdge) {
-    User u(mouse, pad);
+    User u;
     const char* f9 = "011000004b";
     u.down(F9);
     keySystemUpdate();
@@ -198,8 +170,10 @@ TEST_F(KeySystem, PressAndReleaseAreReportedOncePerEdge) {
 // Stored combinations that no capture makes read as not held and touch
 // nothing outside the device records (the sanitizer build checks the latter).
 TEST_F(KeySystem, HostileStoredCombinationsAreNeverHeld) {
-    User u(mouse, pad);
-    u.down(F9).click(0x07).button(5, true);
+    User u;
+    u.down(F9);
+    click(0x07);
+    padButton(5, true);
     keySystemUpdate();
     for (const char* text :
          {"012000ffff", "012f00ffff", "01300000ff", "013f007fff", "011000ffff", "011f00ffff",

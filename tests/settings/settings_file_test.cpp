@@ -100,20 +100,43 @@ TEST_F(SettingsFile, DefaultsAreWrittenInTheExactLayout) {
     EXPECT_EQ(readFile("discWren.ini"), golden);
 }
 
+// Every field of the table set away from its default, written and read back:
+// a key the writer or the reader leaves out shows as that field's default.
 TEST_F(SettingsFile, EverythingWrittenReadsBackTheSame) {
     Settings s = defaults();
-    snprintf(s.current, sizeof s.current, "/home/u/psx/Game (Disc 1).cue");
-    snprintf(s.filter, sizeof s.filter, "final");
-    s.playcdxa = 0, s.cdxavolumelevel = 42, s.playcdda = 0, s.cddavolumelevel = 7;
-    s.readsubchannels = 0, s.ppfpatching = 0, s.speedlimitation = 8, s.tryagainonerror = 16;
-    s.spindowntime = 15, s.caching = 0, s.cachinglevel = 100000;
-    for (int k = 0; k < HOTKEY_COUNT; k++)
-        for (int slot = 0; slot < HOTKEY_SLOTS; slot++)
-            snprintf(s.hotkeys[k][slot], sizeof s.hotkeys[k][slot], "01200%03x%02x", k, slot);
-    s.showstatus = 0, s.coveropened = 1, s.calldialogonstart = 1, s.enablelogging = 1;
-    s.enabledebugger = 1, s.savedialogparameters = 1, s.savesettingsonexit = 1;
-    s.dialogx = -20, s.dialogy = 3000, s.dialogw = 640, s.dialogh = 480;
-    snprintf(s.language, sizeof s.language, "ru_RU.utf-8");
+    Settings shipped = defaults();
+    std::vector<bool> covered(sizeof(Settings), false);
+    for (int i = 0; i < settingsFieldCount; i++) {
+        const SettingField& f = settingsFields[i];
+        size_t width = 0;
+        switch (f.kind) {
+        case SettingKind::Flag:
+            *settingsNumber(&s, f) = !f.defaultNumber;
+            width = sizeof(int32_t);
+            break;
+        case SettingKind::Integer:
+            // In range when clamped, away from the default either way.
+            *settingsNumber(&s, f) =
+                f.clamped ? (f.defaultNumber == f.high ? f.low + 1 : f.high - 1) : -1000 - i;
+            width = sizeof(int32_t);
+            break;
+        case SettingKind::Text:
+            snprintf(settingsText(&s, f), f.size, "%s text %d", f.key, i);
+            width = f.size;
+            break;
+        case SettingKind::HotKey:
+            // One keyboard key, a different one in every slot.
+            snprintf(settingsText(&s, f), f.size, "01100000%02x", 0x0a + i);
+            width = f.size;
+            break;
+        default:
+            continue;  // the lists follow
+        }
+        for (size_t b = f.offset; b < f.offset + width && b < covered.size(); b++)
+            covered[b] = true;
+    }
+    // The table describes every byte of the record.
+    EXPECT_EQ(std::count(covered.begin(), covered.end(), false), 0);
     for (const char* d : {"/dev/sr1", "/dev/cdrom", "/dev/sr0"}) cdsearchAddDevice(d);
     for (const char* d : {"/home/u/psx/", "/mnt/games/"}) cdsearchAddDirectory(d);
     for (const char* r : {"/a/1.cue", "/a/2.ccd", "/dev/cdrom", "No CD (bios shell)", "/a/5.mds"})
@@ -125,6 +148,27 @@ TEST_F(SettingsFile, EverythingWrittenReadsBackTheSame) {
     Settings back;
     ASSERT_EQ(settingsRead(&back), 0);
 
+    for (int i = 0; i < settingsFieldCount; i++) {
+        const SettingField& f = settingsFields[i];
+        Settings* sent = &s;
+        Settings* base = &shipped;
+        switch (f.kind) {
+        case SettingKind::Flag:
+        case SettingKind::Integer:
+            EXPECT_NE(*settingsNumber(sent, f), *settingsNumber(base, f)) << f.key;
+            EXPECT_EQ(*settingsNumber(&back, f), *settingsNumber(sent, f))
+                << "[" << f.section << "] " << f.key;
+            break;
+        case SettingKind::Text:
+        case SettingKind::HotKey:
+            EXPECT_STRNE(settingsText(sent, f), settingsText(base, f)) << f.key;
+            EXPECT_STREQ(settingsText(&back, f), settingsText(sent, f))
+                << "[" << f.section << "] " << f.key;
+            break;
+        default:
+            break;
+        }
+    }
     EXPECT_TRUE(sameRecord(s, back));
     EXPECT_EQ(devices(), (Strings{"/dev/sr1", "/dev/cdrom", "/dev/sr0"}));
     EXPECT_EQ(directories(), (Strings{"/home/u/psx/", "/mnt/games/"}));

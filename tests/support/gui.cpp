@@ -24,7 +24,7 @@ Dialog::~Dialog() {
     on_gui_shutdown();
     for (const char* id : {"windowMain", "windowEditor"})
         if (GtkWidget* window = uiWidget(id)) gtk_widget_destroy(window);
-    settle(0);
+    drain();
     g_object_unref(builder);
     builder = nullptr;
     windowMain = windowEditor = nullptr;
@@ -37,11 +37,9 @@ void Dialog::start(bool waitForScan) {
     started_ = true;
     on_gui_build();
     guiStart();
-    if (waitForScan) {
-        settle();
-    } else {
-        while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-    }
+    waitFor([] { return windowMain && shownOnScreen(GTK_WIDGET(windowMain)); },
+            "the main window on screen");
+    if (waitForScan) waitForCatalogue();
 }
 
 bool Dialog::runUntilQuit(const std::function<void()>& action, int limitMs) {
@@ -84,16 +82,9 @@ GtkMessageDialog* visibleMessageDialog() {
     return found;
 }
 
-void settle(int ms) {
-    gdk_flush();
-    gint64 end = g_get_monotonic_time() + ms * 1000;
-    do {
-        while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-        g_usleep(5000);
-        gdk_flush();
-    } while (g_get_monotonic_time() < end);
+void drain() {
+    gdk_display_sync(gdk_display_get_default());
     while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-    waitForCatalogue();
 }
 
 bool waitForCatalogue(int limitMs) {
@@ -111,6 +102,162 @@ bool waitForCatalogue(int limitMs) {
     while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
     EXPECT_FALSE(late) << "the scan of the image folders did not finish";
     return !late;
+}
+
+bool waitFor(const std::function<bool()>& done, const std::string& what, int limitMs) {
+    const gint64 end = g_get_monotonic_time() + gint64{limitMs} * 1000;
+    // Wakes the loop now and then, for conditions that no event announces.
+    guint tick = g_timeout_add(
+        5, [](gpointer) -> gboolean { return TRUE; }, nullptr);
+    drain();
+    bool met;
+    while (!(met = done()) && g_get_monotonic_time() < end) {
+        gtk_main_iteration_do(TRUE);
+        drain();
+    }
+    g_source_remove(tick);
+    if (!met) ADD_FAILURE() << "gave up waiting for " << what;
+    return met;
+}
+
+bool shownOnScreen(GtkWidget* widget) {
+    GdkWindow* window = gtk_widget_get_window(widget);
+    // GDK clears "withdrawn" when the server reports the window mapped.
+    return window && gtk_widget_get_mapped(widget) &&
+           !(gdk_window_get_state(window) & GDK_WINDOW_STATE_WITHDRAWN);
+}
+
+namespace {
+
+constexpr int RULE_LIMIT_US = 30 * 1000000;
+const char* const FOLDER_LOADED = "discwren-test-folder-loaded";
+
+// Every file chooser notes each folder it has finished loading.
+gboolean noteFolderLoaded(GSignalInvocationHint*, guint, const GValue* params, gpointer) {
+    GObject* chooser = G_OBJECT(g_value_get_object(&params[0]));
+    int loads = GPOINTER_TO_INT(g_object_get_data(chooser, FOLDER_LOADED));
+    g_object_set_data(chooser, FOLDER_LOADED, GINT_TO_POINTER(loads + 1));
+    return TRUE;
+}
+
+}  // namespace
+
+Responder::Responder() {
+    gpointer iface = g_type_default_interface_ref(GTK_TYPE_FILE_CHOOSER);
+    folderSignal_ = g_signal_lookup("current-folder-changed", GTK_TYPE_FILE_CHOOSER);
+    folderHook_ = g_signal_add_emission_hook(folderSignal_, 0, noteFolderLoaded, nullptr, nullptr);
+    g_type_default_interface_unref(iface);
+    source_ = g_timeout_add(
+        10,
+        [](gpointer data) -> gboolean {
+            static_cast<Responder*>(data)->check();
+            return TRUE;
+        },
+        this);
+}
+
+Responder::~Responder() {
+    g_source_remove(source_);
+    g_signal_remove_emission_hook(folderSignal_, folderHook_);
+}
+
+void Responder::add(Kind kind, const std::string& title, Rule rule) {
+    static int count = 0;
+    ++count;
+    entries_.push_back({kind, title, std::move(rule), "discwren-test-done-" + std::to_string(count),
+                        "discwren-test-seen-" + std::to_string(count)});
+}
+
+void Responder::onMessage(Rule rule) { add(Kind::Message, "", std::move(rule)); }
+void Responder::onChooser(Rule rule) { add(Kind::Chooser, "", std::move(rule)); }
+void Responder::onWindow(const std::string& title, Rule rule) {
+    add(Kind::Window, title, std::move(rule));
+}
+
+void Responder::answerMessages(int response) {
+    onMessage([this, response](GtkWindow* window) {
+        gchar* text = nullptr;
+        g_object_get(window, "text", &text, nullptr);
+        messages.push_back(text ? text : "");
+        g_free(text);
+        gtk_dialog_response(GTK_DIALOG(window), response);
+        return true;
+    });
+}
+
+void Responder::answerChooser(Pick* pick) {
+    onChooser([pick](GtkWindow* window) {
+        if (pick->answered) return true;
+        GtkFileChooser* chooser = GTK_FILE_CHOOSER(window);
+        GObject* object = G_OBJECT(window);
+        // Folder loads finished before the last pick; 0 before the first.
+        int pickedAt = GPOINTER_TO_INT(g_object_get_data(object, "discwren-test-picked"));
+        int loads = GPOINTER_TO_INT(g_object_get_data(object, FOLDER_LOADED));
+        if (pickedAt == 0) {
+            gchar* folder = gtk_file_chooser_get_current_folder(chooser);
+            pick->openedIn = folder ? folder : "";
+            g_free(folder);
+        }
+        // The chooser selects a file once it has loaded the file's folder; a
+        // load that ends without the pick (one already under way) asks again.
+        gchar* chosen = gtk_file_chooser_get_filename(chooser);
+        bool ready = pick->path.empty() || (chosen && pick->path == chosen);
+        g_free(chosen);
+        if (!ready && loads > pickedAt) {
+            gtk_file_chooser_set_filename(chooser, pick->path.c_str());
+            g_object_set_data(object, "discwren-test-picked", GINT_TO_POINTER(loads));
+        }
+        if (!ready) return false;
+        pick->answered = true;
+        gtk_dialog_response(GTK_DIALOG(window),
+                            pick->accept ? GTK_RESPONSE_ACCEPT : GTK_RESPONSE_CANCEL);
+        return true;
+    });
+}
+
+void Responder::check() {
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* it = windows; it; it = it->next) {
+        GtkWindow* window = GTK_WINDOW(it->data);
+        if (!gtk_widget_get_visible(GTK_WIDGET(window))) continue;
+        for (Entry& entry : entries_) {
+            bool fits = false;
+            switch (entry.kind) {
+            case Kind::Message:
+                fits = GTK_IS_MESSAGE_DIALOG(window);
+                break;
+            case Kind::Chooser:
+                fits = GTK_IS_FILE_CHOOSER_DIALOG(window) &&
+                       g_object_get_data(G_OBJECT(window), FOLDER_LOADED);
+                break;
+            case Kind::Window: {
+                const char* title = gtk_window_get_title(window);
+                fits = !GTK_IS_MESSAGE_DIALOG(window) && title && entry.title == title;
+                break;
+            }
+            }
+            GObject* object = G_OBJECT(window);
+            if (!fits || g_object_get_data(object, entry.doneKey.c_str())) continue;
+            gint64 now = g_get_monotonic_time();
+            auto* seen = static_cast<gint64*>(g_object_get_data(object, entry.seenKey.c_str()));
+            if (!seen) {
+                seen = g_new(gint64, 1);
+                *seen = now;
+                g_object_set_data_full(object, entry.seenKey.c_str(), seen, g_free);
+            }
+            bool done = entry.rule(window);
+            if (!done && now - *seen > RULE_LIMIT_US) {
+                const char* title = gtk_window_get_title(window);
+                ADD_FAILURE() << "a dialog was not answered: " << (title ? title : "(untitled)");
+                if (GTK_IS_DIALOG(window))
+                    gtk_dialog_response(GTK_DIALOG(window), GTK_RESPONSE_DELETE_EVENT);
+                done = true;
+            }
+            if (done) g_object_set_data(object, entry.doneKey.c_str(), GINT_TO_POINTER(1));
+            break;  // one rule per window and turn
+        }
+    }
+    g_list_free(windows);
 }
 
 }  // namespace testsupport

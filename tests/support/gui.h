@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "support/testsupport.h"
 
@@ -22,12 +23,13 @@ public:
     Dialog();
     ~Dialog();
     // Loads the definition (failing the test on a load error), builds and
-    // initialises the windows, and lets the window settle: with waitForScan,
-    // until the CD list shows the scan of the image folders.
+    // initialises the windows, and waits until the server shows the main
+    // window; with waitForScan, also until the CD list shows the scan of the
+    // image folders.
     void start(bool waitForScan = true);
     // Runs the main loop with action queued; true when something quit the
-    // loop, false when it still ran after the time limit.
-    bool runUntilQuit(const std::function<void()>& action, int limitMs = 5000);
+    // loop, false (a safety limit, not a wait) when it still ran after limitMs.
+    bool runUntilQuit(const std::function<void()>& action, int limitMs = 30000);
     GtkWidget* widget(const char* id);
 
     ScratchDir dir;
@@ -39,9 +41,69 @@ private:
 // The message dialog on screen, if any.
 GtkMessageDialog* visibleMessageDialog();
 
-// Handles pending events until none is left, then for about ms milliseconds,
-// then until the CD list shows the last scan of the image folders.
-void settle(int ms = 50);
+// Handles every event the X server sent before this call, and everything else
+// that is pending; what the test did through the server has then reached GTK.
+void drain();
+
+// Runs the main loop until done() holds; after limitMs (a safety limit) the
+// test fails, naming what it waited for, and the result is false.
+bool waitFor(const std::function<bool()>& done, const std::string& what, int limitMs = 30000);
+
+// True once the server has mapped the widget's window.
+bool shownOnScreen(GtkWidget* widget);
+
+// Answers dialogs that open while it lives, from the main loop (including the
+// loop of gtk_dialog_run). A rule runs on each dialog of its kind once that
+// is shown, and for a file chooser once it has loaded its folder, and
+// again on later turns of the loop until it returns true (done with that
+// dialog). A dialog a rule is not done with after the safety limit fails the
+// test and is closed.
+class Responder {
+public:
+    using Rule = std::function<bool(GtkWindow*)>;
+    Responder();
+    ~Responder();
+    Responder(const Responder&) = delete;
+    Responder& operator=(const Responder&) = delete;
+
+    void onMessage(Rule rule);
+    void onChooser(Rule rule);
+    // Other windows, by title.
+    void onWindow(const std::string& title, Rule rule);
+    // Answers every message dialog with response, its text kept in messages.
+    void answerMessages(int response = GTK_RESPONSE_CLOSE);
+    // Picks path in the next file chooser (nothing when empty), once the
+    // chooser shows it, and accepts, or cancels; openedIn is the folder the
+    // chooser opened in.
+    struct Pick {
+        std::string path;
+        bool accept = true;
+        std::string openedIn;
+        bool answered = false;
+    };
+    void answerChooser(Pick* pick);
+
+    // Applies the rules to what is shown now; the main loop calls it too.
+    void check();
+
+    std::vector<std::string> messages;
+
+private:
+    enum class Kind { Message, Chooser, Window };
+    struct Entry {
+        Kind kind;
+        std::string title;
+        Rule rule;
+        std::string doneKey, seenKey;
+    };
+    void add(Kind kind, const std::string& title, Rule rule);
+
+    std::vector<Entry> entries_;
+    guint source_ = 0;
+    gulong folderHook_ = 0;
+    guint folderSignal_ = 0;
+};
+
 // Runs the main loop until no scan of the image folders runs and the CD list
 // shows the last one's result; false (and a test failure) after limitMs.
 bool waitForCatalogue(int limitMs = 30000);

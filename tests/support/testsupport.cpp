@@ -10,6 +10,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "catalogue/cdsearch.h"
+
 namespace testsupport {
 
 ScratchDir::ScratchDir() {
@@ -61,6 +63,13 @@ void removeTree(const std::string& path) {
     } else {
         unlink(path.c_str());
     }
+}
+
+std::vector<std::string> catalogueItems() {
+    std::vector<std::string> items;
+    for (int i = 0; i < cdsearchItemQuantity(); ++i)
+        items.push_back(std::string(cdsearchItemGet(i)->path) + cdsearchItemGet(i)->name);
+    return items;
 }
 
 }  // namespace testsupport

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -27,5 +28,8 @@ void writeFile(const std::string& name, const std::string& bytes);
 bool fileExists(const std::string& name);
 // Removes a file or a folder tree; missing paths are fine.
 void removeTree(const std::string& path);
+
+// The CD list as last built, each entry as its path followed by its name.
+std::vector<std::string> catalogueItems();
 
 }  // namespace testsupport

@@ -7,7 +7,7 @@
 #include "ui/ui.h"
 
 using testsupport::Dialog;
-using testsupport::settle;
+using testsupport::drain;
 using testsupport::writeFile;
 
 TEST(Shutdown, ReleasesTheIconsAndTheRecentlyOpenedMenu) {
@@ -24,7 +24,7 @@ TEST(Shutdown, ReleasesTheIconsAndTheRecentlyOpenedMenu) {
         ASSERT_NE(recentlyMenu, nullptr);
         gtk_menu_popdown(GTK_MENU(recentlyMenu));
         gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainEditCDList")));
-        settle();
+        drain();
         ASSERT_NE(windowEditor, nullptr);
         watched[0] = {"main window icon", G_OBJECT(gdkpixbufpsxIco)};
         watched[1] = {"clear icon", G_OBJECT(gdkpixbufclear)};

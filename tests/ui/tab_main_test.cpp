@@ -15,8 +15,9 @@
 #include "util/md5.h"
 
 using testsupport::Dialog;
+using testsupport::drain;
 using testsupport::readFile;
-using testsupport::settle;
+using testsupport::Responder;
 using testsupport::writeFile;
 
 namespace {
@@ -127,6 +128,7 @@ TEST(CdList, FilterRefillsTheListAndTheCurrentDiscKeepsItsRow) {
     writeFile("games/AB.cue", "");
     remove("games/b.CUE");
     gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainUpdate")));
+    testsupport::waitForCatalogue();
     EXPECT_EQ(titles(),
               (std::vector<std::string>{"No CD (bios shell)", "A.cue", "AB.cue", "c.exe"}));
     EXPECT_EQ(rows()[2].full, games + "AB.cue");
@@ -241,7 +243,7 @@ TEST(RecentlyOpened, TheMenuListsFileNamesAndAChoiceIsSavedAsCurrent) {
     g_list_free(children);
     EXPECT_EQ(labels, (std::vector<std::string>{"one.cue", "two.cue", "three.exe"}));
     gtk_menu_popdown(GTK_MENU(recentlyMenu));
-    settle();
+    drain();
     EXPECT_TRUE(dialog.runUntilQuit([&] { gtk_menu_item_activate(GTK_MENU_ITEM(items[1])); }));
     EXPECT_EQ(fileValue("current"), "/gone/folder/two.cue");
     EXPECT_EQ(fileValue("0"), "/gone/folder/two.cue");
@@ -321,43 +323,22 @@ TEST(CdromProperties, ASpinDownIndexWithNoEntryLeavesTheComboEmptyAndSavesMinusO
     }
 }
 
-// Message dialogs and the progress window that a click of "Calc md5" shows.
+// Answers what a click of "Calc md5" shows: each result dialog is closed,
+// its text kept; with cancel, the progress window's Cancel is clicked at
+// once, the progress text it showed kept.
 struct Md5Watch {
-    std::vector<std::string> messages;  // text of each result dialog
-    std::vector<std::string> progress;  // progress text seen when cancelling
-    bool cancel = false;
-    guint source = 0;
+    Responder responder;
+    std::vector<std::string>& messages = responder.messages;
+    std::vector<std::string> progress;
 
-    Md5Watch() {
-        source = g_timeout_add(
-            10,
-            [](gpointer data) -> gboolean {
-                static_cast<Md5Watch*>(data)->look();
-                return TRUE;
-            },
-            this);
-    }
-    ~Md5Watch() { g_source_remove(source); }
-
-    void look() {
-        GList* windows = gtk_window_list_toplevels();
-        for (GList* it = windows; it; it = it->next) {
-            GtkWindow* window = GTK_WINDOW(it->data);
-            if (!gtk_widget_get_visible(GTK_WIDGET(window))) continue;
-            const char* title = gtk_window_get_title(window);
-            if (!title || std::string(title) != "md5 control sum") continue;
-            if (GTK_IS_MESSAGE_DIALOG(window)) {
-                gchar* text = nullptr;
-                g_object_get(window, "text", &text, nullptr);
-                messages.push_back(text ? text : "");
-                g_free(text);
-                gtk_dialog_response(GTK_DIALOG(window), GTK_RESPONSE_CLOSE);
-            } else if (cancel) {
+    explicit Md5Watch(bool cancel = false) {
+        responder.answerMessages();
+        if (cancel)
+            responder.onWindow("md5 control sum", [this](GtkWindow* window) {
                 progress.push_back(findProgress(GTK_WIDGET(window)));
                 clickCancel(GTK_WIDGET(window));
-            }
-        }
-        g_list_free(windows);
+                return true;
+            });
     }
     static std::string findProgress(GtkWidget* w) {
         if (GTK_IS_PROGRESS_BAR(w)) return gtk_progress_bar_get_text(GTK_PROGRESS_BAR(w));
@@ -409,8 +390,7 @@ TEST(CalcMd5, ShowsTheDigestOfTheImagesDataFile) {
         Md5Watch watch;
         snprintf(settings.current, sizeof settings.current, "%s/%s", dialog.dir.path().c_str(),
                  c.current);
-        gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainCalcMd5")));
-        settle(30);
+        gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainCalcMd5")));  // runs to its end
         if (*c.digest)
             EXPECT_EQ(watch.messages, std::vector<std::string>{c.digest}) << c.current;
         else
@@ -431,17 +411,15 @@ TEST(CalcMd5, ABigFileShowsProgressAndCancelGivesNoResult) {
     snprintf(settings.current, sizeof settings.current, "%s/big.exe", dialog.dir.path().c_str());
 
     for (bool cancel : {true, false}) {
-        Md5Watch watch;
-        watch.cancel = cancel;
+        Md5Watch watch(cancel);
         // Runs at the first pause between blocks, while the window is up.
         g_idle_add(
             [](gpointer data) -> gboolean {
-                static_cast<Md5Watch*>(data)->look();
+                static_cast<Responder*>(data)->check();
                 return FALSE;
             },
-            &watch);
-        gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainCalcMd5")));
-        settle(30);
+            &watch.responder);
+        gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainCalcMd5")));  // runs to its end
         if (cancel) {
             ASSERT_FALSE(watch.progress.empty());
             EXPECT_NE(watch.progress[0].find('%'), std::string::npos) << watch.progress[0];

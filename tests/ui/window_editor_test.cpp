@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "catalogue/cdsearch.h"
@@ -16,7 +15,8 @@
 using testsupport::Dialog;
 using testsupport::fileExists;
 using testsupport::readFile;
-using testsupport::settle;
+using testsupport::Responder;
+using testsupport::waitFor;
 using testsupport::waitForCatalogue;
 using testsupport::writeFile;
 
@@ -41,52 +41,19 @@ int mainListRows() {
         GTK_TREE_MODEL(gtk_builder_get_object(builder, "liststoreMainCDList")), nullptr);
 }
 
-// Answers the next file chooser: picks path (nothing when empty) and accepts,
-// or cancels. Records the folder the chooser opened in.
-struct ChooserAnswer {
-    explicit ChooserAnswer(std::string pick, bool acceptIt = true)
-        : path(std::move(pick)), accept(acceptIt) {}
-    std::string path;
-    bool accept;
-    std::string openedIn;
-    int polls = 0;
-    bool picked = false;
-
-    static gboolean poll(gpointer data) {
-        auto* self = static_cast<ChooserAnswer*>(data);
-        GtkWidget* chooser = nullptr;
-        GList* windows = gtk_window_list_toplevels();
-        for (GList* it = windows; it; it = it->next)
-            if (GTK_IS_FILE_CHOOSER_DIALOG(it->data) &&
-                gtk_widget_get_visible(GTK_WIDGET(it->data)))
-                chooser = GTK_WIDGET(it->data);
-        g_list_free(windows);
-        if (!chooser) return TRUE;
-        if (!self->picked) {
-            gchar* folder = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(chooser));
-            self->openedIn = folder ? folder : "";
-            g_free(folder);
-            if (!self->path.empty())
-                gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(chooser), self->path.c_str());
-            self->picked = true;
-            return TRUE;
-        }
-        // The chooser loads folders in the background: wait for the pick.
-        gchar* chosen = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser));
-        bool ready = self->path.empty() || (chosen && self->path == chosen);
-        g_free(chosen);
-        if (!ready && ++self->polls < 200) return TRUE;
-        gtk_dialog_response(GTK_DIALOG(chooser),
-                            self->accept ? GTK_RESPONSE_ACCEPT : GTK_RESPONSE_CANCEL);
-        return FALSE;
-    }
-    void click(const char* button) {
-        guint source = g_timeout_add(20, poll, this);
-        gtk_button_clicked(GTK_BUTTON(uiWidget(button)));
-        if (picked) return;  // the poll removed itself
-        g_source_remove(source);
-    }
-};
+// Clicks a button that opens a file chooser and answers it: picks path
+// (nothing when empty) and accepts, or cancels. Tells the folder the chooser
+// opened in.
+std::string choose(const char* button, const std::string& path, bool accept = true) {
+    Responder responder;
+    Responder::Pick pick;
+    pick.path = path;
+    pick.accept = accept;
+    responder.answerChooser(&pick);
+    gtk_button_clicked(GTK_BUTTON(uiWidget(button)));  // returns once the chooser is answered
+    EXPECT_TRUE(pick.answered) << button;
+    return pick.openedIn;
+}
 
 void selectRow(const char* view, int row) {
     GtkTreePath* path = gtk_tree_path_new_from_indices(row, -1);
@@ -102,8 +69,9 @@ TEST(Editor, OpensOverTheMainWindowAndWritesTheSnapshot) {
     dialog.start();
     settings.cddavolumelevel = 33;
     gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainEditCDList")));
-    settle(100);
     ASSERT_EQ(windowEditor, GTK_WINDOW(uiWidget("windowEditor")));
+    waitFor([] { return testsupport::shownOnScreen(GTK_WIDGET(windowEditor)); },
+            "the editor on screen");
     EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(windowEditor)));
     EXPECT_TRUE(gtk_window_get_modal(windowEditor));
     ASSERT_NE(gtk_window_get_icon(windowEditor), nullptr);
@@ -134,22 +102,16 @@ TEST(Editor, AddRemoveAndOkSaveTheListsAndRefreshTheMainWindow) {
     gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainEditCDList")));
     const std::string here = dialog.dir.path();
 
-    ChooserAnswer device(here + "/drive");
-    device.click("buttonEditorAddCdrom");
-    EXPECT_EQ(device.openedIn, "/dev");
+    EXPECT_EQ(choose("buttonEditorAddCdrom", here + "/drive"), "/dev");
     EXPECT_EQ(listed("liststoreEditorCdroms"),
               (std::vector<std::string>{"/dev/sr9", here + "/drive"}));
-    ChooserAnswer again(here + "/drive");
-    again.click("buttonEditorAddCdrom");
-    EXPECT_EQ(again.openedIn, here);                        // where the last device was found
-    EXPECT_EQ(listed("liststoreEditorCdroms").size(), 2u);  // not added twice
-    ChooserAnswer cancelled(here + "/games/one.cue", false);
-    cancelled.click("buttonEditorAddCdrom");
+    // Next time where the last device was found; the same device is not added twice.
+    EXPECT_EQ(choose("buttonEditorAddCdrom", here + "/drive"), here);
+    EXPECT_EQ(listed("liststoreEditorCdroms").size(), 2u);
+    choose("buttonEditorAddCdrom", here + "/games/one.cue", false);
     EXPECT_EQ(listed("liststoreEditorCdroms").size(), 2u);
 
-    ChooserAnswer folder(here + "/games");
-    folder.click("buttonEditorAddDirectory");
-    EXPECT_EQ(folder.openedIn, "/");
+    EXPECT_EQ(choose("buttonEditorAddDirectory", here + "/games"), "/");
     EXPECT_EQ(listed("liststoreEditorDirectories"), std::vector<std::string>{here + "/games/"});
 
     // Remove with nothing selected does nothing; then the selected device goes.
@@ -232,22 +194,12 @@ TEST(Editor, OkThatCannotSaveSaysSoAndStaysOpen) {
     dialog.start();
     gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainEditCDList")));
     cdsearchAddDirectory("/psx/");
-    std::string seen;
-    g_timeout_add(
-        200,
-        [](gpointer data) -> gboolean {
-            GtkMessageDialog* message = testsupport::visibleMessageDialog();
-            if (!message) return FALSE;
-            gchar* text = nullptr;
-            g_object_get(message, "text", &text, nullptr);
-            *static_cast<std::string*>(data) = text ? text : "";
-            g_free(text);
-            gtk_dialog_response(GTK_DIALOG(message), GTK_RESPONSE_CLOSE);
-            return FALSE;
-        },
-        &seen);
+    Responder responder;
+    responder.answerMessages();
     gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonEditorOk")));
-    EXPECT_NE(seen.find("could not be saved"), std::string::npos) << seen;
+    ASSERT_EQ(responder.messages.size(), 1u);
+    EXPECT_NE(responder.messages[0].find("could not be saved"), std::string::npos)
+        << responder.messages[0];
     // The editor stays open with the list as edited.
     EXPECT_TRUE(gtk_widget_get_visible(uiWidget("windowEditor")));
     EXPECT_EQ(cdsearchDirectoryQuantity(), 1);

@@ -1,3 +1,5 @@
+// The main function of the test programs that use the display: GTK started
+// first, toolkit warnings fatal, and the user's own data folders left alone.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
