@@ -10,21 +10,33 @@
 // the current wanted row's position.
 std::vector<CdrowsEdit> cdrowsDiff(const std::vector<std::string>& shown,
                                    const std::vector<std::string>& wanted) {
+    // Rows equal at both ends stay as they are and need no look-up: a filter
+    // change often touches a few rows only.
+    size_t head = 0;
+    while (head < shown.size() && head < wanted.size() && shown[head] == wanted[head]) head++;
+    size_t shownEnd = shown.size(), wantedEnd = wanted.size();
+    while (shownEnd > head && wantedEnd > head && shown[shownEnd - 1] == wanted[wantedEnd - 1]) {
+        shownEnd--;
+        wantedEnd--;
+    }
+
     // Copies left in shown minus copies wanted still needs, by text.
     std::unordered_map<std::string_view, int> surplus;
-    for (const std::string& text : shown) surplus[text]++;
-    for (const std::string& text : wanted) surplus[text]--;
+    surplus.reserve(shownEnd - head + wantedEnd - head);
+    for (size_t i = head; i < shownEnd; i++) surplus[shown[i]]++;
+    for (size_t i = head; i < wantedEnd; i++) surplus[wanted[i]]--;
 
     std::vector<CdrowsEdit> edits;
-    size_t old = 0;
-    int row = 0;
-    for (const std::string& text : wanted) {
-        while (old < shown.size() && shown[old] != text && surplus[shown[old]] > 0) {
+    size_t old = head;
+    int row = static_cast<int>(head);
+    for (size_t i = head; i < wantedEnd; i++) {
+        const std::string& text = wanted[i];
+        while (old < shownEnd && shown[old] != text && surplus[shown[old]] > 0) {
             edits.push_back({CdrowsEdit::Remove, row});
             surplus[shown[old]]--;
             old++;
         }
-        if (old < shown.size() && shown[old] == text) {
+        if (old < shownEnd && shown[old] == text) {
             old++;
         } else {
             edits.push_back({CdrowsEdit::Insert, row});
@@ -32,7 +44,7 @@ std::vector<CdrowsEdit> cdrowsDiff(const std::vector<std::string>& shown,
         }
         row++;
     }
-    for (; old < shown.size(); old++) edits.push_back({CdrowsEdit::Remove, row});
+    for (; old < shownEnd; old++) edits.push_back({CdrowsEdit::Remove, row});
     return edits;
 }
 

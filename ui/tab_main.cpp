@@ -27,10 +27,13 @@ namespace {
 // library read by then shows complete as the window appears.
 constexpr int START_GRACE_MS = 50;
 constexpr guint PULSE_MS = 100;
+constexpr gint64 STATE_DELAY_MS = 300;
 
 bool startScanRunning = false;  // the scan started with the dialog is the first update's
 bool rereadAllNext = false;     // "Update" asks for every folder to be read again
-guint pulseSource = 0;          // the busy state's timer, 0 when the state is hidden
+guint pulseSource = 0;          // the busy state's timer, 0 while no scan runs
+gint64 busySince = 0;           // when the running scan was first seen, 0 when none runs
+bool listIncomplete = false;    // the first update did not see the start-up scan end
 // A finished scan's notice waits in the main loop; notices of an earlier run
 // of the tab (an earlier window of the same process) are ignored.
 std::atomic<bool> noticePending{false};
@@ -77,15 +80,20 @@ void selectRecently(int index) {
 // ---- Scan of the image folders in the background
 
 // Shows under the list that the image folders are being read, with the
-// number of images found so far, or hides that once no scan runs. True while
-// a scan runs.
+// number of images found so far, once a scan has run for STATE_DELAY_MS (a
+// local rescan ends well before, and the list does not jump for it); hides it
+// once no scan runs. True while a scan runs.
 bool updateScanState() {
     GtkWidget* box = uiWidget("hboxMainScan");
     if (!box) return false;
     if (!cdsearchScanBusy()) {
+        busySince = 0;
         gtk_widget_hide(box);
         return false;
     }
+    gint64 now = g_get_monotonic_time();
+    if (busySince == 0) busySince = now;
+    if (now - busySince < STATE_DELAY_MS * 1000) return true;
     int found = cdsearchScanFound();
     gchar* text =
         g_strdup_printf(ngettext("Reading the image folders: %d image found so far",
@@ -104,8 +112,10 @@ gboolean pulseScanState(gpointer) {
     return FALSE;
 }
 
-// The state as it is now, kept up by a timer while a scan runs.
-void showScanState() {
+// The state as it is now, kept up by a timer while a scan runs; atOnce shows
+// it without the delay (the window opens before its list is complete).
+void showScanState(bool atOnce = false) {
+    if (atOnce && busySince == 0) busySince = g_get_monotonic_time() - STATE_DELAY_MS * 1000;
     bool busy = updateScanState();
     if (busy && !pulseSource) pulseSource = g_timeout_add(PULSE_MS, pulseScanState, nullptr);
     if (!busy && pulseSource) {
@@ -137,7 +147,7 @@ void scanFinished() {
 void requestScan() {
     if (startScanRunning) {
         startScanRunning = false;
-        cdsearchScanWait(START_GRACE_MS);
+        listIncomplete = !cdsearchScanWait(START_GRACE_MS);
         return;
     }
     cdsearchScanRequest(rereadAllNext);
@@ -233,17 +243,18 @@ void showDigest(const unsigned char digest[16]) {
 
 }  // namespace
 
-// Refills the CD list from the catalogue with the model detached from the
-// view, so that the view measures nothing row by row: rows that stay are
-// kept, and typing into the filter mostly removes rows. Then puts the cursor
+// Refills the CD list from the catalogue: rows that stay are kept, rows the
+// new list lacks are removed and new ones inserted where they belong (typing
+// into the filter mostly removes rows). Many edits are made with the model
+// detached from the view, so that the view follows none of them row by row;
+// a few are made in place, keeping the view where it is. Then puts the cursor
 // on the last row whose full path is the current disc.
 void tabMainFillCdList() {
+    constexpr size_t DETACH_EDITS = 200;
     GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
     GtkListStore* store = uiListStore("liststoreMainCDList");
     if (!view || !store) return;
     GtkTreeModel* model = GTK_TREE_MODEL(store);
-    g_object_ref(store);
-    gtk_tree_view_set_model(view, nullptr);
     // A new store, or one changed elsewhere, starts afresh.
     if (store != shownStore ||
         static_cast<int>(shownRows.size()) != gtk_tree_model_iter_n_children(model, nullptr)) {
@@ -255,6 +266,8 @@ void tabMainFillCdList() {
     std::vector<std::string> rows;
     std::vector<CD*> items;
     int count = cdsearchItemQuantity();
+    rows.reserve(count);
+    items.reserve(count);
     for (int i = 0; i < count; i++) {
         CD* cd = cdsearchItemGet(i);
         if (!cd) break;
@@ -262,10 +275,16 @@ void tabMainFillCdList() {
         items.push_back(cd);
     }
 
+    std::vector<CdrowsEdit> edits = cdrowsDiff(shownRows, rows);
+    bool detach = edits.size() >= DETACH_EDITS;
+    if (detach) {
+        g_object_ref(store);
+        gtk_tree_view_set_model(view, nullptr);
+    }
     gchar* nameScratch = nullptr;
     gchar* pathScratch = nullptr;
     GtkTreeIter iter;
-    for (const CdrowsEdit& edit : cdrowsDiff(shownRows, rows)) {
+    for (const CdrowsEdit& edit : edits) {
         if (edit.kind == CdrowsEdit::Remove) {
             if (gtk_tree_model_iter_nth_child(model, &iter, nullptr, edit.row))
                 gtk_list_store_remove(store, &iter);
@@ -280,9 +299,11 @@ void tabMainFillCdList() {
     g_free(nameScratch);
     g_free(pathScratch);
     shownRows.swap(rows);
+    if (detach) {
+        gtk_tree_view_set_model(view, model);
+        g_object_unref(store);
+    }
 
-    gtk_tree_view_set_model(view, model);
-    g_object_unref(store);
     int cursorRow = cdrowsCursor(shownRows, settings.current);
     if (cursorRow >= 0) {
         // Runs the cursor handler, which stores the same text in current.
@@ -313,6 +334,8 @@ void tabMainShutdown(void) {
     rereadAllNext = false;
     if (pulseSource) g_source_remove(pulseSource);
     pulseSource = 0;
+    busySince = 0;
+    listIncomplete = false;
 }
 
 extern "C" {
@@ -346,7 +369,8 @@ void on_tab_main_update(void) {
     cdsearchScanCollect();
     cdsearchRefilter();
     tabMainFillCdList();
-    showScanState();
+    showScanState(listIncomplete);
+    listIncomplete = false;
     widgetFieldsShow(WidgetPage::Main);
 }
 

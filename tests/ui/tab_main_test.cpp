@@ -431,3 +431,41 @@ TEST(CalcMd5, ABigFileShowsProgressAndCancelGivesNoResult) {
 }
 
 }  // namespace
+
+namespace {
+
+// Filters that change a few rows and filters that change hundreds take the
+// two ways of refilling; both end with the catalogue's list, the cursor on
+// the current disc's row and the view showing the model.
+TEST(CdList, SmallAndLargeRefillsShowTheCataloguesList) {
+    Dialog dialog;
+    mkdir("games", 0755);
+    for (int i = 0; i < 600; i++) {
+        char name[32];
+        snprintf(name, sizeof name, "games/disc%03d.cue", i);
+        writeFile(name, "");
+    }
+    const std::string current = dialog.dir.path() + "/games/disc150.cue";
+    writeFile("discWren.ini", "[cd selection]\ncurrent = " + current +
+                                  "\ncdimgdir0 = " + dialog.dir.path() + "/games/\n");
+    dialog.start();
+    GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
+    for (const char* filter : {"", "disc1", "disc15", "disc150", "disc15", "", "5", "", "x", ""}) {
+        typeFilter(filter);
+        std::vector<std::string> expected;
+        for (const std::string& item : testsupport::catalogueItems()) {
+            expected.push_back(item.substr(item.rfind('/') + 1));
+        }
+        EXPECT_EQ(titles(), expected) << filter;
+        EXPECT_EQ(gtk_tree_view_get_model(view),
+                  GTK_TREE_MODEL(uiListStore("liststoreMainCDList")));
+        int cursor = cursorRow();
+        ASSERT_GE(cursor, std::string(filter) == "x" ? -1 : 0) << filter;
+        if (cursor >= 0) {
+            EXPECT_EQ(rows()[cursor].full, current) << filter;
+        }
+        EXPECT_EQ(std::string(settings.current), current);
+    }
+}
+
+}  // namespace
