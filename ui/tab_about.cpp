@@ -37,6 +37,11 @@ extern "C" {
 void on_tab_readme_init(void) {}
 void on_tab_readme_update(void) {}
 
+void on_scrolledwindowMainReadme_map(GtkWidget* window, gpointer) {
+    GtkWidget* view = gtk_bin_get_child(GTK_BIN(window));
+    if (view) gtk_widget_show(view);
+}
+
 void on_tab_about_init(void) {
     gtk_link_button_set_uri_hook(ignoreUri, nullptr, nullptr);
     gdkpixbufflags[0] = imagesFlag();
