@@ -7,13 +7,21 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
-#include "bench/bench.h"
+#include <chrono>
 
 namespace bench {
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
 
 // A window may be gone by the time its properties are asked for.
 int ignoreXError(Display*, XErrorEvent*) { return 0; }
@@ -34,13 +42,15 @@ long windowPid(Display* display, Window window, Atom pidAtom) {
     return pid;
 }
 
-// The next event of display; false when none came before the deadline.
-bool nextEvent(Display* display, XEvent* event, Clock::time_point deadline) {
+// The next event of display; false when none came before the deadline or
+// the program (watched through exited, a pidfd, or -1) ended first.
+bool nextEvent(Display* display, XEvent* event, Clock::time_point deadline, int exited) {
     while (!XPending(display)) {
         double left = std::chrono::duration<double, std::milli>(deadline - Clock::now()).count();
         if (left <= 0) return false;
-        struct pollfd ready = {ConnectionNumber(display), POLLIN, 0};
-        poll(&ready, 1, static_cast<int>(left) + 1);
+        struct pollfd ready[2] = {{ConnectionNumber(display), POLLIN, 0}, {exited, POLLIN, 0}};
+        if (poll(ready, exited >= 0 ? 2 : 1, static_cast<int>(left) + 1) > 0 && ready[1].revents)
+            return false;
     }
     XNextEvent(display, event);
     return true;
@@ -95,9 +105,10 @@ WindowStart startWindow(const std::vector<std::string>& argv, const std::string&
     if (started) {
         auto deadline = start + std::chrono::duration_cast<Clock::duration>(
                                     std::chrono::duration<double, std::milli>(limitMs));
+        int exited = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
         Window window = None;
         XEvent event;
-        while (nextEvent(display, &event, deadline)) {
+        while (nextEvent(display, &event, deadline, exited)) {
             if (window == None) {
                 // Menus and tooltips are override-redirect; a top-level of
                 // another program carries another pid.
@@ -115,6 +126,7 @@ WindowStart startWindow(const std::vector<std::string>& argv, const std::string&
                 break;
             }
         }
+        if (exited >= 0) close(exited);
         kill(pid, SIGKILL);
         int status = 0;
         struct rusage usage = {};

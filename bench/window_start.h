@@ -15,10 +15,11 @@ struct WindowStart {
     long peakKilobytes = 0;  // its peak resident memory (wait4's ru_maxrss)
 };
 
-// Runs argv (argv[0] a path, or a name found on PATH) in folder cwd with its
+// Runs argv (argv[0] an absolute path, or a name on PATH) in folder cwd with its
 // output discarded, waits for its first top-level window (by _NET_WM_PID, or
 // the first new one) to map and to answer a ping, then kills it. Gives up
-// after limitMs; everything below zero when there is no X display.
+// after limitMs or as soon as the program ends; everything below zero when
+// there is no X display.
 WindowStart startWindow(const std::vector<std::string>& argv, const std::string& cwd,
                         double limitMs = 10000);
 

@@ -17,11 +17,8 @@ extern const char* const linkTargetMail;
 
 G_BEGIN_DECLS
 
-void on_tab_readme_init(void);
+void on_tab_readme_init(void);  // puts the manuals into their views
 void on_tab_readme_update(void);
-// Shows the manual's text view: the views stay hidden, and their long texts
-// unmeasured, until their page is first on screen.
-void on_scrolledwindowMainReadme_map(GtkWidget* window, gpointer data);
 void on_tab_about_init(void);  // draws the flag
 void on_tab_about_update(void);
 
