@@ -53,7 +53,7 @@ BENCH_SECTION(startup, 50) {
     chmod(program.c_str(), 0755);
 
     // One start of each first, so that both are timed from a warm file cache.
-    const int runs = 11;
+    const int runs = 21;
     Runs dialog, bare;
     bench::startWindow({program}, folder);
     bench::startWindow({BARE_WINDOW_EXECUTABLE}, folder);
@@ -61,7 +61,7 @@ BENCH_SECTION(startup, 50) {
         dialog.add(bench::startWindow({program}, folder));
         bare.add(bench::startWindow({BARE_WINDOW_EXECUTABLE}, folder));
     }
-    printf("%-22s %10s %12s %12s %7s\n", "median of 11 starts", "mapped ms", "answering ms",
+    printf("%-22s %10s %12s %12s %7s\n", "median of 21 starts", "mapped ms", "answering ms",
            "peak RSS kB", "failed");
     printRuns("cfgDiscWren", dialog);
     printRuns("bare GTK window", bare);
