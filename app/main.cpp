@@ -1,10 +1,15 @@
 // cfgDiscWren: the configuration dialog of the discWren CD-ROM plug-in.
 #include <gtk/gtk.h>
+#include <pango/pangocairo.h>
 
 #include "app/gui.h"
 #include "ui/ui.h"
 
 int main(int argc, char* argv[]) {
+    // Fontconfig loads its configuration on a thread of its own once the font
+    // map exists: made first, it loads while GTK connects to the display
+    // instead of holding up the first label.
+    pango_cairo_font_map_get_default();
     gtk_init(&argc, &argv);
     if (!uiCreateBuilder(nullptr)) return 0;
     on_gui_build();

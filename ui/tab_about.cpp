@@ -35,7 +35,20 @@ void ignoreUri(GtkLinkButton*, const gchar*, gpointer) {}
 
 extern "C" {
 
-void on_tab_readme_init(void) {}
+void on_tab_readme_init(void) {
+    // The manuals join their views only now that the window is up: measuring
+    // them was the longest part of its first layout. From here the views lay
+    // them out in the background, ahead of their page being shown.
+    static const char* const views[][2] = {{"textviewMainReadmeEn", "textbufferReadmeEn"},
+                                           {"textviewMainReadmeRu", "textbufferReadmeRu"}};
+    for (const auto& pair : views) {
+        GtkWidget* view = uiWidget(pair[0]);
+        GObject* buffer = gtk_builder_get_object(builder, pair[1]);
+        if (view && buffer && GTK_IS_TEXT_BUFFER(buffer))
+            gtk_text_view_set_buffer(GTK_TEXT_VIEW(view), GTK_TEXT_BUFFER(buffer));
+    }
+}
+
 void on_tab_readme_update(void) {}
 
 void on_tab_about_init(void) {

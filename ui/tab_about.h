@@ -17,7 +17,7 @@ extern const char* const linkTargetMail;
 
 G_BEGIN_DECLS
 
-void on_tab_readme_init(void);
+void on_tab_readme_init(void);  // puts the manuals into their views
 void on_tab_readme_update(void);
 void on_tab_about_init(void);  // draws the flag
 void on_tab_about_update(void);

@@ -1,6 +1,5 @@
 #include "ui/tab_main.h"
 
-#include <X11/Xlib.h>
 
 #include <atomic>
 #include <cstdio>
@@ -39,17 +38,14 @@ bool listIncomplete = false;    // the first update did not see the start-up sca
 std::atomic<bool> noticePending{false};
 std::atomic<unsigned> tabRun{0};
 
-// Reads the size of the first screen's root window on a connection of our
-// own; without a display the previous size stays.
+// Reads the size of the first screen's root window from GDK's own connection,
+// which already knows it; without a display the previous size stays.
 void readDesktopSize() {
-    Display* display = XOpenDisplay(nullptr);
+    GdkDisplay* display = gdk_display_get_default();
     if (!display) return;
-    XWindowAttributes attributes;
-    if (XGetWindowAttributes(display, RootWindow(display, 0), &attributes)) {
-        desktopWidth = attributes.width;
-        desktopHeight = attributes.height;
-    }
-    XCloseDisplay(display);
+    GdkScreen* screen = gdk_display_get_screen(display, 0);
+    desktopWidth = gdk_screen_get_width(screen);
+    desktopHeight = gdk_screen_get_height(screen);
 }
 
 // Copies at most size - 1 bytes of text into out; valid UTF-8 is cut at a

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 #include "support/gui.h"
@@ -126,6 +127,51 @@ TEST(AboutTab, EachLinkButtonOpensItsAddressWithXdgOpen) {
     EXPECT_EQ(readFile("opened.log"), expectedLog);
     EXPECT_NE(std::string(linkTargetIrc).find(":6667/"), std::string::npos);
     EXPECT_EQ(std::string(linkTargetMail).rfind("mailto:", 0), 0u);
+}
+
+// Runs the main loop until done() holds, for at most ten seconds.
+bool loopUntil(const std::function<bool()>& done) {
+    bool late = false;
+    guint watchdog = g_timeout_add(
+        10000, [](gpointer flag) -> gboolean { return *static_cast<bool*>(flag) = true, FALSE; },
+        &late);
+    while (!done() && !late) g_main_context_iteration(nullptr, TRUE);
+    if (!late) g_source_remove(watchdog);
+    return !late;
+}
+
+TEST(ReadmeTab, EachManualOpensAtItsFirstLineAndScrolls) {
+    Dialog dialog;
+    dialog.start();
+    gtk_notebook_set_current_page(GTK_NOTEBOOK(dialog.widget("notebookMain")), 2);
+    struct Page {
+        const char* view;
+        int page;
+        const char* firstLine;
+    } pages[] = {
+        {"textviewMainReadmeEn", 0, "discWren CD-ROM plug-in 1.21 - user manual"},
+        {"textviewMainReadmeRu", 1, "discWren CD-ROM plug-in 1.21 - руководство пользователя"}};
+    for (const Page& p : pages) {
+        gtk_notebook_set_current_page(GTK_NOTEBOOK(dialog.widget("notebookMainReadme")), p.page);
+        GtkWidget* view = dialog.widget(p.view);
+        GtkAdjustment* scroll =
+            gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(gtk_widget_get_parent(view)));
+        // Laid out and on screen: the manual is taller than its view.
+        ASSERT_TRUE(loopUntil([&] {
+            return gtk_widget_get_mapped(view) &&
+                   gtk_adjustment_get_upper(scroll) > 2 * gtk_adjustment_get_page_size(scroll);
+        })) << p.view;
+        EXPECT_EQ(gtk_adjustment_get_value(scroll), 0) << p.view;
+        GtkTextIter top;
+        int lineTop = -1;
+        gtk_text_view_get_line_at_y(GTK_TEXT_VIEW(view), &top, 0, &lineTop);
+        EXPECT_EQ(gtk_text_iter_get_line(&top), 0) << p.view;
+        GtkTextIter end = top;
+        gtk_text_iter_forward_to_line_end(&end);
+        gchar* line = gtk_text_iter_get_text(&top, &end);
+        EXPECT_EQ(std::string(line).rfind(p.firstLine, 0), 0u) << line;
+        g_free(line);
+    }
 }
 
 }  // namespace
