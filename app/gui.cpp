@@ -39,8 +39,7 @@ int setWorkingDir() {
 extern "C" {
 
 void on_gui_build(void) {
-    on_windowMain_build();
-    on_windowEditor_build();
+    on_windowMain_build();  // the editor's part is built when it first opens
 }
 
 void on_gui_init(void) {

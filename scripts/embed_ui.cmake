@@ -20,6 +20,15 @@ foreach(handler IN LISTS handlers)
 endforeach()
 list(LENGTH handlers count)
 
+# The ids of the document's top-level objects, which are loaded by id.
+string(REGEX MATCHALL "\n  <object class=\"[A-Za-z]+\" id=\"[A-Za-z0-9_]+\"" tops "${document}")
+list(TRANSFORM tops REPLACE ".* id=\"([^\"]+)\"" "\\1")
+set(topIds "")
+foreach(top IN LISTS tops)
+    string(APPEND topIds "    \"${top}\",\n")
+endforeach()
+list(LENGTH tops topCount)
+
 file(WRITE "${OUTPUT}.tmp" "// Generated from ${INPUT}; do not edit.
 #include \"ui/handlers.h\"
 #include \"ui/ui.h\"
@@ -33,6 +42,10 @@ ${addresses}    nullptr};
 const char* const uiHandlerNames[] = {
 ${names}    nullptr};
 const int uiHandlerCount = ${count};
+
+const char* const uiTopLevelIds[] = {
+${topIds}    nullptr};
+const int uiTopLevelCount = ${topCount};
 ")
 file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
 file(REMOVE "${OUTPUT}.tmp")

@@ -1,5 +1,8 @@
 #include "ui/ui.h"
 
+#include <cstring>
+#include <vector>
+
 GtkBuilder* builder;
 GtkWindow* windowMain;
 GtkWindow* windowEditor;
@@ -11,13 +14,38 @@ GdkCursor* busycursor;
 int32_t desktopWidth;
 int32_t desktopHeight;
 
+namespace {
+
+// The editor's top-level objects: its window and the stores it shows.
+bool editorObject(const char* id) { return strstr(id, "Editor") != nullptr; }
+
+// Loads the top-level objects of one part (with their children) and connects
+// the handlers they name.
+void loadObjects(bool editor, GError** error) {
+    std::vector<gchar*> ids;
+    for (int i = 0; i < uiTopLevelCount; i++)
+        if (editorObject(uiTopLevelIds[i]) == editor)
+            ids.push_back(const_cast<gchar*>(uiTopLevelIds[i]));
+    ids.push_back(nullptr);
+    gtk_builder_add_objects_from_string(builder, uiDefinition, uiDefinitionLength, ids.data(),
+                                        error);
+    gtk_builder_connect_signals(builder, nullptr);
+}
+
+}  // namespace
+
 GtkBuilder* uiCreateBuilder(GError** error) {
     builder = gtk_builder_new();
     if (!builder) return nullptr;
     gtk_builder_set_translation_domain(builder, "discWren");
-    gtk_builder_add_from_string(builder, uiDefinition, uiDefinitionLength, error);
-    gtk_builder_connect_signals(builder, nullptr);
+    loadObjects(false, error);
     return builder;
+}
+
+bool uiLoadEditor(GError** error) {
+    if (!builder) return false;
+    if (!gtk_builder_get_object(builder, "windowEditor")) loadObjects(true, error);
+    return gtk_builder_get_object(builder, "windowEditor") != nullptr;
 }
 
 GtkWidget* uiWidget(const char* id) {

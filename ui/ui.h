@@ -22,12 +22,20 @@ extern const unsigned uiDefinitionLength;
 extern const void* const uiHandlerAddresses[];
 extern const char* const uiHandlerNames[];
 extern const int uiHandlerCount;
+// The ids of its top-level objects, in document order.
+extern const char* const uiTopLevelIds[];
+extern const int uiTopLevelCount;
 
 // Creates the global builder with the program's translation domain, loads the
-// definition into it and connects its handlers by name. Returns the builder,
-// or nullptr when none could be created; a definition that does not load is
-// reported through error (which may be nullptr) and leaves what did load.
+// definition into it, all but the CD list editor (which uiLoadEditor loads on
+// first use, so that start-up does not build it), and connects the handlers
+// by name. Returns the builder, or nullptr when none could be created; a
+// definition that does not load is reported through error (which may be
+// nullptr) and leaves what did load.
 GtkBuilder* uiCreateBuilder(GError** error);
+// Loads the editor's objects and connects their handlers, once; true when
+// they are there.
+bool uiLoadEditor(GError** error);
 
 // Looks up an object of the definition by id, or nullptr.
 GtkWidget* uiWidget(const char* id);

@@ -95,6 +95,11 @@ void on_windowEditor_build(void) {
 }
 
 void on_windowEditor_init(void) {
+    // Built on first use: start-up does not pay for a window most runs never open.
+    if (!uiWidget("windowEditor")) {
+        if (!uiLoadEditor(nullptr)) return;
+        on_windowEditor_build();
+    }
     windowEditor = GTK_WINDOW(uiWidget("windowEditor"));
     if (!windowEditor) return;
     widget = GTK_WIDGET(windowEditor);

@@ -14,7 +14,7 @@ WindowPlacement windowEditorPlacement(int mainX, int mainY, int requestWidth, in
 
 G_BEGIN_DECLS
 
-void on_windowEditor_build(void);     // adds the "Path" columns of both lists
+void on_windowEditor_build(void);     // adds the "Path" columns of both lists, once loaded
 void on_windowEditor_init(void);      // shows the editor and saves the snapshot Cancel returns to
 void on_windowEditor_update(void);    // refills both lists from the catalogue
 void on_windowEditor_shutdown(void);  // releases the editor's icon
