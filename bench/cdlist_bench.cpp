@@ -12,6 +12,7 @@
 
 #include "app/gui.h"
 #include "bench/bench.h"
+#include "bench/dialog.h"
 #include "bench/library.h"
 #include "catalogue/cdsearch.h"
 #include "settings/settings.h"
@@ -19,15 +20,6 @@
 #include "ui/ui.h"
 
 namespace {
-
-// Lets the dialog handle everything it has queued, draw, and the X server
-// finish the drawing.
-void drawn() {
-    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-    gdk_window_process_all_updates();
-    gdk_display_sync(gdk_display_get_default());
-    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-}
 
 // The refill as a plain list view does it: the model stays attached and the
 // columns size themselves to their contents, so every row is measured.
@@ -55,7 +47,7 @@ void refillAttached(GtkTreeView* view, GtkListStore* store) {
 // Runs the main loop until the CD list shows the last scan.
 void scanShown() {
     while (!tabMainScanSettled()) g_main_context_iteration(nullptr, TRUE);
-    drawn();
+    bench::drawn();
 }
 
 }  // namespace
@@ -94,23 +86,14 @@ BENCH_SECTION(cdlist, 40) {
     double ours = bench::medianMicroseconds(runs,
                                             [&] {
                                                 gtk_entry_set_text(entry, filters[++turn % 2]);
-                                                drawn();
+                                                bench::drawn();
                                             }) /
                   1000.0;
 
-    // A user typing a name and deleting it again, one key at a time: each
-    // keystroke changes the rows, drawn before the next key.
-    const std::string typed = "dragon 0";
+    // A user typing a name and deleting it again, one key at a time.
     std::vector<double> keys;
     for (int round = 0; round < 3; ++round) {
-        for (size_t length = 1; length <= typed.size() * 2; ++length) {
-            size_t shown = length <= typed.size() ? length : typed.size() * 2 - length;
-            std::string text = typed.substr(0, shown);
-            auto start = bench::Clock::now();
-            gtk_entry_set_text(entry, text.c_str());
-            drawn();
-            keys.push_back(bench::millisecondsSince(start));
-        }
+        bench::typeFilterKeys(keys);
         scanShown();
     }
     double typing = bench::median(keys);
@@ -129,7 +112,7 @@ BENCH_SECTION(cdlist, 40) {
                                       snprintf(settings.filter, sizeof settings.filter, "%s",
                                                filters[++turn % 2]);
                                       refillAttached(view, store);
-                                      drawn();
+                                      bench::drawn();
                                   }) /
         1000.0;
 

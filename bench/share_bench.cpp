@@ -14,6 +14,7 @@
 
 #include "app/gui.h"
 #include "bench/bench.h"
+#include "bench/dialog.h"
 #include "bench/library.h"
 #include "bench/share.h"
 #include "bench/window_start.h"
@@ -37,28 +38,6 @@ double timeFindImages(const std::string& dir, double* cpu) {
 }  // namespace bench
 
 namespace {
-
-// Lets the dialog handle what it has queued, draw, and the X server finish.
-void drawn() {
-    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-    gdk_window_process_all_updates();
-    gdk_display_sync(gdk_display_get_default());
-    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-}
-
-// A user typing a name into the filter and deleting it again, key by key;
-// the milliseconds from each key to the list drawn are added to times.
-void typeKeys(std::vector<double>& times) {
-    GtkEntry* entry = GTK_ENTRY(uiWidget("entryMainFilterText"));
-    const std::string typed = "dragon 0";
-    for (size_t length = 1; length <= typed.size() * 2; ++length) {
-        size_t shown = length <= typed.size() ? length : typed.size() * 2 - length;
-        auto start = bench::Clock::now();
-        gtk_entry_set_text(entry, typed.substr(0, shown).c_str());
-        drawn();
-        times.push_back(bench::millisecondsSince(start));
-    }
-}
 
 std::string copyProgram(const std::string& folder) {
     std::string program = folder + "/cfgDiscWren";
@@ -125,16 +104,16 @@ static void dialogOnShare(const std::string& scratch, const std::string& share, 
     uiCreateBuilder(nullptr);
     on_gui_build();
     guiStart();
-    drawn();
+    bench::drawn();
     double windowMs = bench::millisecondsSince(start);
     std::vector<double> during, after;
-    typeKeys(during);
+    bench::typeFilterKeys(during);
     bool incompleteWhileTyping = cdsearchScanBusy();
     const int expected = 1 + 10000;  // no disc and every image, with an empty filter
     while (cdsearchItemQuantity() < expected) g_main_context_iteration(nullptr, TRUE);
-    drawn();
+    bench::drawn();
     double completeMs = bench::millisecondsSince(start);
-    typeKeys(after);
+    bench::typeFilterKeys(after);
     std::vector<double> all = during;
     all.insert(all.end(), after.begin(), after.end());
     printf("in process: window drawn %.1f ms after start, list complete after %.1f ms\n", windowMs,

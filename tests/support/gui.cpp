@@ -120,6 +120,13 @@ bool waitFor(const std::function<bool()>& done, const std::string& what, int lim
     return met;
 }
 
+void closeWindow(GtkWindow* window) {
+    GdkEvent* event = gdk_event_new(GDK_DELETE);
+    event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(window))));
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+}
+
 bool shownOnScreen(GtkWidget* widget) {
     GdkWindow* window = gtk_widget_get_window(widget);
     // GDK clears "withdrawn" when the server reports the window mapped.

@@ -49,6 +49,9 @@ void drain();
 // test fails, naming what it waited for, and the result is false.
 bool waitFor(const std::function<bool()>& done, const std::string& what, int limitMs = 30000);
 
+// What the window manager sends when the user closes window.
+void closeWindow(GtkWindow* window);
+
 // True once the server has mapped the widget's window.
 bool shownOnScreen(GtkWidget* widget);
 

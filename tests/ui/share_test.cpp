@@ -111,11 +111,7 @@ TEST_F(HeldShare, EveryWayOutEndsTheDialogWhileAListingHangs) {
             } else if (way == "cancel") {
                 gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainCancel")));
             } else if (way == "close") {
-                GdkEvent* event = gdk_event_new(GDK_DELETE);
-                event->any.window =
-                    GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(windowMain))));
-                gtk_main_do_event(event);
-                gdk_event_free(event);
+                testsupport::closeWindow(windowMain);
             } else {
                 GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
                 GtkTreePath* path = gtk_tree_path_new_from_indices(0, -1);

@@ -164,11 +164,7 @@ TEST(Editor, CancelAndClosingRestoreTheListsAndSettings) {
             cdsearchAddDirectory("/elsewhere/");
             EXPECT_EQ(cdsearchDeviceQuantity(), 0);
             if (close) {
-                GdkEvent* event = gdk_event_new(GDK_DELETE);
-                event->any.window =
-                    GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(windowEditor))));
-                gtk_main_do_event(event);
-                gdk_event_free(event);
+                testsupport::closeWindow(windowEditor);
             } else {
                 gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonEditorCancel")));
             }

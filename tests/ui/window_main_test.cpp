@@ -251,11 +251,7 @@ TEST(MainWindowCancel, CancelAndClosingWriteNothing) {
             if (std::string(how) == "cancel") {
                 gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainCancel")));
             } else {
-                GdkEvent* event = gdk_event_new(GDK_DELETE);
-                event->any.window =
-                    GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(windowMain))));
-                gtk_main_do_event(event);
-                gdk_event_free(event);
+                testsupport::closeWindow(windowMain);
             }
         })) << how;
         EXPECT_EQ(readFile("discWren.ini"), "[misc]\ndialogx = 5\n") << how;
