@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <string>
 
 namespace bench {
 
@@ -73,6 +75,18 @@ void sendPing(Display* display, Window window, Atom protocols, Atom ping) {
 
 }  // namespace
 
+// VmHWM of a running process, in kilobytes; 0 when it cannot be read.
+static long peakSinceExec(pid_t pid) {
+    FILE* status = fopen(("/proc/" + std::to_string(pid) + "/status").c_str(), "r");
+    if (!status) return 0;
+    char line[256];
+    long kilobytes = 0;
+    while (fgets(line, sizeof line, status))
+        if (sscanf(line, "VmHWM: %ld kB", &kilobytes) == 1) break;
+    fclose(status);
+    return kilobytes;
+}
+
 WindowStart startWindow(const std::vector<std::string>& argv, const std::string& cwd,
                         double limitMs) {
     WindowStart result;
@@ -127,10 +141,12 @@ WindowStart startWindow(const std::vector<std::string>& argv, const std::string&
             }
         }
         if (exited >= 0) close(exited);
+        // The program's own peak since its exec: wait4's ru_maxrss would also
+        // count this process, whose memory the spawned child shares until it execs.
+        result.peakKilobytes = peakSinceExec(pid);
         kill(pid, SIGKILL);
         int status = 0;
-        struct rusage usage = {};
-        if (wait4(pid, &status, 0, &usage) == pid) result.peakKilobytes = usage.ru_maxrss;
+        waitpid(pid, &status, 0);
     }
     XSetErrorHandler(previous);
     XCloseDisplay(display);

@@ -12,7 +12,7 @@ namespace bench {
 struct WindowStart {
     double mappedMs = -1;    // exec to the MapNotify of its top-level window
     double answeredMs = -1;  // exec to its answer to a _NET_WM_PING on that window
-    long peakKilobytes = 0;  // its peak resident memory (wait4's ru_maxrss)
+    long peakKilobytes = 0;  // its peak resident memory since its exec (VmHWM)
 };
 
 // Runs argv (argv[0] an absolute path, or a name on PATH) in folder cwd with its
