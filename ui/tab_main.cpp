@@ -1,6 +1,5 @@
 #include "ui/tab_main.h"
 
-
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -81,10 +80,13 @@ void selectRecently(int index) {
 // once no scan runs. True while a scan runs.
 bool updateScanState() {
     GtkWidget* box = uiWidget("hboxMainScan");
-    if (!box) return false;
+    GtkWidget* table = uiWidget("tableMainCDList");
+    if (!box || !table) return false;
     if (!cdsearchScanBusy()) {
         busySince = 0;
+        // Without the state the list reaches down to the frame's border.
         gtk_widget_hide(box);
+        gtk_table_set_row_spacing(GTK_TABLE(table), 2, 0);
         return false;
     }
     gint64 now = g_get_monotonic_time();
@@ -98,6 +100,7 @@ bool updateScanState() {
     gtk_label_set_text(GTK_LABEL(uiWidget("labelMainScan")), text);
     g_free(text);
     gtk_progress_bar_pulse(GTK_PROGRESS_BAR(uiWidget("progressbarMainScan")));
+    gtk_table_set_row_spacing(GTK_TABLE(table), 2, 5);
     gtk_widget_show(box);
     return true;
 }

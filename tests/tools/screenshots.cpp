@@ -15,6 +15,7 @@
 
 #include "app/gui.h"
 #include "support/testsupport.h"
+#include "ui/tab_main.h"
 #include "ui/ui.h"
 
 namespace {
@@ -71,6 +72,8 @@ void makeDemoLibrary() {
 }
 
 void settle() {
+    // The image folders are read in the background: the pictures show the list complete.
+    while (!tabMainScanSettled()) g_main_context_iteration(nullptr, TRUE);
     for (int i = 0; i < 40; i++) {
         while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
         g_usleep(10000);
