@@ -41,23 +41,10 @@ void CDDestructor(CD* cd) {
 // The lists call their destructor with an untyped payload.
 static void releaseCD(void* payload) { CDDestructor(static_cast<CD*>(payload)); }
 
-// A new record with copies of path and name.
-static CD* newCD(const char* path, const char* name) {
-    CD* cd = static_cast<CD*>(malloc(sizeof(CD)));
-    if (!cd) return nullptr;
-    cd->name = strdup(name);
-    cd->path = strdup(path);
-    if (!cd->name || !cd->path) {
-        CDDestructor(cd);
-        return nullptr;
-    }
-    return cd;
-}
-
 // A new record holding fullPath split at its last '/'. Heap copies of the
 // whole text are cut down in place, so a path of any length fits.
 static CD* cdFromFullPath(const char* fullPath) {
-    CD* cd = newCD(fullPath, fullPath);
+    CD* cd = cdNew(fullPath, fullPath);
     if (!cd) return nullptr;
     reduceToName(cd->name);
     reduceToPath(cd->path);
@@ -186,15 +173,14 @@ static void sortCatalogueList(int list) {
     for (int n = linkedListSize(list); n > 0; --n) {
         cds.push_back(static_cast<CD*>(linkedListRemove(list)));
     }
-    bool sorted = sortLikeAdjacentSwaps(cds);
+    sortCatalogue(cds);
     for (CD* cd : cds) appendCD(list, cd);
-    if (!sorted) linkedListSort(list, compareCD);
 }
 
 // Appends the images found to imageList, in scan order.
 static void appendImages(const std::vector<catalogue::ScanItem>& found) {
     for (const catalogue::ScanItem& item : found) {
-        appendCD(imageList, newCD(item.path->c_str(), item.name->c_str()));
+        appendCD(imageList, cdNew(item.path->c_str(), item.name->c_str()));
     }
 }
 
@@ -227,7 +213,7 @@ static void takeFiltered(int list) {
     for (int i = 0; i < quantity; ++i, linkedListToNext(list)) {
         const CD* cd = static_cast<const CD*>(linkedListGet(list));
         if (filterText[0] != '\0' && !strcasestr(cd->name, filterText)) continue;
-        CD* copy = newCD(cd->path, cd->name);
+        CD* copy = cdNew(cd->path, cd->name);
         if (copy && linkedListAppend(itemList, copy) == 0) {
             items.push_back(copy);
         } else {
@@ -239,7 +225,7 @@ static void takeFiltered(int list) {
 void cdsearchRefilter() {
     linkedListClear(noCdList);
     clearItems();
-    appendCD(noCdList, newCD("", noCdName));
+    appendCD(noCdList, cdNew("", noCdName));
     sortCatalogueList(deviceList);
 
     takeFiltered(noCdList);

@@ -12,6 +12,8 @@ struct CD {
 // The entry's full path: path followed by name.
 std::string cdFullPath(const CD* cd);
 
+// A new record with copies of path and name; nullptr when memory runs out.
+CD* cdNew(const char* path, const char* name);
 // Releases path, name and the record; nullptr is ignored.
 void CDDestructor(CD* cd);
 

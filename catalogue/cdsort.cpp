@@ -39,3 +39,12 @@ bool sortLikeAdjacentSwaps(std::vector<CD*>& cds) {
     cds.swap(sorted);
     return true;
 }
+
+void sortCatalogue(std::vector<CD*>& cds) {
+    if (sortLikeAdjacentSwaps(cds)) return;
+    for (size_t pass = 0; pass < cds.size(); ++pass) {
+        for (size_t i = 0; i + 1 < cds.size(); ++i) {
+            if (compareCD(cds[i], cds[i + 1])) std::swap(cds[i], cds[i + 1]);
+        }
+    }
+}

@@ -10,3 +10,7 @@
 // order as well when one name is a proper prefix of another ignoring case;
 // then cds is left as it is and the result is false.
 bool sortLikeAdjacentSwaps(std::vector<CD*>& cds);
+
+// Sorts cds into that order whatever the names: the fast sort where it gives
+// it, else the n passes themselves.
+void sortCatalogue(std::vector<CD*>& cds);

@@ -340,15 +340,14 @@ int ScanTree::rootNode(const std::string& dir) {
     return index;
 }
 
-bool ScanTree::walk(int root, std::vector<ScanItem>& items) {
+void ScanTree::walk(int root, std::vector<ScanItem>& items) {
     struct Frame {
         int node;
         size_t next;
         int fd;  // the folder, kept open for its subfolders, or -1
     };
     constexpr size_t OPEN_LEVELS = 32;  // folders kept open at a time, at most
-    bool changed = false;
-    std::vector<Frame> stack;  // on the heap: the tree may be thousands of levels deep
+    std::vector<Frame> stack;           // on the heap: the tree may be thousands of levels deep
     // A tree scanned for the first time is read without watches.
     bool firstScan = nodes[root].readInBuild == 0;
     auto enter = [&](int index, int parentFd, const std::string* name) {
@@ -361,10 +360,7 @@ bool ScanTree::walk(int root, std::vector<ScanItem>& items) {
                 // (Subfolders confirm themselves: their look-up goes through this one.)
                 if (!firstScan && !node.unwatched) watch(index);
                 read(index, parentFd, name, stack.size() < OPEN_LEVELS ? &fd : nullptr);
-                changed = true;
             }
-        } else if (!node.current) {
-            changed = true;
         }
         stack.push_back({index, 0, fd});
     };
@@ -374,7 +370,7 @@ bool ScanTree::walk(int root, std::vector<ScanItem>& items) {
             for (const Frame& frame : stack) {
                 if (frame.fd >= 0) close(frame.fd);
             }
-            return true;
+            return;
         }
         Frame& frame = stack.back();
         const Node& node = nodes[frame.node];
@@ -391,16 +387,15 @@ bool ScanTree::walk(int root, std::vector<ScanItem>& items) {
             enter(entry.child, frame.fd, &entry.name);
         }
     }
-    return changed;
 }
 
 // A folder string without a trailing '/' joins names to it as they are, so
 // each joined path is examined on its own, as the scan always did.
-bool ScanTree::scanLoose(const std::string& dir, std::vector<ScanItem>& items) {
+void ScanTree::scanLoose(const std::string& dir, std::vector<ScanItem>& items) {
     DIR* d = opendir(dir.c_str());
     if (!d) {
         perror(dir.c_str());
-        return true;
+        return;
     }
     std::vector<std::string> names;
     while (struct dirent* entry = readdir(d)) {
@@ -422,15 +417,15 @@ bool ScanTree::scanLoose(const std::string& dir, std::vector<ScanItem>& items) {
             items.push_back({&loose[loose.size() - 2], &loose.back()});
         }
     }
-    return true;
 }
 
-bool ScanTree::scan(const std::string& dir, std::vector<ScanItem>& items) {
+void ScanTree::scan(const std::string& dir, std::vector<ScanItem>& items) {
     if (dir.empty() || dir.back() != '/') {
         rootUsed[dir] = build;
-        return scanLoose(dir, items);
+        scanLoose(dir, items);
+        return;
     }
-    return walk(rootNode(dir), items);
+    walk(rootNode(dir), items);
 }
 
 void ScanTree::endBuild() {

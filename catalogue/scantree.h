@@ -44,9 +44,8 @@ public:
     // Appends the images under dir to items, depth-first in listing order.
     // dir should end in '/'; without one, names are joined to it as they are
     // and each is checked on its own. Folders that cannot be opened are
-    // reported on stderr in perror form. True when any folder was read anew
-    // (false means items equal those of the last build for this dir).
-    bool scan(const std::string& dir, std::vector<ScanItem>& items);
+    // reported on stderr in perror form.
+    void scan(const std::string& dir, std::vector<ScanItem>& items);
     // Ends a build: forgets the cached trees of folders not scanned in it.
     void endBuild();
     // Forgets everything and stops watching.
@@ -93,8 +92,8 @@ private:
     void read(int node, int parentFd, const std::string* name, int* keepFd);
     bool confirm(int node);     // watches the folder; true when its listing still holds
     void staleBelow(int node);  // marks the node and everything below it for reading
-    bool walk(int root, std::vector<ScanItem>& items);
-    bool scanLoose(const std::string& dir, std::vector<ScanItem>& items);
+    void walk(int root, std::vector<ScanItem>& items);
+    void scanLoose(const std::string& dir, std::vector<ScanItem>& items);
     int rootNode(const std::string& dir);
 
     std::deque<Node> nodes;

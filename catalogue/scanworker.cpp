@@ -50,29 +50,6 @@ void release(std::vector<CD*>& images) {
     images.clear();
 }
 
-CD* newRecord(const std::string& path, const std::string& name) {
-    CD* cd = static_cast<CD*>(malloc(sizeof(CD)));
-    if (!cd) return nullptr;
-    cd->path = strdup(path.c_str());
-    cd->name = strdup(name.c_str());
-    if (!cd->path || !cd->name) {
-        CDDestructor(cd);
-        return nullptr;
-    }
-    return cd;
-}
-
-// The order n passes of adjacent swaps give: the fast sort where it is
-// equal to them, the passes themselves where it is not.
-void sortImages(std::vector<CD*>& cds) {
-    if (sortLikeAdjacentSwaps(cds)) return;
-    for (size_t pass = 0; pass < cds.size(); ++pass) {
-        for (size_t i = 0; i + 1 < cds.size(); ++i) {
-            if (compareCD(cds[i], cds[i + 1])) std::swap(cds[i], cds[i + 1]);
-        }
-    }
-}
-
 // One scan on the worker thread; false when it was abandoned.
 bool scanOnce(Worker& w, const std::vector<std::string>& dirs, bool rereadAll, ScanResult* result) {
     if (result->generation != w.lastGeneration) {
@@ -92,9 +69,10 @@ bool scanOnce(Worker& w, const std::vector<std::string>& dirs, bool rereadAll, S
     if (result->changed) {
         result->images.reserve(items.size());
         for (const ScanItem& item : items) {
-            if (CD* cd = newRecord(*item.path, *item.name)) result->images.push_back(cd);
+            if (CD* cd = cdNew(item.path->c_str(), item.name->c_str()))
+                result->images.push_back(cd);
         }
-        sortImages(result->images);
+        sortCatalogue(result->images);
         w.lastFound.swap(full);
         w.lastDirs = dirs;
         w.haveLast = true;
