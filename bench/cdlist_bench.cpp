@@ -46,7 +46,7 @@ void refillAttached(GtkTreeView* view, GtkListStore* store) {
 
 // Runs the main loop until the CD list shows the last scan.
 void scanShown() {
-    while (!tabMainScanSettled()) g_main_context_iteration(nullptr, TRUE);
+    while (cdsearchScanBusy()) g_main_context_iteration(nullptr, TRUE);
     bench::drawn();
 }
 

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/helpers.h"
 #include "bench/bench.h"
 
 namespace bench {
@@ -110,6 +111,7 @@ std::string format(const char* fmt, ...) {
 }  // namespace bench
 
 int main(int argc, char** argv) {
+    appLaunchHelpers();  // before any thread or display connection
     auto& all = bench::sections();
     std::stable_sort(all.begin(), all.end(), [](const bench::Section& a, const bench::Section& b) {
         return a.order < b.order;

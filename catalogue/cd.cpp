@@ -1,8 +1,9 @@
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "catalogue/cdsearch.h"
+#include "catalogue/cd.h"
 
 std::string cdFullPath(const CD* cd) { return std::string(cd->path) + cd->name; }
 
@@ -17,3 +18,22 @@ CD* cdNew(const char* path, const char* name) {
     }
     return cd;
 }
+
+void CDDestructor(CD* cd) {
+    if (!cd) return;
+    free(cd->path);
+    free(cd->name);
+    free(cd);
+}
+
+int compareCD(void* a, void* b) {
+    const unsigned char* x = reinterpret_cast<const unsigned char*>(static_cast<CD*>(a)->name);
+    const unsigned char* y = reinterpret_cast<const unsigned char*>(static_cast<CD*>(b)->name);
+    for (; *x && *y; ++x, ++y) {
+        signed char fx = static_cast<signed char>(tolower(static_cast<signed char>(*x)));
+        signed char fy = static_cast<signed char>(tolower(static_cast<signed char>(*y)));
+        if (fx != fy) return fx > fy ? 1 : 0;
+    }
+    return 0;
+}
+

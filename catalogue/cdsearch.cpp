@@ -9,7 +9,7 @@
 
 #include "catalogue/cdsort.h"
 #include "catalogue/scantree.h"
-#include "catalogue/scanworker.h"
+#include "catalogue/cdscan.h"
 #include "containers/linkedlist.h"
 #include "util/path.h"
 
@@ -26,16 +26,16 @@ static const char noCdName[] = "No CD (bios shell)";
 
 static std::vector<CD*> items;  // itemList's entries, in order
 
+// The folders imageList was read from, and whether it awaits the check that
+// they are still the directory list (after cdsearchClear, which keeps it).
+static std::vector<std::string> imageFolders;
+static bool imagesOnTrial = false;
+static void (*scanNotify)(bool changed, void* data) = nullptr;
+static void* scanNotifyData = nullptr;
+
 static void clearItems() {
     linkedListClear(itemList);
     items.clear();
-}
-
-void CDDestructor(CD* cd) {
-    if (!cd) return;
-    free(cd->path);
-    free(cd->name);
-    free(cd);
 }
 
 // The lists call their destructor with an untyped payload.
@@ -96,16 +96,28 @@ void cdsearchShutdown() {
     linkedListUnregister(&imageList);
     linkedListUnregister(&itemList);
     items.clear();
-    catalogue::scanWorkerStop();
+    imageFolders.clear();
+    imagesOnTrial = false;
+    cdscanStop();
 }
 
+static std::vector<std::string> directories() {
+    std::vector<std::string> list;
+    linkedListToStart(directoryList);
+    for (int n = linkedListSize(directoryList); n > 0; --n, linkedListToNext(directoryList)) {
+        list.push_back(static_cast<const char*>(linkedListGet(directoryList)));
+    }
+    return list;
+}
+
+// The images found stay: when the directory list is read back as it was, the
+// list shows them at once rather than nothing until a scan returns.
 void cdsearchClear() {
     linkedListClear(noCdList);
     linkedListClear(deviceList);
     linkedListClear(directoryList);
-    linkedListClear(imageList);
     clearItems();
-    catalogue::scanWorkerForget();
+    imagesOnTrial = true;
 }
 
 void cdsearchAddDevice(const char* device) {
@@ -180,7 +192,7 @@ static void sortCatalogueList(int list) {
 // Appends the images found to imageList, in scan order.
 static void appendImages(const std::vector<catalogue::ScanItem>& found) {
     for (const catalogue::ScanItem& item : found) {
-        appendCD(imageList, cdNew(item.path->c_str(), item.name->c_str()));
+        appendCD(imageList, cdNew(item.path.c_str(), item.name.c_str()));
     }
 }
 
@@ -192,18 +204,7 @@ void seekImgDir(const char* dir) {
     tree.beginBuild();
     tree.scan(dir, found);
     appendImages(found);
-    catalogue::scanWorkerForget();  // the image list is no longer a scan's
-}
-
-int compareCD(void* a, void* b) {
-    const unsigned char* x = reinterpret_cast<const unsigned char*>(static_cast<CD*>(a)->name);
-    const unsigned char* y = reinterpret_cast<const unsigned char*>(static_cast<CD*>(b)->name);
-    for (; *x && *y; ++x, ++y) {
-        signed char fx = static_cast<signed char>(tolower(static_cast<signed char>(*x)));
-        signed char fy = static_cast<signed char>(tolower(static_cast<signed char>(*y)));
-        if (fx != fy) return fx > fy ? 1 : 0;
-    }
-    return 0;
+    imageFolders.clear();  // the image list is no longer a scan's
 }
 
 // Appends copies of the entries of list whose name contains the filter.
@@ -223,6 +224,10 @@ static void takeFiltered(int list) {
 }
 
 void cdsearchRefilter() {
+    if (imagesOnTrial) {
+        imagesOnTrial = false;
+        if (directories() != imageFolders) linkedListClear(imageList);
+    }
     linkedListClear(noCdList);
     clearItems();
     appendCD(noCdList, cdNew("", noCdName));
@@ -233,44 +238,67 @@ void cdsearchRefilter() {
     takeFiltered(imageList);
 }
 
+// A walk of its own, in this thread: the helper's cache is for the dialog.
 void cdsearchBuild() {
-    do {
-        cdsearchScanRequest(false);
-        cdsearchScanWait(-1);
-    } while (!cdsearchScanCollect() && cdsearchScanBusy());
+    catalogue::ScanTree tree;
+    std::vector<catalogue::ScanItem> found;
+    tree.beginBuild();
+    for (const std::string& directory : directories()) tree.scan(directory, found);
+    std::vector<CD*> images;
+    for (const catalogue::ScanItem& item : found) {
+        if (CD* cd = cdNew(item.path.c_str(), item.name.c_str())) images.push_back(cd);
+    }
+    sortCatalogue(images);
+    linkedListClear(imageList);
+    for (CD* cd : images) appendCD(imageList, cd);
+    imageFolders = directories();
+    imagesOnTrial = false;
     cdsearchRefilter();
 }
 
+// A finished scan: its images replace the list's when they differ.
+static void receiveScan(std::vector<CD*>& images, const std::vector<std::string>& folders, void*) {
+    bool changed = static_cast<int>(images.size()) != linkedListSize(imageList) ||
+                   folders != imageFolders || imagesOnTrial;
+    if (!changed) {
+        linkedListToStart(imageList);
+        for (CD* cd : images) {
+            const CD* known = static_cast<const CD*>(linkedListGet(imageList));
+            linkedListToNext(imageList);
+            if (strcmp(known->path, cd->path) != 0 || strcmp(known->name, cd->name) != 0) {
+                changed = true;
+                break;
+            }
+        }
+    }
+    if (changed) {
+        linkedListClear(imageList);
+        for (CD*& cd : images) {
+            appendCD(imageList, cd);
+            cd = nullptr;
+        }
+        images.clear();
+        imageFolders = folders;
+        imagesOnTrial = false;
+    }
+    if (scanNotify) scanNotify(changed, scanNotifyData);
+}
+
 void cdsearchScanRequest(bool rereadAll) {
-    std::vector<std::string> directories;
-    linkedListToStart(directoryList);
-    for (int n = linkedListSize(directoryList); n > 0; --n, linkedListToNext(directoryList)) {
-        directories.push_back(static_cast<const char*>(linkedListGet(directoryList)));
-    }
-    catalogue::scanWorkerRequest(directories, rereadAll);
+    cdscanSetReceiver(receiveScan, nullptr);
+    cdscanRequest(directories(), rereadAll);
 }
 
-bool cdsearchScanBusy() { return catalogue::scanWorkerRunning(); }
+bool cdsearchScanBusy() { return cdscanBusy(); }
 
-bool cdsearchScanWait(int timeoutMs) { return catalogue::scanWorkerWait(timeoutMs); }
+bool cdsearchScanWait(int timeoutMs) { return cdscanWait(timeoutMs); }
 
-int cdsearchScanFound() { return catalogue::scanWorkerFound(); }
+int cdsearchScanFound() { return cdscanFound(); }
 
-bool cdsearchScanCollect() {
-    catalogue::ScanResult result;
-    if (!catalogue::scanWorkerTake(&result)) return false;
-    if (!result.changed) {
-        // "Unchanged" about images dropped since: ask for the list again.
-        if (catalogue::scanWorkerStale(result)) cdsearchScanRequest(false);
-        return false;
-    }
-    // The records move into the list as they are, already sorted.
-    linkedListClear(imageList);
-    for (CD* cd : result.images) appendCD(imageList, cd);
-    return true;
+void cdsearchScanNotify(void (*notify)(bool changed, void* data), void* data) {
+    scanNotify = notify;
+    scanNotifyData = data;
 }
-
-void cdsearchScanNotify(void (*notify)()) { catalogue::scanWorkerSetNotify(notify); }
 
 // itemList changes only here, so a copy of its entries answers index look-ups
 // in constant time; the list's cursor would make a walk over all entries quadratic.

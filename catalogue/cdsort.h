@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "catalogue/cdsearch.h"
+#include "catalogue/cd.h"
 
 // Puts cds in the order that n passes of adjacent swaps with compareCD give
 // (a stable sort by name, letter case folded). That order depends on the input

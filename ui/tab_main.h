@@ -18,16 +18,24 @@ constexpr long long MD5_PROGRESS_THRESHOLD = 4LL * 1024 * 1024;
 // The recently opened menu of the last click, or nullptr before the first.
 extern GtkWidget* recentlyMenu;
 
+// Copies at most size - 1 bytes of text into out, cutting valid UTF-8 at a
+// character boundary.
+void tabMainCopyCut(char* out, size_t size, const char* text);
+
+// The CD list and the state of the scan under it (tab_main_cdlist.cpp).
+// Starts a run of the tab afresh: nothing of an earlier window's list stays.
+void tabMainInitCdList(void);
 // Refills the CD list from the catalogue's item list and puts the cursor on
 // the current disc's row.
 void tabMainFillCdList();
+// Shows the images known now at once and, with scan, asks for a scan of what
+// may have changed; the list follows when it is done.
+void tabMainShowCdList(bool scan);
 // Starts reading the image folders as early as the dialog can: the first
 // update then waits only a moment for it.
 void tabMainStartScan(void);
 // The update of "Update": every image folder is read again.
 void tabMainUpdateRereadingAll(void);
-// True when no scan runs or waits and the list shows the last one's result.
-bool tabMainScanSettled(void);
 // Stops showing scans: called before the catalogue shuts down.
 void tabMainShutdown(void);
 

@@ -97,7 +97,7 @@ bool waitForCatalogue(int limitMs) {
         },
         &late);
     // The scan's notice wakes the main loop when it arrives.
-    while (!tabMainScanSettled() && !late) g_main_context_iteration(nullptr, TRUE);
+    while (cdsearchScanBusy() && !late) g_main_context_iteration(nullptr, TRUE);
     if (!late) g_source_remove(timer);
     while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
     EXPECT_FALSE(late) << "the scan of the image folders did not finish";

@@ -13,8 +13,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/helpers.h"
 #include "app/gui.h"
 #include "support/testsupport.h"
+#include "catalogue/cdsearch.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"
 
@@ -73,7 +75,7 @@ void makeDemoLibrary() {
 
 void settle() {
     // The image folders are read in the background: the pictures show the list complete.
-    while (!tabMainScanSettled()) g_main_context_iteration(nullptr, TRUE);
+    while (cdsearchScanBusy()) g_main_context_iteration(nullptr, TRUE);
     for (int i = 0; i < 40; i++) {
         while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
         g_usleep(10000);
@@ -95,6 +97,7 @@ bool save(GtkWidget* window, const std::string& path) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    appLaunchHelpers();  // before any thread or display connection
     gtk_init(&argc, &argv);
     if (argc != 2) {
         fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);

@@ -1,0 +1,37 @@
+// The scan of the image folders, made by a helper process (util/helper.h) so
+// that neither the window nor a keystroke ever waits for the storage, and a
+// share that does not answer holds the helper, never the dialog.
+//
+// The dialog side sends one request at a time; requests made meanwhile fold
+// into one more, sent when the answer comes. Every answer is the whole image
+// list, sorted as the catalogue sorts, handed to the receiver, which compares.
+// Everything here runs on the main thread, driven by the GLib main loop.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "catalogue/cd.h"
+
+// Receives a finished scan: the images (the receiver takes the records) and
+// the folders they were read from. Runs on the main thread.
+using CdscanReceiver = void (*)(std::vector<CD*>& images, const std::vector<std::string>& folders,
+                                void* data);
+
+void cdscanSetReceiver(CdscanReceiver receiver, void* data);
+// Asks for a scan of folders (rereadAll: every folder is read again, none is
+// taken from the helper's cache). A helper that is gone is started again here.
+void cdscanRequest(const std::vector<std::string>& folders, bool rereadAll);
+// True while a request has no answer yet: the one notion of a running scan.
+bool cdscanBusy();
+// Takes in answers until none is outstanding, for at most timeoutMs (-1: no
+// limit); true when idle then.
+bool cdscanWait(int timeoutMs);
+// Images found so far by the running scan.
+int cdscanFound();
+// Lets the helper go without waiting for it; it ends by itself once its
+// current call returns. Answers not taken in are dropped.
+void cdscanStop();
+
+// The helper's side: serves scan requests on fd until the dialog is gone.
+void cdscanServe(int fd);

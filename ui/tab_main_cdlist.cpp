@@ -1,0 +1,208 @@
+// The CD list of the "Settings" tab: its refill from the catalogue, and the
+// state of the background scan of the image folders shown under it.
+#include <string>
+#include <vector>
+
+#include "catalogue/cdrows.h"
+#include "catalogue/cdsearch.h"
+#include "settings/settings.h"
+#include "ui/i18n.h"
+#include "ui/tab_main.h"
+#include "ui/ui.h"
+
+namespace {
+
+// How long the first update waits for the scan started with the dialog: a
+// library read by then shows complete as the window appears.
+constexpr int START_GRACE_MS = 50;
+constexpr guint PULSE_MS = 100;
+constexpr gint64 STATE_DELAY_MS = 300;
+
+bool startScanRunning = false;  // the scan started with the dialog is the first update's
+bool rereadAllNext = false;     // "Update" asks for every folder to be read again
+guint pulseSource = 0;          // the busy state's timer, 0 while no scan runs
+gint64 busySince = 0;           // when the running scan was first seen, 0 when none runs
+bool listIncomplete = false;    // the first update did not see the start-up scan end
+
+// Full paths of the CD list's rows, in row order: lets a refill keep the rows
+// that stay and touch only those that come or go.
+std::vector<std::string> shownRows;
+GtkListStore* shownStore;
+
+// Shows under the list that the image folders are being read, with the
+// number of images found so far, once a scan has run for STATE_DELAY_MS (a
+// local rescan ends well before, and the list does not jump for it); hides it
+// once no scan runs. True while a scan runs.
+bool updateScanState() {
+    GtkWidget* box = uiWidget("hboxMainScan");
+    GtkWidget* table = uiWidget("tableMainCDList");
+    if (!box || !table) return false;
+    if (!cdsearchScanBusy()) {
+        busySince = 0;
+        // Without the state the list reaches down to the frame's border.
+        gtk_widget_hide(box);
+        gtk_table_set_row_spacing(GTK_TABLE(table), 2, 0);
+        return false;
+    }
+    gint64 now = g_get_monotonic_time();
+    if (busySince == 0) busySince = now;
+    if (now - busySince < STATE_DELAY_MS * 1000) return true;
+    int found = cdsearchScanFound();
+    gchar* text =
+        g_strdup_printf(ngettext("Reading the image folders: %d image found so far",
+                                 "Reading the image folders: %d images found so far", found),
+                        found);
+    gtk_label_set_text(GTK_LABEL(uiWidget("labelMainScan")), text);
+    g_free(text);
+    gtk_progress_bar_pulse(GTK_PROGRESS_BAR(uiWidget("progressbarMainScan")));
+    gtk_table_set_row_spacing(GTK_TABLE(table), 2, 5);
+    gtk_widget_show(box);
+    return true;
+}
+
+gboolean pulseScanState(gpointer) {
+    if (updateScanState()) return TRUE;
+    pulseSource = 0;
+    return FALSE;
+}
+
+// The state as it is now, kept up by a timer while a scan runs; atOnce shows
+// it without the delay (the window opens before its list is complete).
+void showScanState(bool atOnce = false) {
+    if (atOnce && busySince == 0) busySince = g_get_monotonic_time() - STATE_DELAY_MS * 1000;
+    bool busy = updateScanState();
+    if (busy && !pulseSource) pulseSource = g_timeout_add(PULSE_MS, pulseScanState, nullptr);
+    if (!busy && pulseSource) {
+        g_source_remove(pulseSource);
+        pulseSource = 0;
+    }
+}
+
+// A scan finished: the list shows its images, the cursor on current's row.
+// Runs on the main thread.
+void scanFinished(bool changed, void*) {
+    if (changed) {
+        cdsearchRefilter();
+        tabMainFillCdList();
+    }
+    showScanState();
+}
+
+// Starts the update's scan, or, for the first update, gives the scan started
+// with the dialog a moment to finish.
+void requestScan() {
+    if (startScanRunning) {
+        startScanRunning = false;
+        listIncomplete = !cdsearchScanWait(START_GRACE_MS);
+        return;
+    }
+    cdsearchScanRequest(rereadAllNext);
+    rereadAllNext = false;
+}
+
+}  // namespace
+
+// Refills the CD list from the catalogue: rows that stay are kept, rows the
+// new list lacks are removed and new ones inserted where they belong (typing
+// into the filter mostly removes rows). Many edits are made with the model
+// detached from the view, so that the view follows none of them row by row;
+// a few are made in place, keeping the view where it is. Then puts the cursor
+// on the last row whose full path is the current disc.
+void tabMainFillCdList() {
+    constexpr size_t DETACH_EDITS = 200;
+    GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
+    GtkListStore* store = uiListStore("liststoreMainCDList");
+    if (!view || !store) return;
+    GtkTreeModel* model = GTK_TREE_MODEL(store);
+    // A new store, or one changed elsewhere, starts afresh.
+    if (store != shownStore ||
+        static_cast<int>(shownRows.size()) != gtk_tree_model_iter_n_children(model, nullptr)) {
+        gtk_list_store_clear(store);
+        shownRows.clear();
+        shownStore = store;
+    }
+
+    std::vector<std::string> rows;
+    std::vector<CD*> items;
+    int count = cdsearchItemQuantity();
+    rows.reserve(count);
+    items.reserve(count);
+    for (int i = 0; i < count; i++) {
+        CD* cd = cdsearchItemGet(i);
+        if (!cd) break;
+        rows.push_back(cdFullPath(cd));
+        items.push_back(cd);
+    }
+
+    std::vector<CdrowsEdit> edits = cdrowsDiff(shownRows, rows);
+    bool detach = edits.size() >= DETACH_EDITS;
+    if (detach) {
+        g_object_ref(store);
+        gtk_tree_view_set_model(view, nullptr);
+    }
+    gchar* nameScratch = nullptr;
+    gchar* pathScratch = nullptr;
+    GtkTreeIter iter;
+    for (const CdrowsEdit& edit : edits) {
+        if (edit.kind == CdrowsEdit::Remove) {
+            if (gtk_tree_model_iter_nth_child(model, &iter, nullptr, edit.row))
+                gtk_list_store_remove(store, &iter);
+            continue;
+        }
+        const CD* cd = items[edit.row];
+        gtk_list_store_insert_with_values(store, &iter, edit.row, CDLIST_TITLE,
+                                          uiDisplayable(cd->name, &nameScratch), CDLIST_PATH,
+                                          uiDisplayable(cd->path, &pathScratch), CDLIST_GAMEID, "",
+                                          CDLIST_FULL, rows[edit.row].c_str(), -1);
+    }
+    g_free(nameScratch);
+    g_free(pathScratch);
+    shownRows.swap(rows);
+    if (detach) {
+        gtk_tree_view_set_model(view, model);
+        g_object_unref(store);
+    }
+
+    int cursorRow = cdrowsCursor(shownRows, settings.current);
+    if (cursorRow >= 0) {
+        // Runs the cursor handler, which stores the same text in current.
+        GtkTreePath* path = gtk_tree_path_new_from_indices(cursorRow, -1);
+        gtk_tree_view_set_cursor(view, path, nullptr, FALSE);
+        gtk_tree_path_free(path);
+    }
+}
+
+void tabMainInitCdList(void) {
+    shownRows.clear();
+    shownStore = nullptr;
+    cdsearchScanNotify(scanFinished, nullptr);
+}
+
+void tabMainShowCdList(bool scan) {
+    if (scan) requestScan();
+    cdsearchRefilter();
+    tabMainFillCdList();
+    showScanState(listIncomplete);
+    listIncomplete = false;
+}
+
+void tabMainStartScan(void) {
+    cdsearchScanNotify(scanFinished, nullptr);
+    cdsearchScanRequest(false);
+    startScanRunning = true;
+}
+
+void tabMainUpdateRereadingAll(void) {
+    rereadAllNext = true;
+    on_tab_main_update();
+}
+
+void tabMainShutdown(void) {
+    cdsearchScanNotify(nullptr, nullptr);
+    startScanRunning = false;
+    rereadAllNext = false;
+    if (pulseSource) g_source_remove(pulseSource);
+    pulseSource = 0;
+    busySince = 0;
+    listIncomplete = false;
+}
