@@ -180,7 +180,7 @@ static void sortCatalogueList(int list) {
 // Appends the images found to imageList, in scan order.
 static void appendImages(const std::vector<catalogue::ScanItem>& found) {
     for (const catalogue::ScanItem& item : found) {
-        appendCD(imageList, cdNew(item.path->c_str(), item.name->c_str()));
+        appendCD(imageList, cdNew(item.path.c_str(), item.name.c_str()));
     }
 }
 

@@ -64,12 +64,12 @@ bool scanOnce(Worker& w, const std::vector<std::string>& dirs, bool rereadAll, S
 
     std::vector<std::string> full;
     full.reserve(items.size());
-    for (const ScanItem& item : items) full.push_back(*item.path + *item.name);
+    for (const ScanItem& item : items) full.push_back(item.path + item.name);
     result->changed = !w.haveLast || dirs != w.lastDirs || full != w.lastFound;
     if (result->changed) {
         result->images.reserve(items.size());
         for (const ScanItem& item : items) {
-            if (CD* cd = cdNew(item.path->c_str(), item.name->c_str()))
+            if (CD* cd = cdNew(item.path.c_str(), item.name.c_str()))
                 result->images.push_back(cd);
         }
         sortCatalogue(result->images);
