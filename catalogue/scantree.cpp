@@ -67,7 +67,6 @@ void ScanTree::clear() {
     roots.clear();
     rootUsed.clear();
     watchers.clear();
-    loose.clear();
 }
 
 int ScanTree::newNode(const std::string& path, ino_t ino, bool root) {
@@ -141,7 +140,6 @@ void ScanTree::staleBelow(int first) {
 
 void ScanTree::beginBuild(bool rereadAll) {
     ++build;
-    loose.clear();
     foundInBuild = 0;
     if (progress) progress->store(0, std::memory_order_relaxed);
     if (rereadAll) {
@@ -198,41 +196,25 @@ static bool searchable(int fd, const struct stat& folder, const char* someEntry)
     return fstatat(fd, someEntry, &st, AT_SYMLINK_NOFOLLOW) == 0 || errno != EACCES;
 }
 
-void ScanTree::read(int index, int parentFd, const std::string* name, int* keepFd) {
-    Node& node = nodes[index];  // deque elements stay put while nodes are added
-    node.readInBuild = build;
-    node.current = false;
-    node.checkable = false;
+static bool isDotOrDotDot(const char* name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
 
-    int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (node.root ? 0 : O_NOFOLLOW);
-    // Relative to the open parent where there is one: a shorter look-up.
-    int fd =
-        parentFd >= 0 ? openat(parentFd, name->c_str(), flags) : open(node.path.c_str(), flags);
-    struct stat st;
-    if (fd < 0 || fstat(fd, &st) != 0) {
-        int error = errno;
-        if (fd >= 0) close(fd);
-        std::vector<Entry> old;
-        old.swap(node.entries);
-        for (const Entry& entry : old) {
-            if (entry.child >= 0) dropNode(entry.child);
-        }
-        errno = error;
-        perror(node.path.c_str());
-        return;
-    }
-    // A folder changed in the last moments may change again within the same
-    // tick of the file system's clock; only older change times can confirm it.
-    struct timespec now;
-    clock_gettime(CLOCK_REALTIME, &now);
-    bool settled = st.st_ctim.tv_sec + 2 < now.tv_sec;
-    if (node.root || st.st_dev != node.dev) node.unwatched = changesGoUnreported(fd);
-    node.dev = st.st_dev;
-    node.statIno = st.st_ino;
-    node.changed = st.st_ctim;
-    if (node.unwatched) unwatch(index);
+// Whether the entry is a folder; false when its status cannot be read either.
+static bool isFolder(int fd, const struct dirent64& d, bool* known) {
+    *known = true;
+    if (d.d_type != DT_UNKNOWN) return d.d_type == DT_DIR;
+    struct stat entry;
+    *known = fstatat(fd, d.d_name, &entry, AT_SYMLINK_NOFOLLOW) == 0;
+    return *known && S_ISDIR(entry.st_mode);
+}
 
-    std::vector<Entry> fresh;
+// The images and subfolders of the open folder fd, whose path has pathLength
+// characters, in listing order. Without search permission a folder lists
+// names, but none of its entries can be examined, so none is taken.
+std::vector<ScanTree::Entry> ScanTree::listEntries(int fd, const struct stat& st, size_t pathLength,
+                                                   std::vector<struct dirent64>& listing) {
+    std::vector<Entry> entries;
     bool checked = false;
     if (listing.empty()) listing.resize(LISTING_BYTES / sizeof(struct dirent64) + 1);
     char* buffer = reinterpret_cast<char*>(listing.data());
@@ -240,65 +222,111 @@ void ScanTree::read(int index, int parentFd, const std::string* name, int* keepF
         for (ssize_t offset = 0; offset < got;) {
             const auto* d = reinterpret_cast<const struct dirent64*>(buffer + offset);
             offset += d->d_reclen;
-            const char* name = d->d_name;
-            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
-                continue;
-            }
-            // Without search permission a folder lists names, but none of its
-            // entries can be examined, so none is taken.
+            if (isDotOrDotDot(d->d_name)) continue;
             if (!checked) {
                 checked = true;
-                if (!searchable(fd, st, name)) goto listed;
+                if (!searchable(fd, st, d->d_name)) return entries;
             }
-            size_t length = strlen(name);
-            unsigned char type = d->d_type;
-            if (type == DT_UNKNOWN) {
-                struct stat entry;
-                if (fstatat(fd, name, &entry, AT_SYMLINK_NOFOLLOW) != 0) continue;
-                type = S_ISDIR(entry.st_mode) ? DT_DIR : DT_REG;
-            }
-            bool directory = type == DT_DIR;
-            if (!directory && !isImageName(name, length)) continue;
+            size_t length = strlen(d->d_name);
+            bool known;
+            bool folder = isFolder(fd, *d, &known);
+            if (!known || (!folder && !isImageName(d->d_name, length))) continue;
             // A path the system would refuse is skipped.
-            if (node.path.size() + length + (directory ? 1 : 0) > PATH_LIMIT) continue;
-            fresh.push_back({std::string(name, length), d->d_ino, directory ? NEW_FOLDER : IMAGE});
+            if (pathLength + length + (folder ? 1 : 0) > PATH_LIMIT) continue;
+            entries.push_back(
+                {std::string(d->d_name, length), d->d_ino, folder ? NEW_FOLDER : IMAGE});
         }
     }
-listed:
+    return entries;
+}
+
+ScanTree::Listing ScanTree::list(const std::string& path, int parentFd, const std::string* name,
+                                 bool root, dev_t knownDev, std::vector<struct dirent64>& buffer,
+                                 int* keepFd) {
+    Listing result;
+    int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (root ? 0 : O_NOFOLLOW);
+    // Relative to the open parent where there is one: a shorter look-up.
+    int fd = parentFd >= 0 ? openat(parentFd, name->c_str(), flags) : open(path.c_str(), flags);
+    if (fd < 0 || fstat(fd, &result.st) != 0) {
+        result.error = errno;
+        if (fd >= 0) close(fd);
+        return result;
+    }
+    if (root || result.st.st_dev != knownDev) result.unreported = changesGoUnreported(fd);
+    result.entries = listEntries(fd, result.st, path.size(), buffer);
     if (keepFd) {
         *keepFd = fd;
     } else {
         close(fd);
     }
+    return result;
+}
 
-    // Subfolders that are still the same folder keep their cached listing.
+void ScanTree::dropSubfolders(std::vector<Entry>& entries) {
+    for (const Entry& entry : entries) {
+        if (entry.child >= 0) dropNode(entry.child);
+    }
+    entries.clear();
+}
+
+// Subfolders that are still the same folder keep their cached listing; the
+// others get nodes of their own.
+void ScanTree::adoptSubfolders(int index, std::vector<Entry>& fresh) {
     std::unordered_map<std::string, size_t> previous;
-    for (size_t i = 0; i < node.entries.size(); ++i) {
-        if (node.entries[i].child >= 0) previous.emplace(node.entries[i].name, i);
+    std::vector<Entry>& old = nodes[index].entries;
+    for (size_t i = 0; i < old.size(); ++i) {
+        if (old[i].child >= 0) previous.emplace(old[i].name, i);
     }
     for (Entry& entry : fresh) {
         if (entry.child != NEW_FOLDER) continue;
         auto match = previous.find(entry.name);
-        if (match != previous.end()) {
-            Entry& old = node.entries[match->second];
-            if (nodes[old.child].ino == entry.ino) {
-                entry.child = old.child;
-                old.child = IMAGE;  // taken over: not dropped below
-                continue;
-            }
+        if (match != previous.end() && nodes[old[match->second].child].ino == entry.ino) {
+            entry.child = old[match->second].child;
+            old[match->second].child = IMAGE;  // taken over: not dropped below
+            continue;
         }
-        entry.child = newNode(node.path + entry.name + "/", entry.ino, false);
+        entry.child = newNode(nodes[index].path + entry.name + "/", entry.ino, false);
         // A subfolder is on its parent's file system until its own status
         // says otherwise (a mount point); so are unreported changes.
-        nodes[entry.child].dev = node.dev;
-        nodes[entry.child].unwatched = node.unwatched;
+        nodes[entry.child].dev = nodes[index].dev;
+        nodes[entry.child].unwatched = nodes[index].unwatched;
     }
-    for (const Entry& old : node.entries) {
-        if (old.child >= 0) dropNode(old.child);
+}
+
+void ScanTree::apply(int index, Listing& listing) {
+    Node& node = nodes[index];  // deque elements stay put while nodes are added
+    node.readInBuild = build;
+    node.current = false;
+    node.checkable = false;
+    if (listing.error != 0) {
+        dropSubfolders(node.entries);
+        errno = listing.error;
+        perror(node.path.c_str());
+        return;
     }
-    node.entries.swap(fresh);
+    const struct stat& st = listing.st;
+    // A folder changed in the last moments may change again within the same
+    // tick of the file system's clock; only older change times can confirm it.
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    bool settled = st.st_ctim.tv_sec + 2 < now.tv_sec;
+    if (node.root || st.st_dev != node.dev) node.unwatched = listing.unreported;
+    node.dev = st.st_dev;
+    node.statIno = st.st_ino;
+    node.changed = st.st_ctim;
+    if (node.unwatched) unwatch(index);
+
+    adoptSubfolders(index, listing.entries);
+    dropSubfolders(node.entries);
+    node.entries.swap(listing.entries);
     node.current = node.wd >= 0;
     node.checkable = !node.current && !node.unwatched && settled;
+}
+
+void ScanTree::read(int index, int parentFd, const std::string* name, int* keepFd) {
+    const Node& node = nodes[index];
+    Listing listing = list(node.path, parentFd, name, node.root, node.dev, listingBuffer, keepFd);
+    apply(index, listing);
 }
 
 bool ScanTree::confirm(int index) {
@@ -381,7 +409,7 @@ void ScanTree::walk(int root, std::vector<ScanItem>& items) {
         }
         const Entry& entry = node.entries[frame.next++];
         if (entry.child < 0) {
-            items.push_back({&node.path, &entry.name});
+            items.push_back({node.path, entry.name});
             if (progress) progress->store(++foundInBuild, std::memory_order_relaxed);
         } else {
             enter(entry.child, frame.fd, &entry.name);
@@ -412,9 +440,7 @@ void ScanTree::scanLoose(const std::string& dir, std::vector<ScanItem>& items) {
             if (full.size() + 1 <= PATH_LIMIT) walk(rootNode(full + "/"), items);
         } else if (isImageName(full.c_str(), full.size())) {
             size_t cut = full.rfind('/') + 1;  // npos + 1 is 0
-            loose.push_back(full.substr(0, cut));
-            loose.push_back(full.substr(cut));
-            items.push_back({&loose[loose.size() - 2], &loose.back()});
+            items.push_back({full.substr(0, cut), full.substr(cut)});
         }
     }
 }

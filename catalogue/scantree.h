@@ -13,6 +13,7 @@
 #pragma once
 
 #include <dirent.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <atomic>
@@ -23,11 +24,10 @@
 
 namespace catalogue {
 
-// One image found: its folder (ending in '/') and its name. Valid until the
-// next beginBuild.
+// One image found: its folder (ending in '/') and its name.
 struct ScanItem {
-    const std::string* path;
-    const std::string* name;
+    std::string path;
+    std::string name;
 };
 
 class ScanTree {
@@ -68,6 +68,14 @@ private:
         ino_t ino;
         int child;  // the subfolder's node, IMAGE or NEW_FOLDER
     };
+    // A folder's status and entries as the system gives them; made without
+    // touching the tree.
+    struct Listing {
+        int error = 0;  // errno when the folder could not be opened, else 0
+        struct stat st = {};
+        bool unreported = false;     // changes on its file system go unreported (when asked)
+        std::vector<Entry> entries;  // images and subfolders (NEW_FOLDER)
+    };
     struct Node {
         std::string path;   // full path, ending in '/'
         ino_t ino = 0;      // inode as the parent lists it
@@ -90,6 +98,17 @@ private:
     // Lists the folder anew, opened relative to parentFd (its parent, open)
     // when that is not -1; keepFd, when given, receives the open folder.
     void read(int node, int parentFd, const std::string* name, int* keepFd);
+    // Lists the folder at path (or name under parentFd); asks for the file
+    // system's kind when its device is not knownDev. fd, when given, receives
+    // the open folder, else it is closed.
+    static Listing list(const std::string& path, int parentFd, const std::string* name, bool root,
+                        dev_t knownDev, std::vector<struct dirent64>& buffer, int* fd);
+    static std::vector<Entry> listEntries(int fd, const struct stat& st, size_t pathLength,
+                                          std::vector<struct dirent64>& buffer);
+    // Takes a listing into the node: subfolders still the same keep their nodes.
+    void apply(int node, Listing& listing);
+    void adoptSubfolders(int node, std::vector<Entry>& fresh);
+    void dropSubfolders(std::vector<Entry>& entries);
     bool confirm(int node);     // watches the folder; true when its listing still holds
     void staleBelow(int node);  // marks the node and everything below it for reading
     void walk(int root, std::vector<ScanItem>& items);
@@ -101,14 +120,13 @@ private:
     std::unordered_map<std::string, int> roots;
     std::unordered_map<std::string, unsigned> rootUsed;  // build in which each root was scanned
     std::unordered_map<int, std::vector<int>> watchers;  // watch → nodes using it
-    std::deque<std::string> loose;  // strings of images found under a folder without '/'
-    int notify = -1;                // the inotify instance, -1 when it could not be made
+    int notify = -1;  // the inotify instance, -1 when it could not be made
     unsigned build = 0;
     const std::atomic<bool>* abandon = nullptr;
     std::atomic<int>* progress = nullptr;
     int foundInBuild = 0;
     // Listing buffer, one per tree: trees on other threads read at the same time.
-    std::vector<struct dirent64> listing;
+    std::vector<struct dirent64> listingBuffer;
 };
 
 }  // namespace catalogue
