@@ -238,21 +238,9 @@ void cdsearchRefilter() {
     takeFiltered(imageList);
 }
 
-// A walk of its own, in this thread: the helper's cache is for the dialog.
 void cdsearchBuild() {
-    catalogue::ScanTree tree;
-    std::vector<catalogue::ScanItem> found;
-    tree.beginBuild();
-    for (const std::string& directory : directories()) tree.scan(directory, found);
-    std::vector<CD*> images;
-    for (const catalogue::ScanItem& item : found) {
-        if (CD* cd = cdNew(item.path.c_str(), item.name.c_str())) images.push_back(cd);
-    }
-    sortCatalogue(images);
-    linkedListClear(imageList);
-    for (CD* cd : images) appendCD(imageList, cd);
-    imageFolders = directories();
-    imagesOnTrial = false;
+    cdsearchScanRequest(false);
+    cdsearchScanWait(-1);
     cdsearchRefilter();
 }
 

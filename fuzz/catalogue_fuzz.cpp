@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/helpers.h"
 #include "catalogue/cdsearch.h"
 #include "containers/linkedlist.h"
 #include "fuzzsupport.h"
@@ -131,6 +132,7 @@ constexpr size_t longPath = 4000;
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    appLaunchHelpers();  // the scan runs in a helper, as in the dialog
     fuzzsupport::enterScratchDir();
     linkedListSystemInit();
     cdsearchInit();

@@ -1,9 +1,12 @@
 // "Calc md5" of the "Settings" tab: the digest of the current disc's data
 // file, computed by a hash helper, with a progress window whose Cancel works
 // whatever the storage does.
+#include <cstdio>
+
 #include "settings/settings.h"
 #include "ui/i18n.h"
 #include "ui/tab_main.h"
+#include "ui/ui.h"
 #include "ui/window_main.h"
 #include "util/md5.h"
 #include "util/md5job.h"

@@ -46,7 +46,6 @@ protected:
         if (rereadAll) {
             cdsearchScanRequest(true);
             cdsearchScanWait(-1);
-            cdsearchScanCollect();
             cdsearchRefilter();
         } else {
             cdsearchBuild();
