@@ -18,7 +18,10 @@
 #include "settings/settingsfile.h"
 #include "support/testsupport.h"
 
+using testsupport::deviceList;
+using testsupport::directoryList;
 using testsupport::readFile;
+using testsupport::recentList;
 using testsupport::writeFile;
 
 namespace {
@@ -42,24 +45,6 @@ protected:
         Settings s;
         EXPECT_EQ(settingsRead(&s), 0);
         return s;
-    }
-
-    std::vector<std::string> devices() {
-        std::vector<std::string> out;
-        for (int i = 0; i < cdsearchDeviceQuantity(); i++)
-            out.push_back(std::string(cdsearchDeviceGet(i)->path) + cdsearchDeviceGet(i)->name);
-        return out;
-    }
-    std::vector<std::string> directories() {
-        std::vector<std::string> out;
-        for (int i = 0; i < cdsearchDirectoryQuantity(); i++)
-            out.push_back(cdsearchDirectoryGet(i));
-        return out;
-    }
-    std::vector<std::string> recent() {
-        std::vector<std::string> out;
-        for (int i = 0; i < recentlyQuantity(); i++) out.push_back(recentlyGet(i));
-        return out;
     }
 
     testsupport::ScratchDir dir;
@@ -170,9 +155,9 @@ TEST_F(SettingsFile, EverythingWrittenReadsBackTheSame) {
         }
     }
     EXPECT_TRUE(sameRecord(s, back));
-    EXPECT_EQ(devices(), (Strings{"/dev/sr1", "/dev/cdrom", "/dev/sr0"}));
-    EXPECT_EQ(directories(), (Strings{"/home/u/psx/", "/mnt/games/"}));
-    EXPECT_EQ(recent(),
+    EXPECT_EQ(deviceList(), (Strings{"/dev/sr1", "/dev/cdrom", "/dev/sr0"}));
+    EXPECT_EQ(directoryList(), (Strings{"/home/u/psx/", "/mnt/games/"}));
+    EXPECT_EQ(recentList(),
               (Strings{"/a/1.cue", "/a/2.ccd", "/dev/cdrom", "No CD (bios shell)", "/a/5.mds"}));
 }
 
@@ -186,8 +171,8 @@ TEST_F(SettingsFile, MissingFileGivesDefaultsAndKeepsTheLists) {
     // A folder in the file's place is no settings file either.
     mkdir("discWren.ini", 0755);
     EXPECT_EQ(settingsRead(&s), -1);
-    EXPECT_EQ(devices(), Strings{"/dev/cdrom"});
-    EXPECT_EQ(recent(), Strings{"/a.cue"});
+    EXPECT_EQ(deviceList(), Strings{"/dev/cdrom"});
+    EXPECT_EQ(recentList(), Strings{"/a.cue"});
 }
 
 TEST_F(SettingsFile, MissingKeysTakeTheirDefaultsButHotKeysBecomeUnassigned) {
@@ -255,11 +240,11 @@ TEST_F(SettingsFile, IndexedListsEndAtTheFirstGapAndDropDuplicates) {
         "cddev4 = /dev/sr4\ncdimgdir1 = /lost/\n[recently]\n";
     for (int i = 0; i < 25; i++) text += std::to_string(i) + " = /r/" + std::to_string(i) + "\n";
     readText(text);
-    EXPECT_EQ(devices(), (Strings{"/dev/sr0", "/dev/sr1"}));
-    EXPECT_TRUE(directories().empty());
+    EXPECT_EQ(deviceList(), (Strings{"/dev/sr0", "/dev/sr1"}));
+    EXPECT_TRUE(directoryList().empty());
     ASSERT_EQ(recentlyQuantity(), 20);
-    EXPECT_EQ(recent().front(), "/r/0");
-    EXPECT_EQ(recent().back(), "/r/19");
+    EXPECT_EQ(recentList().front(), "/r/0");
+    EXPECT_EQ(recentList().back(), "/r/19");
 }
 
 TEST_F(SettingsFile, LongValuesSurviveARoundTrip) {
@@ -279,8 +264,8 @@ TEST_F(SettingsFile, LongValuesSurviveARoundTrip) {
     ASSERT_EQ(settingsRead(&back), 0);
     EXPECT_EQ(std::string(back.current), longPath);
     EXPECT_EQ(std::string(back.filter), longFilter);
-    EXPECT_EQ(devices(), Strings{longPath});
-    EXPECT_EQ(directories(), Strings{longDir});
+    EXPECT_EQ(deviceList(), Strings{longPath});
+    EXPECT_EQ(directoryList(), Strings{longDir});
 }
 
 TEST_F(SettingsFile, OddCharactersSurviveARoundTrip) {
@@ -312,8 +297,8 @@ TEST_F(SettingsFile, OddCharactersSurviveARoundTrip) {
     ASSERT_EQ(settingsRead(&back), 0);
     EXPECT_STREQ(back.current, odd[0].c_str());
     EXPECT_STREQ(back.filter, odd[9].c_str());
-    EXPECT_EQ(directories(), odd);
-    EXPECT_EQ(recent(), odd);
+    EXPECT_EQ(directoryList(), odd);
+    EXPECT_EQ(recentList(), odd);
 }
 
 TEST_F(SettingsFile, UnwritableValuesAreLeftOutWithoutGapsOrPlantedKeys) {
@@ -336,8 +321,8 @@ TEST_F(SettingsFile, UnwritableValuesAreLeftOutWithoutGapsOrPlantedKeys) {
     EXPECT_STREQ(back.current, "");
     EXPECT_EQ(back.showstatus, 1);
     EXPECT_STREQ(back.language, "en_EN.utf-8");
-    EXPECT_EQ(recent(), (Strings{"/a.cue", "/c.cue"}));
-    EXPECT_EQ(devices(), Strings{"/dev/sr1"});
+    EXPECT_EQ(recentList(), (Strings{"/a.cue", "/c.cue"}));
+    EXPECT_EQ(deviceList(), Strings{"/dev/sr1"});
 }
 
 TEST_F(SettingsFile, OneBadLineCostsNothingElse) {
@@ -346,7 +331,7 @@ TEST_F(SettingsFile, OneBadLineCostsNothingElse) {
                           "[cd selection]\ncddev0 = /dev/sr0\n");
     EXPECT_EQ(s.dialogx, 7);
     EXPECT_EQ(s.dialogy, 8);
-    EXPECT_EQ(devices(), Strings{"/dev/sr0"});
+    EXPECT_EQ(deviceList(), Strings{"/dev/sr0"});
 }
 
 TEST_F(SettingsFile, WindowsLineEndsAndAByteOrderMarkAreAccepted) {
@@ -365,7 +350,7 @@ TEST_F(SettingsFile, LoneCarriageReturnsAndNulBytesEndALineSoTheNextWriteKeepsAl
         "[misc]\rdialogx = 3\r\r\nlanguage = de\r\rdialogy = 4"s);
     EXPECT_STREQ(s.filter, "ff7");
     EXPECT_STREQ(s.current, "/a.cue");
-    EXPECT_EQ(devices(), Strings{"/dev/sr0"});
+    EXPECT_EQ(deviceList(), Strings{"/dev/sr0"});
     EXPECT_EQ(s.dialogx, 3);
     EXPECT_EQ(s.dialogy, 4);
     EXPECT_STREQ(s.language, "de");
@@ -373,7 +358,7 @@ TEST_F(SettingsFile, LoneCarriageReturnsAndNulBytesEndALineSoTheNextWriteKeepsAl
     Settings back;
     ASSERT_EQ(settingsRead(&back), 0);
     EXPECT_TRUE(sameRecord(s, back));
-    EXPECT_EQ(devices(), Strings{"/dev/sr0"});
+    EXPECT_EQ(deviceList(), Strings{"/dev/sr0"});
 }
 
 // A text holding both kinds of quote cannot be quoted, so it must not end in
@@ -386,16 +371,16 @@ TEST_F(SettingsFile, TextsWithBothQuotesReadInAFormTheWriterCanCarry) {
         "[recently]\n0 = /it's \"x\" \\ \\\n1 = /ok.cue\n[misc]\nlanguage = " +
         quotes + "    tail\n[hot keys]\ncdswapping0 = 01\"'" + std::string(27, ' ') + "0\n");
     EXPECT_STREQ(s.filter, "x\"y'z");
-    EXPECT_EQ(directories(), Strings{"/g/it's \"1\""});
-    EXPECT_EQ(recent(), (Strings{"/it's \"x\"", "/ok.cue"}));
+    EXPECT_EQ(directoryList(), Strings{"/g/it's \"1\""});
+    EXPECT_EQ(recentList(), (Strings{"/it's \"x\"", "/ok.cue"}));
     EXPECT_EQ(std::string(s.language), quotes);
     EXPECT_STREQ(s.hotkeys[10][0], "01\"'");
     settingsWrite(&s);
     Settings back;
     ASSERT_EQ(settingsRead(&back), 0);
     EXPECT_TRUE(sameRecord(s, back));
-    EXPECT_EQ(directories(), Strings{"/g/it's \"1\""});
-    EXPECT_EQ(recent(), (Strings{"/it's \"x\"", "/ok.cue"}));
+    EXPECT_EQ(directoryList(), Strings{"/g/it's \"1\""});
+    EXPECT_EQ(recentList(), (Strings{"/it's \"x\"", "/ok.cue"}));
 }
 
 TEST_F(SettingsFile, OverlongTextsAreCutToTheirFields) {

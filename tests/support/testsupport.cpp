@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "catalogue/cdsearch.h"
+#include "containers/recently.h"
 
 namespace testsupport {
 
@@ -55,7 +56,7 @@ void removeTree(const std::string& path) {
         if (DIR* dir = opendir(path.c_str())) {
             while (struct dirent* entry = readdir(dir)) {
                 std::string name = entry->d_name;
-                if (name != "." && name != "..") removeTree(path + "/" + name);
+                if (name != "." && name != "..") removeTree(joinPath(path, name));
             }
             closedir(dir);
         }
@@ -65,11 +66,35 @@ void removeTree(const std::string& path) {
     }
 }
 
+std::string joinPath(const std::string& folder, const std::string& name) {
+    return !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
 std::vector<std::string> catalogueItems() {
     std::vector<std::string> items;
     for (int i = 0; i < cdsearchItemQuantity(); ++i)
-        items.push_back(std::string(cdsearchItemGet(i)->path) + cdsearchItemGet(i)->name);
+        items.push_back(cdFullPath(cdsearchItemGet(i)));
     return items;
+}
+
+std::vector<std::string> deviceList(const std::string& between) {
+    std::vector<std::string> devices;
+    for (int i = 0; i < cdsearchDeviceQuantity(); ++i)
+        devices.push_back(cdsearchDeviceGet(i)->path + between + cdsearchDeviceGet(i)->name);
+    return devices;
+}
+
+std::vector<std::string> directoryList() {
+    std::vector<std::string> directories;
+    for (int i = 0; i < cdsearchDirectoryQuantity(); ++i)
+        directories.push_back(cdsearchDirectoryGet(i));
+    return directories;
+}
+
+std::vector<std::string> recentList() {
+    std::vector<std::string> recent;
+    for (int i = 0; i < recentlyQuantity(); ++i) recent.push_back(recentlyGet(i));
+    return recent;
 }
 
 }  // namespace testsupport

@@ -28,8 +28,16 @@ void writeFile(const std::string& name, const std::string& bytes);
 bool fileExists(const std::string& name);
 // Removes a file or a folder tree; missing paths are fine.
 void removeTree(const std::string& path);
+// folder and name with one '/' between them.
+std::string joinPath(const std::string& folder, const std::string& name);
 
 // The CD list as last built, each entry as its path followed by its name.
 std::vector<std::string> catalogueItems();
+// The catalogue's devices, each as its path, between, then its name; and its
+// image folders.
+std::vector<std::string> deviceList(const std::string& between = "");
+std::vector<std::string> directoryList();
+// The recently opened list, in its order.
+std::vector<std::string> recentList();
 
 }  // namespace testsupport
