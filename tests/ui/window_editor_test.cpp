@@ -14,6 +14,7 @@
 
 using testsupport::Dialog;
 using testsupport::fileExists;
+using testsupport::listed;
 using testsupport::readFile;
 using testsupport::Responder;
 using testsupport::waitFor;
@@ -21,25 +22,6 @@ using testsupport::waitForCatalogue;
 using testsupport::writeFile;
 
 namespace {
-
-std::vector<std::string> listed(const char* store) {
-    std::vector<std::string> all;
-    GtkTreeModel* model = GTK_TREE_MODEL(gtk_builder_get_object(builder, store));
-    GtkTreeIter iter;
-    for (bool ok = gtk_tree_model_get_iter_first(model, &iter); ok;
-         ok = gtk_tree_model_iter_next(model, &iter)) {
-        gchar* text;
-        gtk_tree_model_get(model, &iter, 0, &text, -1);
-        all.push_back(text);
-        g_free(text);
-    }
-    return all;
-}
-
-int mainListRows() {
-    return gtk_tree_model_iter_n_children(
-        GTK_TREE_MODEL(gtk_builder_get_object(builder, "liststoreMainCDList")), nullptr);
-}
 
 // Clicks a button that opens a file chooser and answers it: picks path
 // (nothing when empty) and accepts, or cancels. Tells the folder the chooser
@@ -98,7 +80,7 @@ TEST(Editor, AddRemoveAndOkSaveTheListsAndRefreshTheMainWindow) {
     writeFile("drive", "");
     writeFile("discWren.ini", "[cd selection]\ncddev0 = /dev/sr9\n");
     dialog.start();
-    EXPECT_EQ(mainListRows(), 2);
+    EXPECT_EQ(testsupport::rows().size(), 2u);
     gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainEditCDList")));
     const std::string here = dialog.dir.path();
 
@@ -131,7 +113,7 @@ TEST(Editor, AddRemoveAndOkSaveTheListsAndRefreshTheMainWindow) {
               std::string::npos);
     // No disc, the new device and the image found in the new folder.
     waitForCatalogue();
-    EXPECT_EQ(mainListRows(), 3);
+    EXPECT_EQ(testsupport::rows().size(), 3u);
 
     // Removing the folder and cancelling brings it back.
     gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainEditCDList")));
