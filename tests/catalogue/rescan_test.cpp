@@ -1,5 +1,4 @@
 // Rebuilds after the tree changed list exactly what a fresh scan lists.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,7 +11,6 @@
 #include <vector>
 
 #include "catalogue/cdsearch.h"
-#include "containers/linkedlist.h"
 #include "support/testsupport.h"
 
 using testsupport::catalogueItems;
@@ -45,15 +43,7 @@ bool sortsBefore(const std::string& a, const std::string& b) {
 // A plain recursive walk in listing order: every matching non-folder, and
 // every folder entered (symbolic links never).
 void walk(const std::string& dir, Strings& images, Strings& folders, Strings& files) {
-    Strings names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (struct dirent* entry = readdir(d)) {
-            std::string name = entry->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        closedir(d);
-    }
-    for (const std::string& name : names) {
+    for (const std::string& name : testsupport::folderNames(dir)) {
         std::string full = dir + name;
         struct stat st;
         if (lstat(full.c_str(), &st) != 0) continue;
@@ -85,27 +75,14 @@ Strings builtList() {
     return catalogueItems();
 }
 
-int openFiles() {
-    int count = 0;
-    if (DIR* d = opendir("/proc/self/fd")) {
-        while (readdir(d)) ++count;
-        closedir(d);
-    }
-    return count;
-}
+int openFiles() { return static_cast<int>(testsupport::folderNames("/proc/self/fd").size()); }
 
 class Rescan : public ::testing::Test {
 protected:
     void SetUp() override {
-        linkedListSystemInit();
-        cdsearchInit();
         lib = scratch.path() + "/lib/";
         mkdir(lib.c_str(), 0755);
         mkdir((lib + "keep").c_str(), 0755);
-    }
-    void TearDown() override {
-        cdsearchShutdown();
-        linkedListSystemShutdown();
     }
 
     std::string newName(const char* extension) {
@@ -166,6 +143,7 @@ protected:
     }
 
     testsupport::ScratchDir scratch;
+    testsupport::CatalogueLists lists;
     std::string lib;
     std::mt19937 rng{2026};
     int counter = 0;

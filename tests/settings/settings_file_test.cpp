@@ -1,5 +1,4 @@
 // The settings file: layout, reading rules, round trips and safe writing.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -13,7 +12,6 @@
 #include <vector>
 
 #include "catalogue/cdsearch.h"
-#include "containers/linkedlist.h"
 #include "containers/recently.h"
 #include "settings/settingsfile.h"
 #include "support/testsupport.h"
@@ -28,17 +26,6 @@ namespace {
 
 class SettingsFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        linkedListSystemInit();
-        cdsearchInit();
-        recentlyInit();
-    }
-    void TearDown() override {
-        cdsearchShutdown();
-        recentlyShutdown();
-        linkedListSystemShutdown();
-    }
-
     // Reads a settings file made of the given text into a fresh record.
     Settings readText(const std::string& text) {
         writeFile("discWren.ini", text);
@@ -48,6 +35,7 @@ protected:
     }
 
     testsupport::ScratchDir dir;
+    testsupport::CatalogueLists lists;
 };
 
 using Strings = std::vector<std::string>;
@@ -392,13 +380,7 @@ TEST_F(SettingsFile, OverlongTextsAreCutToTheirFields) {
 
 // The names in the working folder, sorted.
 Strings folderEntries() {
-    Strings names;
-    if (DIR* dir = opendir(".")) {
-        while (struct dirent* entry = readdir(dir))
-            if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
-                names.push_back(entry->d_name);
-        closedir(dir);
-    }
+    Strings names = testsupport::folderNames(".");
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -494,8 +476,7 @@ TEST_F(SettingsFile, WritingKeepsPermissionsAndLinksAndLeavesNoTemporaryFiles) {
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     ASSERT_EQ(stat("real.ini", &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0604u);
-    EXPECT_NE(readFile("real.ini").find("dialogx                        = 77\n"),
-              std::string::npos);
+    EXPECT_EQ(testsupport::fileValue("dialogx", "real.ini"), "77");
     Settings back;
     ASSERT_EQ(settingsRead(&back), 0);
     EXPECT_EQ(back.dialogx, 77);

@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "catalogue/cdsearch.h"
+#include "containers/linkedlist.h"
 #include "containers/recently.h"
 
 namespace testsupport {
@@ -28,6 +29,18 @@ ScratchDir::ScratchDir() {
 ScratchDir::~ScratchDir() {
     if (!previous_.empty() && chdir(previous_.c_str()) != 0) perror(previous_.c_str());
     removeTree(path_);
+}
+
+CatalogueLists::CatalogueLists() {
+    linkedListSystemInit();
+    cdsearchInit();
+    recentlyInit();
+}
+
+CatalogueLists::~CatalogueLists() {
+    cdsearchShutdown();
+    recentlyShutdown();
+    linkedListSystemShutdown();
 }
 
 std::string readFile(const std::string& name, bool* ok) {
@@ -48,18 +61,32 @@ bool fileExists(const std::string& name) {
     return lstat(name.c_str(), &st) == 0;
 }
 
+std::string fileValue(const std::string& key, const std::string& file) {
+    std::string text = readFile(file);
+    size_t at = text.find("\n" + key + " ");
+    if (at == std::string::npos) return "<missing>";
+    size_t start = text.find("= ", at) + 2;
+    return text.substr(start, text.find('\n', start) - start);
+}
+
+std::vector<std::string> folderNames(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (struct dirent* entry = readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        closedir(dir);
+    }
+    return names;
+}
+
 void removeTree(const std::string& path) {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0) return;
     if (S_ISDIR(st.st_mode)) {
         chmod(path.c_str(), 0700);
-        if (DIR* dir = opendir(path.c_str())) {
-            while (struct dirent* entry = readdir(dir)) {
-                std::string name = entry->d_name;
-                if (name != "." && name != "..") removeTree(joinPath(path, name));
-            }
-            closedir(dir);
-        }
+        for (const std::string& name : folderNames(path)) removeTree(joinPath(path, name));
         rmdir(path.c_str());
     } else {
         unlink(path.c_str());

@@ -22,10 +22,24 @@ private:
     std::string previous_;
 };
 
+// The linked-list system with the catalogue and the recent list on it, set
+// up for the object's lifetime (a fixture's member, after its scratch folder).
+class CatalogueLists {
+public:
+    CatalogueLists();
+    ~CatalogueLists();
+    CatalogueLists(const CatalogueLists&) = delete;
+    CatalogueLists& operator=(const CatalogueLists&) = delete;
+};
+
 // The bytes of a file, or "" with ok = false when it cannot be read.
 std::string readFile(const std::string& name, bool* ok = nullptr);
 void writeFile(const std::string& name, const std::string& bytes);
 bool fileExists(const std::string& name);
+// The value written for key in a settings file; "<missing>" without one.
+std::string fileValue(const std::string& key, const std::string& file = "discWren.ini");
+// The names in a folder in listing order, without "." and "..".
+std::vector<std::string> folderNames(const std::string& folder);
 // Removes a file or a folder tree; missing paths are fine.
 void removeTree(const std::string& path);
 // folder and name with one '/' between them.

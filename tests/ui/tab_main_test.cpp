@@ -16,6 +16,7 @@
 using testsupport::cursorRow;
 using testsupport::Dialog;
 using testsupport::drain;
+using testsupport::fileValue;
 using testsupport::joinPath;
 using testsupport::readFile;
 using testsupport::Responder;
@@ -48,14 +49,6 @@ void typeFilter(const char* text) {
 void clickOk(Dialog& dialog) {
     EXPECT_TRUE(
         dialog.runUntilQuit([] { gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainOk"))); }));
-}
-
-std::string fileValue(const std::string& key) {
-    std::string file = readFile("discWren.ini");
-    size_t at = file.find("\n" + key + " ");
-    if (at == std::string::npos) return "<missing>";
-    size_t start = file.find("= ", at) + 2;
-    return file.substr(start, file.find('\n', start) - start);
 }
 
 TEST(CdList, FilterRefillsTheListAndTheCurrentDiscKeepsItsRow) {
