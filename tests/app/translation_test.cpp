@@ -17,6 +17,7 @@
 #include "support/testsupport.h"
 #include "ui/ui.h"
 
+using testsupport::cell;
 using testsupport::readFile;
 
 namespace {
@@ -65,17 +66,6 @@ std::string unsupported() {
 #define SKIP_WHERE_UNSUPPORTED()                       \
     if (std::string why = unsupported(); !why.empty()) \
     GTEST_SKIP() << "Russian interface not tested: " << why
-
-std::string cell(const char* store, int row, int column) {
-    GtkTreeModel* model = GTK_TREE_MODEL(gtk_builder_get_object(builder, store));
-    GtkTreeIter iter;
-    if (!model || !gtk_tree_model_iter_nth_child(model, &iter, nullptr, row)) return "(no row)";
-    gchar* text = nullptr;
-    gtk_tree_model_get(model, &iter, column, &text, -1);
-    std::string result = text ? text : "";
-    g_free(text);
-    return result;
-}
 
 std::string tooltip(const char* id) {
     gchar* text = gtk_widget_get_tooltip_text(uiWidget(id));

@@ -1,11 +1,10 @@
 // bench::startWindow, the exec-to-window timing of the start-up benchmarks,
 // run on the real dialog and on programs that never put up a window.
-#include "bench/window_start.h"
+#include "support/window_start.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -39,11 +38,9 @@ TEST(WindowStart, ProgramsWithoutAWindowEndTheWaitWhenTheyEnd) {
         {dir.path() + "/missing"},
     };
     for (const auto& argv : programs) {
-        auto before = std::chrono::steady_clock::now();
+        auto before = bench::Clock::now();
         bench::WindowStart start = bench::startWindow(argv, dir.path(), kLimitMs);
-        double took =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before)
-                .count();
+        double took = bench::millisecondsSince(before);
         EXPECT_LT(start.mappedMs, 0) << argv[0];
         EXPECT_LT(start.answeredMs, 0) << argv[0];
         // Well inside the limit: the program's end, not the limit, ended the wait.

@@ -7,23 +7,14 @@
 
 #include "catalogue/cdsearch.h"
 #include "containers/linkedlist.h"
+#include "support/testsupport.h"
+
+using testsupport::deviceList;
+using testsupport::directoryList;
 
 namespace {
 
 using Strings = std::vector<std::string>;
-
-Strings deviceList() {
-    Strings result;
-    for (int i = 0; i < cdsearchDeviceQuantity(); ++i)
-        result.push_back(std::string(cdsearchDeviceGet(i)->path) + cdsearchDeviceGet(i)->name);
-    return result;
-}
-
-Strings directoryList() {
-    Strings result;
-    for (int i = 0; i < cdsearchDirectoryQuantity(); ++i) result.push_back(cdsearchDirectoryGet(i));
-    return result;
-}
 
 }  // namespace
 

@@ -6,6 +6,10 @@
 #include <vector>
 
 #include "containers/linkedlist.h"
+#include "support/testsupport.h"
+
+using testsupport::deviceList;
+using testsupport::directoryList;
 
 namespace {
 
@@ -23,22 +27,6 @@ protected:
     }
 };
 
-// Each device as "path|name".
-Strings devices() {
-    Strings result;
-    for (int i = 0; i < cdsearchDeviceQuantity(); ++i) {
-        result.push_back(std::string(cdsearchDeviceGet(i)->path) + "|" +
-                         cdsearchDeviceGet(i)->name);
-    }
-    return result;
-}
-
-Strings directories() {
-    Strings result;
-    for (int i = 0; i < cdsearchDirectoryQuantity(); ++i) result.push_back(cdsearchDirectoryGet(i));
-    return result;
-}
-
 TEST_F(CatalogueTest, DevicesAreSplitAndKeptOnce) {
     struct Case {
         Strings added;
@@ -54,7 +42,7 @@ TEST_F(CatalogueTest, DevicesAreSplitAndKeptOnce) {
         SCOPED_TRACE(c.added.back());
         cdsearchClear();
         for (const std::string& device : c.added) cdsearchAddDevice(device.c_str());
-        EXPECT_EQ(devices(), c.expected);
+        EXPECT_EQ(deviceList("|"), c.expected);
     }
 }
 
@@ -66,10 +54,10 @@ TEST_F(CatalogueTest, RemovingDevices) {
         cdsearchRemoveDevice(absent);
     }
     cdsearchRemoveDevice("/dev/sr1");
-    EXPECT_EQ(devices(), (Strings{"/dev/|sr0", "/dev/|sr2", "/dev/|sr3"}));
+    EXPECT_EQ(deviceList("|"), (Strings{"/dev/|sr0", "/dev/|sr2", "/dev/|sr3"}));
     cdsearchRemoveDevice(1);
     cdsearchRemoveDevice(9);  // past the end: the last entry
-    EXPECT_EQ(devices(), (Strings{"/dev/|sr0"}));
+    EXPECT_EQ(deviceList("|"), (Strings{"/dev/|sr0"}));
     cdsearchRemoveDevice(0);
     cdsearchRemoveDevice(0);
     EXPECT_EQ(cdsearchDeviceGet(0), nullptr);
@@ -93,11 +81,11 @@ TEST_F(CatalogueTest, DirectoriesAreKeptExactlyAndOnce) {
     for (const char* directory : {"/games", "/games/", "/games", "/Games/", "/games/"}) {
         cdsearchAddDirectory(directory);
     }
-    EXPECT_EQ(directories(), (Strings{"/games", "/games/", "/Games/"}));
+    EXPECT_EQ(directoryList(), (Strings{"/games", "/games/", "/Games/"}));
     cdsearchRemoveDirectory("/GAMES");
     cdsearchRemoveDirectory("/games/");
     cdsearchRemoveDirectory(5);
-    EXPECT_EQ(directories(), (Strings{"/games"}));
+    EXPECT_EQ(directoryList(), (Strings{"/games"}));
 
     cdsearchAddDevice("/dev/cdrom");
     cdsearchClear();

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "catalogue/cdsearch.h"
-#include "containers/linkedlist.h"
 #include "support/testsupport.h"
 
 using testsupport::readFile;
@@ -24,15 +23,7 @@ using Strings = std::vector<std::string>;
 
 class Scan : public ::testing::Test {
 protected:
-    void SetUp() override {
-        linkedListSystemInit();
-        cdsearchInit();
-        root = scratch.path() + "/";
-    }
-    void TearDown() override {
-        cdsearchShutdown();
-        linkedListSystemShutdown();
-    }
+    void SetUp() override { root = scratch.path() + "/"; }
 
     // Makes the folders on the way and an empty file.
     void touch(const std::string& relative) {
@@ -55,6 +46,7 @@ protected:
     }
 
     testsupport::ScratchDir scratch;
+    testsupport::CatalogueLists lists;
     std::string root;
 };
 

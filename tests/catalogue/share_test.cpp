@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "catalogue/cdsearch.h"
-#include "containers/linkedlist.h"
 #include "support/slowfs.h"
 #include "support/testsupport.h"
 
@@ -31,14 +30,6 @@ protected:
         mkdir((source + "/sub/deeper").c_str(), 0755);
         writeFile(source + "/sub/deeper/old.cue", "");
         writeFile(source + "/top.cue", "");
-        linkedListSystemInit();
-        cdsearchInit();
-    }
-    void TearDown() override {
-        if (!source.empty()) {
-            cdsearchShutdown();
-            linkedListSystemShutdown();
-        }
     }
 
     // The names listed after a build (a keystroke) or an "Update" scan.
@@ -71,6 +62,7 @@ protected:
     }
 
     testsupport::ScratchDir scratch;
+    testsupport::CatalogueLists lists;
     std::string source;
 };
 

@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "containers/linkedlist.h"
+#include "support/testsupport.h"
+
+using testsupport::recentList;
 
 namespace {
 
@@ -24,12 +27,6 @@ protected:
     }
 };
 
-Strings entries() {
-    Strings result;
-    for (int i = 0; i < recentlyQuantity(); ++i) result.push_back(recentlyGet(i));
-    return result;
-}
-
 std::string numbered(int i) { return "/img/game" + std::to_string(i) + ".cue"; }
 
 // Strings the list refuses are freed by it: the sanitizer reports any leak.
@@ -37,7 +34,7 @@ TEST_F(RecentlyTest, AppendKeepsOrderDuplicatesAndTheFirstTwenty) {
     EXPECT_EQ(recentlyGet(0), nullptr);
     for (const char* path : {"/a", "/a", "", "/A"}) recentlyAppend(strdup(path));
     recentlyAppend(nullptr);
-    EXPECT_EQ(entries(), (Strings{"/a", "/a", "/A"}));
+    EXPECT_EQ(recentList(), (Strings{"/a", "/a", "/A"}));
     EXPECT_EQ(recentlyGet(25), std::string("/A"));
 
     recentlyClear();
@@ -46,7 +43,7 @@ TEST_F(RecentlyTest, AppendKeepsOrderDuplicatesAndTheFirstTwenty) {
         recentlyAppend(strdup(numbered(i).c_str()));
         if (i < RECENTLY_CAPACITY) expected.push_back(numbered(i));
     }
-    EXPECT_EQ(entries(), expected);
+    EXPECT_EQ(recentList(), expected);
 }
 
 TEST_F(RecentlyTest, InsertMovesAnEqualEntryAndKeepsItsString) {
@@ -55,11 +52,11 @@ TEST_F(RecentlyTest, InsertMovesAnEqualEntryAndKeepsItsString) {
     recentlyInsert(strdup("/b"));
     recentlyInsert(strdup(""));
     recentlyInsert(nullptr);
-    EXPECT_EQ(entries(), (Strings{"/b", "/a", "/c", "/b"}));
+    EXPECT_EQ(recentList(), (Strings{"/b", "/a", "/c", "/b"}));
     EXPECT_EQ(recentlyGet(0), own);
 
     recentlyInsert(strdup("/C"));  // letter case matters
-    EXPECT_EQ(entries(), (Strings{"/C", "/b", "/a", "/c", "/b"}));
+    EXPECT_EQ(recentList(), (Strings{"/C", "/b", "/a", "/c", "/b"}));
 }
 
 TEST_F(RecentlyTest, InsertIntoAFullList) {

@@ -1,5 +1,4 @@
 // The settings file: layout, reading rules, round trips and safe writing.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -13,29 +12,20 @@
 #include <vector>
 
 #include "catalogue/cdsearch.h"
-#include "containers/linkedlist.h"
 #include "containers/recently.h"
 #include "settings/settingsfile.h"
 #include "support/testsupport.h"
 
+using testsupport::deviceList;
+using testsupport::directoryList;
 using testsupport::readFile;
+using testsupport::recentList;
 using testsupport::writeFile;
 
 namespace {
 
 class SettingsFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        linkedListSystemInit();
-        cdsearchInit();
-        recentlyInit();
-    }
-    void TearDown() override {
-        cdsearchShutdown();
-        recentlyShutdown();
-        linkedListSystemShutdown();
-    }
-
     // Reads a settings file made of the given text into a fresh record.
     Settings readText(const std::string& text) {
         writeFile("discWren.ini", text);
@@ -44,25 +34,8 @@ protected:
         return s;
     }
 
-    std::vector<std::string> devices() {
-        std::vector<std::string> out;
-        for (int i = 0; i < cdsearchDeviceQuantity(); i++)
-            out.push_back(std::string(cdsearchDeviceGet(i)->path) + cdsearchDeviceGet(i)->name);
-        return out;
-    }
-    std::vector<std::string> directories() {
-        std::vector<std::string> out;
-        for (int i = 0; i < cdsearchDirectoryQuantity(); i++)
-            out.push_back(cdsearchDirectoryGet(i));
-        return out;
-    }
-    std::vector<std::string> recent() {
-        std::vector<std::string> out;
-        for (int i = 0; i < recentlyQuantity(); i++) out.push_back(recentlyGet(i));
-        return out;
-    }
-
     testsupport::ScratchDir dir;
+    testsupport::CatalogueLists lists;
 };
 
 using Strings = std::vector<std::string>;
@@ -170,9 +143,9 @@ TEST_F(SettingsFile, EverythingWrittenReadsBackTheSame) {
         }
     }
     EXPECT_TRUE(sameRecord(s, back));
-    EXPECT_EQ(devices(), (Strings{"/dev/sr1", "/dev/cdrom", "/dev/sr0"}));
-    EXPECT_EQ(directories(), (Strings{"/home/u/psx/", "/mnt/games/"}));
-    EXPECT_EQ(recent(),
+    EXPECT_EQ(deviceList(), (Strings{"/dev/sr1", "/dev/cdrom", "/dev/sr0"}));
+    EXPECT_EQ(directoryList(), (Strings{"/home/u/psx/", "/mnt/games/"}));
+    EXPECT_EQ(recentList(),
               (Strings{"/a/1.cue", "/a/2.ccd", "/dev/cdrom", "No CD (bios shell)", "/a/5.mds"}));
 }
 
@@ -186,8 +159,8 @@ TEST_F(SettingsFile, MissingFileGivesDefaultsAndKeepsTheLists) {
     // A folder in the file's place is no settings file either.
     mkdir("discWren.ini", 0755);
     EXPECT_EQ(settingsRead(&s), -1);
-    EXPECT_EQ(devices(), Strings{"/dev/cdrom"});
-    EXPECT_EQ(recent(), Strings{"/a.cue"});
+    EXPECT_EQ(deviceList(), Strings{"/dev/cdrom"});
+    EXPECT_EQ(recentList(), Strings{"/a.cue"});
 }
 
 TEST_F(SettingsFile, MissingKeysTakeTheirDefaultsButHotKeysBecomeUnassigned) {
@@ -255,11 +228,11 @@ TEST_F(SettingsFile, IndexedListsEndAtTheFirstGapAndDropDuplicates) {
         "cddev4 = /dev/sr4\ncdimgdir1 = /lost/\n[recently]\n";
     for (int i = 0; i < 25; i++) text += std::to_string(i) + " = /r/" + std::to_string(i) + "\n";
     readText(text);
-    EXPECT_EQ(devices(), (Strings{"/dev/sr0", "/dev/sr1"}));
-    EXPECT_TRUE(directories().empty());
+    EXPECT_EQ(deviceList(), (Strings{"/dev/sr0", "/dev/sr1"}));
+    EXPECT_TRUE(directoryList().empty());
     ASSERT_EQ(recentlyQuantity(), 20);
-    EXPECT_EQ(recent().front(), "/r/0");
-    EXPECT_EQ(recent().back(), "/r/19");
+    EXPECT_EQ(recentList().front(), "/r/0");
+    EXPECT_EQ(recentList().back(), "/r/19");
 }
 
 TEST_F(SettingsFile, LongValuesSurviveARoundTrip) {
@@ -279,8 +252,8 @@ TEST_F(SettingsFile, LongValuesSurviveARoundTrip) {
     ASSERT_EQ(settingsRead(&back), 0);
     EXPECT_EQ(std::string(back.current), longPath);
     EXPECT_EQ(std::string(back.filter), longFilter);
-    EXPECT_EQ(devices(), Strings{longPath});
-    EXPECT_EQ(directories(), Strings{longDir});
+    EXPECT_EQ(deviceList(), Strings{longPath});
+    EXPECT_EQ(directoryList(), Strings{longDir});
 }
 
 TEST_F(SettingsFile, OddCharactersSurviveARoundTrip) {
@@ -312,8 +285,8 @@ TEST_F(SettingsFile, OddCharactersSurviveARoundTrip) {
     ASSERT_EQ(settingsRead(&back), 0);
     EXPECT_STREQ(back.current, odd[0].c_str());
     EXPECT_STREQ(back.filter, odd[9].c_str());
-    EXPECT_EQ(directories(), odd);
-    EXPECT_EQ(recent(), odd);
+    EXPECT_EQ(directoryList(), odd);
+    EXPECT_EQ(recentList(), odd);
 }
 
 TEST_F(SettingsFile, UnwritableValuesAreLeftOutWithoutGapsOrPlantedKeys) {
@@ -336,8 +309,8 @@ TEST_F(SettingsFile, UnwritableValuesAreLeftOutWithoutGapsOrPlantedKeys) {
     EXPECT_STREQ(back.current, "");
     EXPECT_EQ(back.showstatus, 1);
     EXPECT_STREQ(back.language, "en_EN.utf-8");
-    EXPECT_EQ(recent(), (Strings{"/a.cue", "/c.cue"}));
-    EXPECT_EQ(devices(), Strings{"/dev/sr1"});
+    EXPECT_EQ(recentList(), (Strings{"/a.cue", "/c.cue"}));
+    EXPECT_EQ(deviceList(), Strings{"/dev/sr1"});
 }
 
 TEST_F(SettingsFile, OneBadLineCostsNothingElse) {
@@ -346,7 +319,7 @@ TEST_F(SettingsFile, OneBadLineCostsNothingElse) {
                           "[cd selection]\ncddev0 = /dev/sr0\n");
     EXPECT_EQ(s.dialogx, 7);
     EXPECT_EQ(s.dialogy, 8);
-    EXPECT_EQ(devices(), Strings{"/dev/sr0"});
+    EXPECT_EQ(deviceList(), Strings{"/dev/sr0"});
 }
 
 TEST_F(SettingsFile, WindowsLineEndsAndAByteOrderMarkAreAccepted) {
@@ -365,7 +338,7 @@ TEST_F(SettingsFile, LoneCarriageReturnsAndNulBytesEndALineSoTheNextWriteKeepsAl
         "[misc]\rdialogx = 3\r\r\nlanguage = de\r\rdialogy = 4"s);
     EXPECT_STREQ(s.filter, "ff7");
     EXPECT_STREQ(s.current, "/a.cue");
-    EXPECT_EQ(devices(), Strings{"/dev/sr0"});
+    EXPECT_EQ(deviceList(), Strings{"/dev/sr0"});
     EXPECT_EQ(s.dialogx, 3);
     EXPECT_EQ(s.dialogy, 4);
     EXPECT_STREQ(s.language, "de");
@@ -373,7 +346,7 @@ TEST_F(SettingsFile, LoneCarriageReturnsAndNulBytesEndALineSoTheNextWriteKeepsAl
     Settings back;
     ASSERT_EQ(settingsRead(&back), 0);
     EXPECT_TRUE(sameRecord(s, back));
-    EXPECT_EQ(devices(), Strings{"/dev/sr0"});
+    EXPECT_EQ(deviceList(), Strings{"/dev/sr0"});
 }
 
 // A text holding both kinds of quote cannot be quoted, so it must not end in
@@ -386,16 +359,16 @@ TEST_F(SettingsFile, TextsWithBothQuotesReadInAFormTheWriterCanCarry) {
         "[recently]\n0 = /it's \"x\" \\ \\\n1 = /ok.cue\n[misc]\nlanguage = " +
         quotes + "    tail\n[hot keys]\ncdswapping0 = 01\"'" + std::string(27, ' ') + "0\n");
     EXPECT_STREQ(s.filter, "x\"y'z");
-    EXPECT_EQ(directories(), Strings{"/g/it's \"1\""});
-    EXPECT_EQ(recent(), (Strings{"/it's \"x\"", "/ok.cue"}));
+    EXPECT_EQ(directoryList(), Strings{"/g/it's \"1\""});
+    EXPECT_EQ(recentList(), (Strings{"/it's \"x\"", "/ok.cue"}));
     EXPECT_EQ(std::string(s.language), quotes);
     EXPECT_STREQ(s.hotkeys[10][0], "01\"'");
     settingsWrite(&s);
     Settings back;
     ASSERT_EQ(settingsRead(&back), 0);
     EXPECT_TRUE(sameRecord(s, back));
-    EXPECT_EQ(directories(), Strings{"/g/it's \"1\""});
-    EXPECT_EQ(recent(), (Strings{"/it's \"x\"", "/ok.cue"}));
+    EXPECT_EQ(directoryList(), Strings{"/g/it's \"1\""});
+    EXPECT_EQ(recentList(), (Strings{"/it's \"x\"", "/ok.cue"}));
 }
 
 TEST_F(SettingsFile, OverlongTextsAreCutToTheirFields) {
@@ -407,13 +380,7 @@ TEST_F(SettingsFile, OverlongTextsAreCutToTheirFields) {
 
 // The names in the working folder, sorted.
 Strings folderEntries() {
-    Strings names;
-    if (DIR* dir = opendir(".")) {
-        while (struct dirent* entry = readdir(dir))
-            if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
-                names.push_back(entry->d_name);
-        closedir(dir);
-    }
+    Strings names = testsupport::folderNames(".");
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -509,8 +476,7 @@ TEST_F(SettingsFile, WritingKeepsPermissionsAndLinksAndLeavesNoTemporaryFiles) {
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     ASSERT_EQ(stat("real.ini", &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0604u);
-    EXPECT_NE(readFile("real.ini").find("dialogx                        = 77\n"),
-              std::string::npos);
+    EXPECT_EQ(testsupport::fileValue("dialogx", "real.ini"), "77");
     Settings back;
     ASSERT_EQ(settingsRead(&back), 0);
     EXPECT_EQ(back.dialogx, 77);

@@ -87,6 +87,50 @@ void drain() {
     while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
 }
 
+std::string cell(const char* store, int row, int column) {
+    GtkTreeModel* model = GTK_TREE_MODEL(gtk_builder_get_object(builder, store));
+    GtkTreeIter iter;
+    if (!model || !gtk_tree_model_iter_nth_child(model, &iter, nullptr, row)) return "<no row>";
+    gchar* text = nullptr;
+    gtk_tree_model_get(model, &iter, column, &text, -1);
+    std::string result = text ? text : "";
+    g_free(text);
+    return result;
+}
+
+std::vector<std::string> listed(const char* store, int column) {
+    GtkTreeModel* model = GTK_TREE_MODEL(gtk_builder_get_object(builder, store));
+    std::vector<std::string> all;
+    for (int row = 0; model && row < gtk_tree_model_iter_n_children(model, nullptr); ++row)
+        all.push_back(cell(store, row, column));
+    return all;
+}
+
+std::vector<Row> rows() {
+    std::vector<std::string> title = titles(), full = listed("liststoreMainCDList", CDLIST_FULL);
+    std::vector<Row> all;
+    for (size_t i = 0; i < title.size(); ++i) all.push_back({title[i], full[i]});
+    return all;
+}
+
+std::vector<std::string> titles() { return listed("liststoreMainCDList", CDLIST_TITLE); }
+
+int cursorRow() {
+    GtkTreePath* path = nullptr;
+    gtk_tree_view_get_cursor(GTK_TREE_VIEW(uiWidget("treeviewMainCDList")), &path, nullptr);
+    int row = path ? gtk_tree_path_get_indices(path)[0] : -1;
+    if (path) gtk_tree_path_free(path);
+    return row;
+}
+
+void activateRow(int row) {
+    GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
+    GtkTreePath* path = gtk_tree_path_new_from_indices(row, -1);
+    gtk_tree_view_set_cursor(view, path, nullptr, FALSE);
+    gtk_tree_view_row_activated(view, path, gtk_tree_view_get_column(view, 0));
+    gtk_tree_path_free(path);
+}
+
 bool waitForCatalogue(int limitMs) {
     bool late = false;
     guint timer = g_timeout_add(

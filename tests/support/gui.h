@@ -107,6 +107,23 @@ private:
     guint folderSignal_ = 0;
 };
 
+// The text of a cell of a list store of the UI definition; "<no row>" past
+// its last row.
+std::string cell(const char* store, int row, int column);
+// The texts of one column of a list store, row by row.
+std::vector<std::string> listed(const char* store, int column = 0);
+
+// The CD list as shown, each row's title and full path.
+struct Row {
+    std::string title, full;
+};
+std::vector<Row> rows();
+std::vector<std::string> titles();
+// The row under the CD list's cursor, or -1.
+int cursorRow();
+// Puts the CD list's cursor on row and activates it, as a double click does.
+void activateRow(int row);
+
 // Runs the main loop until no scan of the image folders runs and the CD list
 // shows the last one's result; false (and a test failure) after limitMs.
 bool waitForCatalogue(int limitMs = 30000);

@@ -11,6 +11,8 @@
 #include <stdexcept>
 
 #include "catalogue/cdsearch.h"
+#include "containers/linkedlist.h"
+#include "containers/recently.h"
 
 namespace testsupport {
 
@@ -27,6 +29,18 @@ ScratchDir::ScratchDir() {
 ScratchDir::~ScratchDir() {
     if (!previous_.empty() && chdir(previous_.c_str()) != 0) perror(previous_.c_str());
     removeTree(path_);
+}
+
+CatalogueLists::CatalogueLists() {
+    linkedListSystemInit();
+    cdsearchInit();
+    recentlyInit();
+}
+
+CatalogueLists::~CatalogueLists() {
+    cdsearchShutdown();
+    recentlyShutdown();
+    linkedListSystemShutdown();
 }
 
 std::string readFile(const std::string& name, bool* ok) {
@@ -47,29 +61,67 @@ bool fileExists(const std::string& name) {
     return lstat(name.c_str(), &st) == 0;
 }
 
+std::string fileValue(const std::string& key, const std::string& file) {
+    std::string text = readFile(file);
+    size_t at = text.find("\n" + key + " ");
+    if (at == std::string::npos) return "<missing>";
+    size_t start = text.find("= ", at) + 2;
+    return text.substr(start, text.find('\n', start) - start);
+}
+
+std::vector<std::string> folderNames(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (struct dirent* entry = readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        closedir(dir);
+    }
+    return names;
+}
+
 void removeTree(const std::string& path) {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0) return;
     if (S_ISDIR(st.st_mode)) {
         chmod(path.c_str(), 0700);
-        if (DIR* dir = opendir(path.c_str())) {
-            while (struct dirent* entry = readdir(dir)) {
-                std::string name = entry->d_name;
-                if (name != "." && name != "..") removeTree(path + "/" + name);
-            }
-            closedir(dir);
-        }
+        for (const std::string& name : folderNames(path)) removeTree(joinPath(path, name));
         rmdir(path.c_str());
     } else {
         unlink(path.c_str());
     }
 }
 
+std::string joinPath(const std::string& folder, const std::string& name) {
+    return !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
 std::vector<std::string> catalogueItems() {
     std::vector<std::string> items;
     for (int i = 0; i < cdsearchItemQuantity(); ++i)
-        items.push_back(std::string(cdsearchItemGet(i)->path) + cdsearchItemGet(i)->name);
+        items.push_back(cdFullPath(cdsearchItemGet(i)));
     return items;
+}
+
+std::vector<std::string> deviceList(const std::string& between) {
+    std::vector<std::string> devices;
+    for (int i = 0; i < cdsearchDeviceQuantity(); ++i)
+        devices.push_back(cdsearchDeviceGet(i)->path + between + cdsearchDeviceGet(i)->name);
+    return devices;
+}
+
+std::vector<std::string> directoryList() {
+    std::vector<std::string> directories;
+    for (int i = 0; i < cdsearchDirectoryQuantity(); ++i)
+        directories.push_back(cdsearchDirectoryGet(i));
+    return directories;
+}
+
+std::vector<std::string> recentList() {
+    std::vector<std::string> recent;
+    for (int i = 0; i < recentlyQuantity(); ++i) recent.push_back(recentlyGet(i));
+    return recent;
 }
 
 }  // namespace testsupport

@@ -22,14 +22,36 @@ private:
     std::string previous_;
 };
 
+// The linked-list system with the catalogue and the recent list on it, set
+// up for the object's lifetime (a fixture's member, after its scratch folder).
+class CatalogueLists {
+public:
+    CatalogueLists();
+    ~CatalogueLists();
+    CatalogueLists(const CatalogueLists&) = delete;
+    CatalogueLists& operator=(const CatalogueLists&) = delete;
+};
+
 // The bytes of a file, or "" with ok = false when it cannot be read.
 std::string readFile(const std::string& name, bool* ok = nullptr);
 void writeFile(const std::string& name, const std::string& bytes);
 bool fileExists(const std::string& name);
+// The value written for key in a settings file; "<missing>" without one.
+std::string fileValue(const std::string& key, const std::string& file = "discWren.ini");
+// The names in a folder in listing order, without "." and "..".
+std::vector<std::string> folderNames(const std::string& folder);
 // Removes a file or a folder tree; missing paths are fine.
 void removeTree(const std::string& path);
+// folder and name with one '/' between them.
+std::string joinPath(const std::string& folder, const std::string& name);
 
 // The CD list as last built, each entry as its path followed by its name.
 std::vector<std::string> catalogueItems();
+// The catalogue's devices, each as its path, between, then its name; and its
+// image folders.
+std::vector<std::string> deviceList(const std::string& between = "");
+std::vector<std::string> directoryList();
+// The recently opened list, in its order.
+std::vector<std::string> recentList();
 
 }  // namespace testsupport

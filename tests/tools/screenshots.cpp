@@ -22,6 +22,7 @@
 
 namespace {
 
+using testsupport::joinPath;
 using testsupport::removeTree;
 using testsupport::writeFile;
 
@@ -40,7 +41,7 @@ void makeDemoLibrary() {
     };
     for (const char* folder : {"", "/Arcade", "/Racing", "/Demos"})
         mkdir((kDemo + folder).c_str(), 0755);
-    for (const char* file : files) writeFile(kDemo + "/" + file, "");
+    for (const char* file : files) writeFile(joinPath(kDemo, file), "");
     writeFile("discWren.ini",
               "[cd selection]\n"
               "current = " +
@@ -136,7 +137,7 @@ int main(int argc, char* argv[]) {
             gtk_notebook_set_current_page(GTK_NOTEBOOK(uiWidget(page.innerBook)), page.inner);
         gtk_window_set_focus(windowMain, nullptr);  // no focus frame in the picture
         settle();
-        ok = save(GTK_WIDGET(windowMain), std::string(output) + "/" + page.name + ".png") && ok;
+        ok = save(GTK_WIDGET(windowMain), joinPath(output, page.name + std::string(".png"))) && ok;
     }
 
     // The editor opens from its button on the CD selection page; its Cancel

@@ -14,9 +14,12 @@
 #include "ui/tab_main.h"
 #include "ui/ui.h"
 
+using testsupport::cursorRow;
 using testsupport::Dialog;
+using testsupport::fileValue;
 using testsupport::readFile;
 using testsupport::SlowFs;
+using testsupport::titles;
 using testsupport::writeFile;
 
 namespace {
@@ -46,29 +49,6 @@ protected:
         ASSERT_TRUE(share->waitHeld(&held));
     }
 
-    static std::vector<std::string> rows() {
-        std::vector<std::string> names;
-        GtkTreeModel* model =
-            GTK_TREE_MODEL(gtk_builder_get_object(builder, "liststoreMainCDList"));
-        GtkTreeIter iter;
-        for (bool more = gtk_tree_model_get_iter_first(model, &iter); more;
-             more = gtk_tree_model_iter_next(model, &iter)) {
-            gchar* name = nullptr;
-            gtk_tree_model_get(model, &iter, CDLIST_TITLE, &name, -1);
-            names.push_back(name);
-            g_free(name);
-        }
-        return names;
-    }
-
-    static int cursorRow() {
-        GtkTreePath* path = nullptr;
-        gtk_tree_view_get_cursor(GTK_TREE_VIEW(uiWidget("treeviewMainCDList")), &path, nullptr);
-        int row = path ? gtk_tree_path_get_indices(path)[0] : -1;
-        if (path) gtk_tree_path_free(path);
-        return row;
-    }
-
     testsupport::ScratchDir server;
     std::unique_ptr<SlowFs> share;  // goes after the dialog: held listings are let go then
     std::string chosen;
@@ -80,20 +60,20 @@ TEST_F(HeldShare, TheWindowAndTheFilterAnswerAndTheListCompletesOnRelease) {
     startHeld(dialog);
     EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(windowMain)));
     EXPECT_TRUE(gtk_widget_get_visible(uiWidget("hboxMainScan")));
-    EXPECT_EQ(rows(), std::vector<std::string>{"No CD (bios shell)"});
+    EXPECT_EQ(titles(), std::vector<std::string>{"No CD (bios shell)"});
 
     // Keystrokes filter what is known without waiting for the share.
     GtkEntry* filter = GTK_ENTRY(uiWidget("entryMainFilterText"));
     gtk_entry_set_text(filter, "beta");
-    EXPECT_EQ(rows(), std::vector<std::string>{});
+    EXPECT_EQ(titles(), std::vector<std::string>{});
     gtk_entry_set_text(filter, "");
-    EXPECT_EQ(rows(), std::vector<std::string>{"No CD (bios shell)"});
+    EXPECT_EQ(titles(), std::vector<std::string>{"No CD (bios shell)"});
     EXPECT_EQ(settings.current, chosen);
     EXPECT_TRUE(cdsearchScanBusy());
 
     ASSERT_TRUE(share->release());
     ASSERT_TRUE(testsupport::waitForCatalogue());
-    EXPECT_EQ(rows(), (std::vector<std::string>{"No CD (bios shell)", "Alpha.cue", "Beta.cue"}));
+    EXPECT_EQ(titles(), (std::vector<std::string>{"No CD (bios shell)", "Alpha.cue", "Beta.cue"}));
     EXPECT_EQ(cursorRow(), 2);
     EXPECT_EQ(settings.current, chosen);
     EXPECT_FALSE(gtk_widget_get_visible(uiWidget("hboxMainScan")));
@@ -113,27 +93,18 @@ TEST_F(HeldShare, EveryWayOutEndsTheDialogWhileAListingHangs) {
             } else if (way == "close") {
                 testsupport::closeWindow(windowMain);
             } else {
-                GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
-                GtkTreePath* path = gtk_tree_path_new_from_indices(0, -1);
-                gtk_tree_view_set_cursor(view, path, nullptr, FALSE);
-                gtk_tree_view_row_activated(view, path, gtk_tree_view_get_column(view, 0));
-                gtk_tree_path_free(path);
+                testsupport::activateRow(0);
             }
         })) << how;
         // Still hanging: the dialog did not wait for it.
         EXPECT_TRUE(cdsearchScanBusy()) << how;
-        std::string file = readFile(dialog.dir.path() + "/discWren.ini");
         std::string way = how;
         if (way == "ok") {
-            EXPECT_NE(file.find("current                        = " + chosen + "\n"),
-                      std::string::npos)
-                << file;
+            EXPECT_EQ(fileValue("current"), chosen);
         } else if (way == "activate") {
-            EXPECT_NE(file.find("current                        = No CD (bios shell)\n"),
-                      std::string::npos)
-                << file;
+            EXPECT_EQ(fileValue("current"), "No CD (bios shell)");
         } else {
-            EXPECT_EQ(file, settingsFile) << how;
+            EXPECT_EQ(readFile("discWren.ini"), settingsFile) << how;
         }
     }
 }

@@ -12,12 +12,17 @@
 #include "settings/settingsfile.h"
 #include "support/gui.h"
 #include "ui/ui.h"
-#include "util/md5.h"
 
+using testsupport::cursorRow;
 using testsupport::Dialog;
 using testsupport::drain;
+using testsupport::fileValue;
+using testsupport::joinPath;
 using testsupport::readFile;
 using testsupport::Responder;
+using testsupport::Row;
+using testsupport::rows;
+using testsupport::titles;
 using testsupport::writeFile;
 
 namespace {
@@ -29,40 +34,6 @@ void makeLibrary(const Dialog& dialog, const std::string& current) {
         writeFile(std::string("games/") + name, "");
     writeFile("discWren.ini", "[cd selection]\ncurrent = " + current +
                                   "\ncdimgdir0 = " + dialog.dir.path() + "/games/\n");
-}
-
-struct Row {
-    std::string title, full;
-};
-
-std::vector<Row> rows() {
-    std::vector<Row> all;
-    GtkTreeModel* model = GTK_TREE_MODEL(uiListStore("liststoreMainCDList"));
-    GtkTreeIter iter;
-    for (bool ok = gtk_tree_model_get_iter_first(model, &iter); ok;
-         ok = gtk_tree_model_iter_next(model, &iter)) {
-        gchar *title, *full;
-        gtk_tree_model_get(model, &iter, CDLIST_TITLE, &title, CDLIST_FULL, &full, -1);
-        all.push_back({title, full});
-        g_free(title);
-        g_free(full);
-    }
-    return all;
-}
-
-std::vector<std::string> titles() {
-    std::vector<std::string> all;
-    for (const Row& row : rows()) all.push_back(row.title);
-    return all;
-}
-
-// The row under the CD list's cursor, or -1.
-int cursorRow() {
-    GtkTreePath* path = nullptr;
-    gtk_tree_view_get_cursor(GTK_TREE_VIEW(uiWidget("treeviewMainCDList")), &path, nullptr);
-    int row = path ? gtk_tree_path_get_indices(path)[0] : -1;
-    if (path) gtk_tree_path_free(path);
-    return row;
 }
 
 void putCursor(int row) {
@@ -78,14 +49,6 @@ void typeFilter(const char* text) {
 void clickOk(Dialog& dialog) {
     EXPECT_TRUE(
         dialog.runUntilQuit([] { gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainOk"))); }));
-}
-
-std::string fileValue(const std::string& key) {
-    std::string file = readFile("discWren.ini");
-    size_t at = file.find("\n" + key + " ");
-    if (at == std::string::npos) return "<missing>";
-    size_t start = file.find("= ", at) + 2;
-    return file.substr(start, file.find('\n', start) - start);
 }
 
 TEST(CdList, FilterRefillsTheListAndTheCurrentDiscKeepsItsRow) {
@@ -184,13 +147,7 @@ TEST(CdList, ActivatingARowSavesItAndEnds) {
     Dialog dialog;
     makeLibrary(dialog, "");
     dialog.start();
-    EXPECT_TRUE(dialog.runUntilQuit([] {
-        GtkTreePath* path = gtk_tree_path_new_from_indices(2, -1);
-        GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
-        gtk_tree_view_set_cursor(view, path, nullptr, FALSE);
-        gtk_tree_view_row_activated(view, path, gtk_tree_view_get_column(view, 0));
-        gtk_tree_path_free(path);
-    }));
+    EXPECT_TRUE(dialog.runUntilQuit([] { testsupport::activateRow(2); }));
     EXPECT_EQ(fileValue("current"), dialog.dir.path() + "/games/b.CUE");
     EXPECT_EQ(fileValue("0"), dialog.dir.path() + "/games/b.CUE");
 }
@@ -388,8 +345,8 @@ TEST(CalcMd5, ShowsTheDigestOfTheImagesDataFile) {
     };
     for (const Case& c : cases) {
         Md5Watch watch;
-        snprintf(settings.current, sizeof settings.current, "%s/%s", dialog.dir.path().c_str(),
-                 c.current);
+        snprintf(settings.current, sizeof settings.current, "%s",
+                 joinPath(dialog.dir.path(), c.current).c_str());
         gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainCalcMd5")));  // runs to its end
         if (*c.digest)
             EXPECT_EQ(watch.messages, std::vector<std::string>{c.digest}) << c.current;
@@ -401,13 +358,11 @@ TEST(CalcMd5, ShowsTheDigestOfTheImagesDataFile) {
 TEST(CalcMd5, ABigFileShowsProgressAndCancelGivesNoResult) {
     Dialog dialog;
     dialog.start();
-    std::string data(MD5_PROGRESS_THRESHOLD * 3, '\0');
+    static_assert(MD5_PROGRESS_THRESHOLD * 3 == 12 << 20, "the digest below is of 12 MiB");
+    std::string data(12 << 20, '\0');
     for (size_t i = 0; i < data.size(); i++) data[i] = static_cast<char>(i * 7 + (i >> 13));
     writeFile("big.exe", data);
-    unsigned char digest[16];
-    char hex[33];
-    ASSERT_EQ(md5File("big.exe", digest, nullptr, nullptr), 0);
-    md5Hex(digest, hex);
+    const char hex[] = "39553e693d585ecffb966f8c4719659d";  // md5sum of those bytes
     snprintf(settings.current, sizeof settings.current, "%s/big.exe", dialog.dir.path().c_str());
 
     for (bool cancel : {true, false}) {

@@ -42,14 +42,7 @@ protected:
     GtkTreeView* view() { return GTK_TREE_VIEW(dialog.widget("treeviewHotKeys")); }
 
     std::string cell(int row, int column) {
-        GtkTreeModel* model = gtk_tree_view_get_model(view());
-        GtkTreeIter iter;
-        if (!gtk_tree_model_iter_nth_child(model, &iter, nullptr, row)) return "<no row>";
-        gchar* text = nullptr;
-        gtk_tree_model_get(model, &iter, column, &text, -1);
-        std::string result = text ? text : "";
-        g_free(text);
-        return result;
+        return testsupport::cell("liststoreHotKeys", row, column);
     }
 
     // Puts the pointer on the middle of a row of the hot-key table, once the

@@ -14,6 +14,8 @@
 
 using testsupport::Dialog;
 using testsupport::fileExists;
+using testsupport::fileValue;
+using testsupport::listed;
 using testsupport::readFile;
 using testsupport::Responder;
 using testsupport::waitFor;
@@ -21,25 +23,6 @@ using testsupport::waitForCatalogue;
 using testsupport::writeFile;
 
 namespace {
-
-std::vector<std::string> listed(const char* store) {
-    std::vector<std::string> all;
-    GtkTreeModel* model = GTK_TREE_MODEL(gtk_builder_get_object(builder, store));
-    GtkTreeIter iter;
-    for (bool ok = gtk_tree_model_get_iter_first(model, &iter); ok;
-         ok = gtk_tree_model_iter_next(model, &iter)) {
-        gchar* text;
-        gtk_tree_model_get(model, &iter, 0, &text, -1);
-        all.push_back(text);
-        g_free(text);
-    }
-    return all;
-}
-
-int mainListRows() {
-    return gtk_tree_model_iter_n_children(
-        GTK_TREE_MODEL(gtk_builder_get_object(builder, "liststoreMainCDList")), nullptr);
-}
 
 // Clicks a button that opens a file chooser and answers it: picks path
 // (nothing when empty) and accepts, or cancels. Tells the folder the chooser
@@ -87,8 +70,7 @@ TEST(Editor, OpensOverTheMainWindowAndWritesTheSnapshot) {
     EXPECT_EQ(ey, my);
     EXPECT_LE(w, desktopWidth);
     EXPECT_LE(h, desktopHeight);
-    EXPECT_NE(readFile("discWren.ini").find("cddavolumelevel                = 33\n"),
-              std::string::npos);
+    EXPECT_EQ(fileValue("cddavolumelevel"), "33");
 }
 
 TEST(Editor, AddRemoveAndOkSaveTheListsAndRefreshTheMainWindow) {
@@ -98,7 +80,7 @@ TEST(Editor, AddRemoveAndOkSaveTheListsAndRefreshTheMainWindow) {
     writeFile("drive", "");
     writeFile("discWren.ini", "[cd selection]\ncddev0 = /dev/sr9\n");
     dialog.start();
-    EXPECT_EQ(mainListRows(), 2);
+    EXPECT_EQ(testsupport::rows().size(), 2u);
     gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainEditCDList")));
     const std::string here = dialog.dir.path();
 
@@ -123,15 +105,12 @@ TEST(Editor, AddRemoveAndOkSaveTheListsAndRefreshTheMainWindow) {
 
     gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonEditorOk")));
     EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(windowEditor)));
-    std::string file = readFile("discWren.ini");
-    EXPECT_NE(file.find("cddev0                         = " + here + "/drive\n"), std::string::npos)
-        << file;
-    EXPECT_EQ(file.find("/dev/sr9"), std::string::npos);
-    EXPECT_NE(file.find("cdimgdir0                      = " + here + "/games/\n"),
-              std::string::npos);
+    EXPECT_EQ(fileValue("cddev0"), here + "/drive");
+    EXPECT_EQ(readFile("discWren.ini").find("/dev/sr9"), std::string::npos);
+    EXPECT_EQ(fileValue("cdimgdir0"), here + "/games/");
     // No disc, the new device and the image found in the new folder.
     waitForCatalogue();
-    EXPECT_EQ(mainListRows(), 3);
+    EXPECT_EQ(testsupport::rows().size(), 3u);
 
     // Removing the folder and cancelling brings it back.
     gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainEditCDList")));

@@ -1,4 +1,4 @@
-#include "bench/window_start.h"
+#include "support/window_start.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -17,13 +17,11 @@
 
 namespace bench {
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
 double millisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
+
+namespace {
 
 // A window may be gone by the time its properties are asked for.
 int ignoreXError(Display*, XErrorEvent*) { return 0; }

@@ -83,7 +83,7 @@ TEST_F(SlowFsTest, ShowsTheSourceAsItIsNow) {
             EXPECT_EQ(here, there) << when << ": listing of '" << folder << "'";
             for (const auto& [name, entry] : there) {
                 struct stat a, b;
-                std::string relative = std::string(folder) + "/" + name;
+                std::string relative = testsupport::joinPath(folder, name);
                 ASSERT_EQ(lstat((source + relative).c_str(), &a), 0);
                 ASSERT_EQ(lstat((view + relative).c_str(), &b), 0) << when << ": " << relative;
                 EXPECT_EQ(b.st_ino, a.st_ino) << when << ": " << relative;
