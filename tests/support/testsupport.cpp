@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -63,6 +65,18 @@ void removeTree(const std::string& path) {
     } else {
         unlink(path.c_str());
     }
+}
+
+std::vector<std::string> folderEntries() {
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(".")) {
+        while (struct dirent* entry = readdir(dir))
+            if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
+                names.push_back(entry->d_name);
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::vector<std::string> catalogueItems() {
