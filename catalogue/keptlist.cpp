@@ -12,6 +12,8 @@
 #include <new>
 #include <string_view>
 
+#include "util/wholefile.h"
+
 namespace {
 
 const char kHeader[] = "discWren image list 1\n";
@@ -78,17 +80,6 @@ bool readWhole(int fd, size_t expected, std::string* bytes) {
         done += size_t(n);
     }
     bytes->resize(done);
-    return true;
-}
-
-bool writeWhole(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += size_t(n);
-    }
     return true;
 }
 
@@ -180,24 +171,8 @@ int keptlistWrite(const std::vector<KeptFolder>& folders, const char* file) {
     std::string temporary;
     int fd = createTemporary(target, &temporary);
     if (fd < 0) return -1;
-    bool ok = writeWhole(fd, bytes) && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
     // rename replaces a link of the target's name itself, never the file it names.
-    if (!ok || rename(temporary.c_str(), target.c_str()) != 0) {
-        int error = errno;
-        unlink(temporary.c_str());
-        errno = error;
-        return -1;
-    }
-    // Make the rename itself durable.
-    size_t slash = target.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-    int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
-    return 0;
+    return wholefileCommit(fd, temporary, target, bytes);
 }
 
 bool keptlistSame(const std::vector<KeptFolder>& a, const std::vector<KeptFolder>& b) {
