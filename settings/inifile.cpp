@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "util/wholefile.h"
+
 namespace {
 
 bool isBlank(char c) { return isspace(static_cast<unsigned char>(c)) != 0; }
@@ -64,17 +66,6 @@ void parseLine(dictionary* dict, std::string line, std::string* section) {
     std::string value = parseValue(line.substr(equals + 1));
     if (value.empty()) return;
     dictionary_set(dict, (*section + ":" + key).c_str(), value.c_str());
-}
-
-bool writeAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 // Follows a chain of symbolic links to the path it finally names; a path that
@@ -210,19 +201,5 @@ int iniReplaceFile(const char* path, const std::string& bytes) {
     int fd = mkstemp(temporary.data());
     if (fd < 0) return -1;
 
-    bool ok = fchmod(fd, mode) == 0 && writeAll(fd, bytes) && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (!ok || rename(temporary.c_str(), target.c_str()) != 0) {
-        int error = errno;
-        unlink(temporary.c_str());
-        errno = error;
-        return -1;
-    }
-    // Make the rename itself durable.
-    int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
-    return 0;
+    return wholefileCommit(fd, temporary, target, bytes, static_cast<int>(mode));
 }

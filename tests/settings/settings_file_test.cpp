@@ -3,10 +3,8 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -18,6 +16,8 @@
 
 using testsupport::deviceList;
 using testsupport::directoryList;
+using testsupport::folderEntries;
+using testsupport::inChild;
 using testsupport::readFile;
 using testsupport::recentList;
 using testsupport::writeFile;
@@ -376,23 +376,6 @@ TEST_F(SettingsFile, OverlongTextsAreCutToTheirFields) {
                           "configdialog0 = " + std::string(40, '1') + "\n");
     EXPECT_EQ(std::string(s.language), std::string(31, 'l'));
     EXPECT_EQ(std::string(s.hotkeys[0][0]), std::string(31, '1'));
-}
-
-// The names in the working folder, sorted.
-Strings folderEntries() {
-    Strings names = testsupport::folderNames(".");
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-// Runs body in a child process and returns its exit status.
-template <typename Body>
-int inChild(Body body) {
-    pid_t pid = fork();
-    if (pid == 0) _exit(body());
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST_F(SettingsFile, AFailedWriteLeavesThePreviousFileWhole) {

@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -95,6 +97,12 @@ void removeTree(const std::string& path) {
 
 std::string joinPath(const std::string& folder, const std::string& name) {
     return !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+std::vector<std::string> folderEntries() {
+    std::vector<std::string> names = folderNames(".");
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::vector<std::string> catalogueItems() {

@@ -1,6 +1,9 @@
 // Helpers shared by the test suites: scratch folders and whole-file I/O.
 #pragma once
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -44,6 +47,19 @@ std::vector<std::string> folderNames(const std::string& folder);
 void removeTree(const std::string& path);
 // folder and name with one '/' between them.
 std::string joinPath(const std::string& folder, const std::string& name);
+
+// The names in the working folder, sorted.
+std::vector<std::string> folderEntries();
+
+// Runs body in a child process and returns its exit status (-1 when it did not exit).
+template <typename Body>
+int inChild(Body body) {
+    pid_t pid = fork();
+    if (pid == 0) _exit(body());
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 // The CD list as last built, each entry as its path followed by its name.
 std::vector<std::string> catalogueItems();

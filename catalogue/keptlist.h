@@ -1,0 +1,47 @@
+// The kept list: the images of the last complete read of the image folders,
+// kept in a file beside the settings file so that the next start can show them
+// at once while the folders are read again. Plain functions, no GTK.
+//
+// File form: the line "discWren image list 1\n", then records of one type
+// byte, a text and a NUL: 'F' a folder, 'I' an image of the folder before it,
+// and last 'E' "<folders> <images>" (counts in decimal), which ends the file.
+// Names are stored byte for byte, so any name a path can hold comes back.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// The images of one image folder, as the last complete read found them.
+struct KeptFolder {
+    std::string folder;               // exactly as the settings file holds it
+    std::vector<std::string> images;  // full paths, in any order
+};
+
+// "./discWren.images": beside the settings file's name in the working folder
+// (the program's own folder), never beside the target of a link of that name.
+const char* keptlistPath();
+
+// The file's bytes for folders. False (bytes empty) when a name holds a NUL
+// byte, which no path can hold and the file cannot carry.
+bool keptlistSerialise(const std::vector<KeptFolder>& folders, std::string* bytes);
+
+// Parses a kept list's bytes. False, with *out empty, for anything damaged,
+// cut short, empty, foreign or of another version; never reads past size.
+bool keptlistParse(const char* data, size_t size, std::vector<KeptFolder>* out);
+
+// Reads file (keptlistPath() when nullptr) in one go and parses it. False,
+// with *out empty, when it is absent, not a regular file, unreadable or damaged.
+bool keptlistRead(std::vector<KeptFolder>* out, const char* file = nullptr);
+
+// Replaces file (keptlistPath() when nullptr) with the list: a temporary file
+// of a unique name in the same folder is written, flushed and renamed over it,
+// so readers see the old file or the new one, never half of one, and of two
+// writers the last rename wins. A link of that name is replaced, not its target.
+// 0 on success; -1 with errno set on failure (folder missing or not writable,
+// disk full, a NUL in a name), the old file kept and no temporary file left.
+int keptlistWrite(const std::vector<KeptFolder>& folders, const char* file = nullptr);
+
+// True when a and b hold the same folders in the same order, each with the
+// same images in any order: the caller writes the list only when this is false.
+bool keptlistSame(const std::vector<KeptFolder>& a, const std::vector<KeptFolder>& b);
