@@ -298,10 +298,10 @@ void ScanTree::apply(int index, Listing& listing) {
     node.readInBuild = build;
     node.current = false;
     node.checkable = false;
+    node.error = listing.error;
     if (listing.error != 0) {
         dropSubfolders(node.entries);
-        errno = listing.error;
-        perror(node.path.c_str());
+        unreadable(node.path, listing.error);
         return;
     }
     const struct stat& st = listing.st;
@@ -368,7 +368,16 @@ int ScanTree::rootNode(const std::string& dir) {
     return index;
 }
 
-void ScanTree::walk(int root, std::vector<ScanItem>& items) {
+void ScanTree::unreadable(const std::string& folder, int error) {
+    if (report.unreadable) {
+        report.unreadable(folder, error, report.data);
+    } else {
+        errno = error;
+        perror(folder.c_str());
+    }
+}
+
+bool ScanTree::walk(int root, std::vector<ScanItem>& items) {
     struct Frame {
         int node;
         size_t next;
@@ -391,6 +400,11 @@ void ScanTree::walk(int root, std::vector<ScanItem>& items) {
             }
         }
         stack.push_back({index, 0, fd});
+        if (report.progress) {
+            int found = foundInBuild;
+            for (const Entry& entry : node.entries) found += entry.child == IMAGE;
+            report.progress(found, report.data);
+        }
     };
     enter(root, -1, nullptr);
     while (!stack.empty()) {
@@ -398,7 +412,7 @@ void ScanTree::walk(int root, std::vector<ScanItem>& items) {
             for (const Frame& frame : stack) {
                 if (frame.fd >= 0) close(frame.fd);
             }
-            return;
+            break;
         }
         Frame& frame = stack.back();
         const Node& node = nodes[frame.node];
@@ -415,15 +429,16 @@ void ScanTree::walk(int root, std::vector<ScanItem>& items) {
             enter(entry.child, frame.fd, &entry.name);
         }
     }
+    return nodes[root].error == 0;
 }
 
 // A folder string without a trailing '/' joins names to it as they are, so
 // each joined path is examined on its own, as the scan always did.
-void ScanTree::scanLoose(const std::string& dir, std::vector<ScanItem>& items) {
+bool ScanTree::scanLoose(const std::string& dir, std::vector<ScanItem>& items) {
     DIR* d = opendir(dir.c_str());
     if (!d) {
-        perror(dir.c_str());
-        return;
+        unreadable(dir, errno);
+        return false;
     }
     std::vector<std::string> names;
     while (struct dirent* entry = readdir(d)) {
@@ -443,15 +458,15 @@ void ScanTree::scanLoose(const std::string& dir, std::vector<ScanItem>& items) {
             items.push_back({full.substr(0, cut), full.substr(cut)});
         }
     }
+    return true;
 }
 
-void ScanTree::scan(const std::string& dir, std::vector<ScanItem>& items) {
+bool ScanTree::scan(const std::string& dir, std::vector<ScanItem>& items) {
     if (dir.empty() || dir.back() != '/') {
         rootUsed[dir] = build;
-        scanLoose(dir, items);
-        return;
+        return scanLoose(dir, items);
     }
-    walk(rootNode(dir), items);
+    return walk(rootNode(dir), items);
 }
 
 void ScanTree::endBuild() {

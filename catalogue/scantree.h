@@ -30,6 +30,15 @@ struct ScanItem {
     std::string name;
 };
 
+// What a scan tells its caller as it goes.
+// Called on the thread that calls scan(), in the order a one-by-one walk meets them.
+struct ScanReport {
+    void (*unreadable)(const std::string& folder, int error,
+                       void* data) = nullptr;           // nullptr: perror as today
+    void (*progress)(int found, void* data) = nullptr;  // after each folder is listed
+    void* data = nullptr;
+};
+
 class ScanTree {
 public:
     ScanTree() = default;
@@ -43,9 +52,10 @@ public:
     void beginBuild(bool rereadAll = false);
     // Appends the images under dir to items, depth-first in listing order.
     // dir should end in '/'; without one, names are joined to it as they are
-    // and each is checked on its own. Folders that cannot be opened are
-    // reported on stderr in perror form.
-    void scan(const std::string& dir, std::vector<ScanItem>& items);
+    // and each is checked on its own. Folders that cannot be opened go to the
+    // report. False when dir itself could not be opened (a share that is
+    // offline, say), true otherwise.
+    bool scan(const std::string& dir, std::vector<ScanItem>& items);
     // Ends a build: forgets the cached trees of folders not scanned in it.
     void endBuild();
     // Forgets everything and stops watching.
@@ -55,6 +65,9 @@ public:
     void setAbandon(const std::atomic<bool>* flag) { abandon = flag; }
     // Where scans keep the number of images found so far in this build.
     void setProgress(std::atomic<int>* counter) { progress = counter; }
+    // Where folders that cannot be opened and the progress go; the default
+    // prints the former on stderr in perror form.
+    void setReport(const ScanReport& to) { report = to; }
 
 private:
     // Entry::child for what is not a node of its own.
@@ -87,6 +100,7 @@ private:
         bool checkable = false;  // entries may be confirmed by the change time
         bool unwatched = false;  // changes here go unreported: read at every scan
         bool root = false;
+        int error = 0;  // errno of the last read, 0 when it listed the folder
         unsigned readInBuild = 0;
         std::vector<Entry> entries;
     };
@@ -111,8 +125,9 @@ private:
     void dropSubfolders(std::vector<Entry>& entries);
     bool confirm(int node);     // watches the folder; true when its listing still holds
     void staleBelow(int node);  // marks the node and everything below it for reading
-    void walk(int root, std::vector<ScanItem>& items);
-    void scanLoose(const std::string& dir, std::vector<ScanItem>& items);
+    bool walk(int root, std::vector<ScanItem>& items);  // false when the root could not be read
+    bool scanLoose(const std::string& dir, std::vector<ScanItem>& items);
+    void unreadable(const std::string& folder, int error);
     int rootNode(const std::string& dir);
 
     std::deque<Node> nodes;
@@ -125,6 +140,7 @@ private:
     const std::atomic<bool>* abandon = nullptr;
     std::atomic<int>* progress = nullptr;
     int foundInBuild = 0;
+    ScanReport report;
     // Listing buffer, one per tree: trees on other threads read at the same time.
     std::vector<struct dirent64> listingBuffer;
 };
