@@ -11,9 +11,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
+#include "catalogue/mounts.h"
 #include "util/path.h"
 
 namespace catalogue {
@@ -57,6 +60,8 @@ bool changesGoUnreported(int fd) {
 
 }  // namespace
 
+ScanTree::ScanTree() = default;
+
 ScanTree::~ScanTree() { clear(); }
 
 void ScanTree::clear() {
@@ -67,6 +72,7 @@ void ScanTree::clear() {
     roots.clear();
     rootUsed.clear();
     watchers.clear();
+    mounts.reset();
 }
 
 int ScanTree::newNode(const std::string& path, ino_t ino, bool root) {
@@ -132,10 +138,53 @@ void ScanTree::staleBelow(int first) {
         Node& node = nodes[pending.back()];
         pending.pop_back();
         node.current = false;
+        node.checkable = false;
         for (const Entry& entry : node.entries) {
             if (entry.child >= 0) pending.push_back(entry.child);
         }
     }
+}
+
+// Whether path lies at or below folder; both end in '/'.
+static bool atOrBelow(const std::string& path, const std::string& folder) {
+    return path.compare(0, folder.size(), folder) == 0;
+}
+
+void ScanTree::staleAt(const std::string& realPath) {
+    if (realPath.empty()) return;
+    std::string at = realPath.back() == '/' ? realPath : realPath + "/";
+    for (const auto& known : roots) {
+        const Node& root = nodes[known.second];
+        if (root.realPath.empty() || atOrBelow(root.realPath, at)) {
+            staleBelow(known.second);
+            continue;
+        }
+        if (!atOrBelow(at, root.realPath)) continue;
+        // Down the cached folders by name, to the deepest one on the way.
+        int node = known.second;
+        size_t from = root.realPath.size();
+        for (size_t slash; (slash = at.find('/', from)) != std::string::npos; from = slash + 1) {
+            std::string name = at.substr(from, slash - from);
+            int next = -1;
+            for (const Entry& entry : nodes[node].entries) {
+                if (entry.child >= 0 && entry.name == name) next = entry.child;
+            }
+            if (next < 0) break;
+            node = next;
+        }
+        staleBelow(node);
+    }
+}
+
+void ScanTree::resolveRoot(int index) {
+    Node& node = nodes[index];
+    char resolved[PATH_MAX];
+    if (!realpath(node.path.c_str(), resolved)) {
+        node.realPath.clear();
+        return;
+    }
+    node.realPath = resolved;
+    if (node.realPath.back() != '/') node.realPath += '/';
 }
 
 void ScanTree::beginBuild(bool rereadAll) {
@@ -148,6 +197,9 @@ void ScanTree::beginBuild(bool rereadAll) {
             node.checkable = false;
         }
     }
+    // A mount shows another folder under the same path without a notice.
+    if (!mounts) mounts.reset(new MountWatch);
+    for (const std::string& point : mounts->changed()) staleAt(point);
     // Without an inotify instance (the per-user limit, say) every folder is
     // read at every build; the next build tries again.
     if (notify < 0) notify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -311,6 +363,10 @@ void ScanTree::apply(int index, Listing& listing) {
     clock_gettime(CLOCK_REALTIME, &now);
     bool settled = st.st_ctim.tv_sec + 2 < now.tv_sec;
     if (node.root || st.st_dev != node.dev) node.unwatched = listing.unreported;
+    // Another folder under the same path (a mount came or went): its own watch is set anew.
+    bool another = node.statIno != 0 && (st.st_dev != node.dev || st.st_ino != node.statIno);
+    if (another) unwatch(index);
+    if (node.root && (another || node.realPath.empty())) resolveRoot(index);
     node.dev = st.st_dev;
     node.statIno = st.st_ino;
     node.changed = st.st_ctim;

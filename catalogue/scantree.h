@@ -9,7 +9,8 @@
 //   every folder on a file system whose changes go unreported (network and
 //   user-space file systems), however it was reached, are read at every scan.
 // Watches are set only from the second scan on: a dialog that is opened,
-// used once and closed never pays for them.
+// used once and closed never pays for them. Mounts and unmounts, which raise
+// no change notice, are taken from the mount table at each build.
 #pragma once
 
 #include <dirent.h>
@@ -18,11 +19,14 @@
 
 #include <atomic>
 #include <deque>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 namespace catalogue {
+
+class MountWatch;
 
 // One image found: its folder (ending in '/') and its name.
 struct ScanItem {
@@ -41,14 +45,14 @@ struct ScanReport {
 
 class ScanTree {
 public:
-    ScanTree() = default;
+    ScanTree();
     ScanTree(const ScanTree&) = delete;
     ScanTree& operator=(const ScanTree&) = delete;
     ~ScanTree();
 
-    // Starts a build: takes in the change notices that arrived since the last
-    // one. With rereadAll, every folder is read again in this build, whatever
-    // the cache holds.
+    // Starts a build: takes in the change notices and the mounts and unmounts
+    // since the last one. With rereadAll, every folder is read again in this
+    // build, whatever the cache holds.
     void beginBuild(bool rereadAll = false);
     // Appends the images under dir to items, depth-first in listing order.
     // dir should end in '/'; without one, names are joined to it as they are
@@ -60,6 +64,10 @@ public:
     void endBuild();
     // Forgets everything and stops watching.
     void clear();
+    // Marks for reading at the next scan every cached folder at or below
+    // realPath (a path without symbolic links, as the mount table gives it),
+    // and every image folder whose real path lies at or below it.
+    void staleAt(const std::string& realPath);
     // While *flag is set, scans stop between folders and list only part of
     // the tree; the caller drops what such a scan gave. nullptr: never.
     void setAbandon(const std::atomic<bool>* flag) { abandon = flag; }
@@ -100,7 +108,8 @@ private:
         bool checkable = false;  // entries may be confirmed by the change time
         bool unwatched = false;  // changes here go unreported: read at every scan
         bool root = false;
-        int error = 0;  // errno of the last read, 0 when it listed the folder
+        int error = 0;         // errno of the last read, 0 when it listed the folder
+        std::string realPath;  // a root's path with links resolved, ending in '/'; "" unknown
         unsigned readInBuild = 0;
         std::vector<Entry> entries;
     };
@@ -125,6 +134,7 @@ private:
     void dropSubfolders(std::vector<Entry>& entries);
     bool confirm(int node);     // watches the folder; true when its listing still holds
     void staleBelow(int node);  // marks the node and everything below it for reading
+    void resolveRoot(int node);
     bool walk(int root, std::vector<ScanItem>& items);  // false when the root could not be read
     bool scanLoose(const std::string& dir, std::vector<ScanItem>& items);
     void unreadable(const std::string& folder, int error);
@@ -135,7 +145,8 @@ private:
     std::unordered_map<std::string, int> roots;
     std::unordered_map<std::string, unsigned> rootUsed;  // build in which each root was scanned
     std::unordered_map<int, std::vector<int>> watchers;  // watch → nodes using it
-    int notify = -1;  // the inotify instance, -1 when it could not be made
+    int notify = -1;                     // the inotify instance, -1 when it could not be made
+    std::unique_ptr<MountWatch> mounts;  // opened at the first build
     unsigned build = 0;
     const std::atomic<bool>* abandon = nullptr;
     std::atomic<int>* progress = nullptr;
