@@ -12,9 +12,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "catalogue/mounts.h"
 #include "util/path.h"
@@ -58,13 +61,130 @@ bool changesGoUnreported(int fd) {
     }
 }
 
+// Threads listing ahead on one file system. Eight answer most of a share's
+// round trips at once; more gain little (see the share benchmark).
+constexpr size_t AHEAD_THREADS = 8;
+
 }  // namespace
 
+// One folder to list ahead: asked by the walk, answered by a pool thread.
+struct ScanTree::AheadRead {
+    std::string path;
+    dev_t knownDev;
+    ReadPool* pool;
+    bool started = false;
+    bool done = false;
+    bool cancelled = false;  // not wanted any more: left unread when not started
+    Listing listing;
+};
+
+// A queue of folders to list, newest first (the walk wants the subfolders it
+// has just met), and its threads. The threads are detached and hold the pool
+// themselves: one stuck in a call to a hung share keeps no one waiting when
+// the tree goes, and ends when the call returns.
+struct ScanTree::ReadPool {
+    std::mutex lock;
+    std::condition_variable wake, answered;
+    std::deque<std::shared_ptr<AheadRead>> queue;
+    size_t threads = 0, free = 0;  // started, and not listing now
+    bool stopping = false;
+
+    static void serve(std::shared_ptr<ReadPool> pool) {
+        std::vector<struct dirent64> buffer;
+        std::unique_lock<std::mutex> guard(pool->lock);
+        for (;;) {
+            pool->wake.wait(guard, [&] { return pool->stopping || !pool->queue.empty(); });
+            if (pool->stopping) return;
+            std::shared_ptr<AheadRead> read = pool->queue.back();
+            pool->queue.pop_back();
+            if (read->cancelled) continue;
+            read->started = true;
+            --pool->free;
+            guard.unlock();
+            Listing listing = list(read->path, -1, nullptr, false, read->knownDev, buffer, nullptr);
+            guard.lock();
+            read->listing = std::move(listing);
+            read->done = true;
+            ++pool->free;
+            pool->answered.notify_all();
+        }
+    }
+
+    // Queues the reads, the first to be taken first; starts threads while
+    // more are queued than free threads can take.
+    void add(const std::shared_ptr<ReadPool>& self,
+             const std::vector<std::shared_ptr<AheadRead>>& reads) {
+        std::lock_guard<std::mutex> guard(lock);
+        for (auto read = reads.rbegin(); read != reads.rend(); ++read) queue.push_back(*read);
+        while (threads < AHEAD_THREADS && free < queue.size()) {
+            std::thread(serve, self).detach();
+            ++threads;
+            ++free;
+        }
+        wake.notify_all();
+    }
+
+    void stop() {
+        std::lock_guard<std::mutex> guard(lock);
+        stopping = true;
+        queue.clear();
+        wake.notify_all();
+    }
+};
+
 ScanTree::ScanTree() = default;
+
+void ScanTree::readAhead(int index) {
+    std::unordered_map<dev_t, std::vector<std::shared_ptr<AheadRead>>> byDevice;
+    for (const Entry& entry : nodes[index].entries) {
+        if (entry.child < 0) continue;
+        const Node& child = nodes[entry.child];
+        if (!child.unwatched || child.current || child.readInBuild == build) continue;
+        std::shared_ptr<ReadPool>& pool = pools[child.dev];
+        if (!pool) pool = std::make_shared<ReadPool>();
+        auto read = std::make_shared<AheadRead>();
+        read->path = child.path;
+        read->knownDev = child.dev;
+        read->pool = pool.get();
+        ahead[entry.child] = read;
+        byDevice[child.dev].push_back(read);
+    }
+    for (const auto& reads : byDevice) pools[reads.first]->add(pools[reads.first], reads.second);
+}
+
+bool ScanTree::takeAhead(int index) {
+    auto found = ahead.find(index);
+    if (found == ahead.end()) return false;
+    std::shared_ptr<AheadRead> read = found->second;
+    ahead.erase(found);
+    ReadPool& pool = *read->pool;
+    std::unique_lock<std::mutex> guard(pool.lock);
+    if (!read->started || read->path != nodes[index].path) {
+        // Not begun yet (the walk caught up with it): read here instead.
+        read->cancelled = true;
+        return false;
+    }
+    pool.answered.wait(guard, [&] { return read->done; });
+    Listing listing = std::move(read->listing);
+    guard.unlock();
+    apply(index, listing);
+    return true;
+}
+
+void ScanTree::dropAhead() {
+    for (auto& pending : ahead) {
+        std::lock_guard<std::mutex> guard(pending.second->pool->lock);
+        pending.second->cancelled = true;
+    }
+    ahead.clear();
+}
 
 ScanTree::~ScanTree() { clear(); }
 
 void ScanTree::clear() {
+    dropAhead();
+    for (auto& pool : pools) pool.second->stop();
+    pools.clear();
     if (notify >= 0) close(notify);
     notify = -1;
     nodes.clear();
@@ -452,7 +572,9 @@ bool ScanTree::walk(int root, std::vector<ScanItem>& items) {
             } else {
                 // (Subfolders confirm themselves: their look-up goes through this one.)
                 if (!firstScan && !node.unwatched) watch(index);
-                read(index, parentFd, name, stack.size() < OPEN_LEVELS ? &fd : nullptr);
+                if (!takeAhead(index))
+                    read(index, parentFd, name, stack.size() < OPEN_LEVELS ? &fd : nullptr);
+                if (nodes[index].unwatched) readAhead(index);
             }
         }
         stack.push_back({index, 0, fd});
@@ -485,6 +607,7 @@ bool ScanTree::walk(int root, std::vector<ScanItem>& items) {
             enter(entry.child, frame.fd, &entry.name);
         }
     }
+    dropAhead();
     return nodes[root].error == 0;
 }
 

@@ -8,6 +8,10 @@
 //   folders to read again. Folders that cannot be watched (watch limit) and
 //   every folder on a file system whose changes go unreported (network and
 //   user-space file systems), however it was reached, are read at every scan.
+// Folders on file systems whose changes go unreported are listed several at
+// a time ahead of the walk, by a few threads per file system, so that a scan
+// of a share is not bound by one round trip after another; what the walk
+// gives and reports stays as a one-by-one read gives it.
 // Watches are set only from the second scan on: a dialog that is opened,
 // used once and closed never pays for them. Mounts and unmounts, which raise
 // no change notice, are taken from the mount table at each build.
@@ -97,6 +101,8 @@ private:
         bool unreported = false;     // changes on its file system go unreported (when asked)
         std::vector<Entry> entries;  // images and subfolders (NEW_FOLDER)
     };
+    struct ReadPool;
+    struct AheadRead;
     struct Node {
         std::string path;   // full path, ending in '/'
         ino_t ino = 0;      // inode as the parent lists it
@@ -135,6 +141,11 @@ private:
     bool confirm(int node);     // watches the folder; true when its listing still holds
     void staleBelow(int node);  // marks the node and everything below it for reading
     void resolveRoot(int node);
+    // Queues the subfolders of the node that will be read in this build to be
+    // listed ahead of the walk; takes a listing queued so, false when none is.
+    void readAhead(int node);
+    bool takeAhead(int node);
+    void dropAhead();                                   // forgets listings read ahead and not taken
     bool walk(int root, std::vector<ScanItem>& items);  // false when the root could not be read
     bool scanLoose(const std::string& dir, std::vector<ScanItem>& items);
     void unreadable(const std::string& folder, int error);
@@ -147,6 +158,10 @@ private:
     std::unordered_map<int, std::vector<int>> watchers;  // watch → nodes using it
     int notify = -1;                     // the inotify instance, -1 when it could not be made
     std::unique_ptr<MountWatch> mounts;  // opened at the first build
+    // Listing threads per file system (one that hangs holds no other's) and
+    // the listings asked of them in this walk, by node.
+    std::unordered_map<dev_t, std::shared_ptr<ReadPool>> pools;
+    std::unordered_map<int, std::shared_ptr<AheadRead>> ahead;
     unsigned build = 0;
     const std::atomic<bool>* abandon = nullptr;
     std::atomic<int>* progress = nullptr;
