@@ -61,9 +61,9 @@ bool changesGoUnreported(int fd) {
     }
 }
 
-// Threads listing ahead on one file system. Eight answer most of a share's
-// round trips at once; more gain little (see the share benchmark).
-constexpr size_t AHEAD_THREADS = 8;
+// Threads listing ahead on one file system. On the share benchmark (0.5 ms a
+// call) the complete list takes 9.3 s with 8 and 5.5 s with 16, 40 s one by one.
+constexpr size_t AHEAD_THREADS = 16;
 
 }  // namespace
 
