@@ -9,7 +9,6 @@
 
 #include "catalogue/cdscan.h"
 #include "catalogue/cdsort.h"
-// MOUNTS-PENDING #include "catalogue/mounts.h"
 #include "catalogue/scantree.h"
 #include "util/helper.h"
 
@@ -81,24 +80,16 @@ void reportProgress(int found, void* data) {
 void cdscanServe(int fd) {
     catalogue::ScanTree tree;
     Reporter reporter{fd, {}};
-#if 0  // REPORT-PENDING
-    catalogue::MountWatch mounts;
-    mounts.open();
     catalogue::ScanReport report;
     report.unreadable = reportUnreadable;
     report.progress = reportProgress;
     report.data = &reporter;
     tree.setReport(report);
-#endif
 
     Request request;
     while (nextRequest(fd, &request)) {
         // Relative folders are the dialog's, which keeps its own current folder.
         if (chdir(request.cwd.c_str()) != 0) continue;
-        // A share mounted into or unmounted from a folder read before.
-#if 0  // REPORT-PENDING
-        for (const std::string& point : mounts.changed()) tree.staleAt(point);
-#endif
 
         std::vector<catalogue::ScanItem> items;
         reporter.lastProgress = std::chrono::steady_clock::now();

@@ -11,9 +11,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
+#include "catalogue/mounts.h"
 #include "util/path.h"
 
 namespace catalogue {
@@ -55,11 +61,130 @@ bool changesGoUnreported(int fd) {
     }
 }
 
+// Threads listing ahead on one file system. On the share benchmark (0.5 ms a
+// call) the complete list takes 9.3 s with 8 and 5.5 s with 16, 40 s one by one.
+constexpr size_t AHEAD_THREADS = 16;
+
 }  // namespace
+
+// One folder to list ahead: asked by the walk, answered by a pool thread.
+struct ScanTree::AheadRead {
+    std::string path;
+    dev_t knownDev;
+    ReadPool* pool;
+    bool started = false;
+    bool done = false;
+    bool cancelled = false;  // not wanted any more: left unread when not started
+    Listing listing;
+};
+
+// A queue of folders to list, newest first (the walk wants the subfolders it
+// has just met), and its threads. The threads are detached and hold the pool
+// themselves: one stuck in a call to a hung share keeps no one waiting when
+// the tree goes, and ends when the call returns.
+struct ScanTree::ReadPool {
+    std::mutex lock;
+    std::condition_variable wake, answered;
+    std::deque<std::shared_ptr<AheadRead>> queue;
+    size_t threads = 0, free = 0;  // started, and not listing now
+    bool stopping = false;
+
+    static void serve(std::shared_ptr<ReadPool> pool) {
+        std::vector<struct dirent64> buffer;
+        std::unique_lock<std::mutex> guard(pool->lock);
+        for (;;) {
+            pool->wake.wait(guard, [&] { return pool->stopping || !pool->queue.empty(); });
+            if (pool->stopping) return;
+            std::shared_ptr<AheadRead> read = pool->queue.back();
+            pool->queue.pop_back();
+            if (read->cancelled) continue;
+            read->started = true;
+            --pool->free;
+            guard.unlock();
+            Listing listing = list(read->path, -1, nullptr, false, read->knownDev, buffer, nullptr);
+            guard.lock();
+            read->listing = std::move(listing);
+            read->done = true;
+            ++pool->free;
+            pool->answered.notify_all();
+        }
+    }
+
+    // Queues the reads, the first to be taken first; starts threads while
+    // more are queued than free threads can take.
+    void add(const std::shared_ptr<ReadPool>& self,
+             const std::vector<std::shared_ptr<AheadRead>>& reads) {
+        std::lock_guard<std::mutex> guard(lock);
+        for (auto read = reads.rbegin(); read != reads.rend(); ++read) queue.push_back(*read);
+        while (threads < AHEAD_THREADS && free < queue.size()) {
+            std::thread(serve, self).detach();
+            ++threads;
+            ++free;
+        }
+        wake.notify_all();
+    }
+
+    void stop() {
+        std::lock_guard<std::mutex> guard(lock);
+        stopping = true;
+        queue.clear();
+        wake.notify_all();
+    }
+};
+
+ScanTree::ScanTree() = default;
+
+void ScanTree::readAhead(int index) {
+    std::unordered_map<dev_t, std::vector<std::shared_ptr<AheadRead>>> byDevice;
+    for (const Entry& entry : nodes[index].entries) {
+        if (entry.child < 0) continue;
+        const Node& child = nodes[entry.child];
+        if (!child.unwatched || child.current || child.readInBuild == build) continue;
+        std::shared_ptr<ReadPool>& pool = pools[child.dev];
+        if (!pool) pool = std::make_shared<ReadPool>();
+        auto read = std::make_shared<AheadRead>();
+        read->path = child.path;
+        read->knownDev = child.dev;
+        read->pool = pool.get();
+        ahead[entry.child] = read;
+        byDevice[child.dev].push_back(read);
+    }
+    for (const auto& reads : byDevice) pools[reads.first]->add(pools[reads.first], reads.second);
+}
+
+bool ScanTree::takeAhead(int index) {
+    auto found = ahead.find(index);
+    if (found == ahead.end()) return false;
+    std::shared_ptr<AheadRead> read = found->second;
+    ahead.erase(found);
+    ReadPool& pool = *read->pool;
+    std::unique_lock<std::mutex> guard(pool.lock);
+    if (!read->started || read->path != nodes[index].path) {
+        // Not begun yet (the walk caught up with it): read here instead.
+        read->cancelled = true;
+        return false;
+    }
+    pool.answered.wait(guard, [&] { return read->done; });
+    Listing listing = std::move(read->listing);
+    guard.unlock();
+    apply(index, listing);
+    return true;
+}
+
+void ScanTree::dropAhead() {
+    for (auto& pending : ahead) {
+        std::lock_guard<std::mutex> guard(pending.second->pool->lock);
+        pending.second->cancelled = true;
+    }
+    ahead.clear();
+}
 
 ScanTree::~ScanTree() { clear(); }
 
 void ScanTree::clear() {
+    dropAhead();
+    for (auto& pool : pools) pool.second->stop();
+    pools.clear();
     if (notify >= 0) close(notify);
     notify = -1;
     nodes.clear();
@@ -67,6 +192,7 @@ void ScanTree::clear() {
     roots.clear();
     rootUsed.clear();
     watchers.clear();
+    mounts.reset();
 }
 
 int ScanTree::newNode(const std::string& path, ino_t ino, bool root) {
@@ -132,10 +258,53 @@ void ScanTree::staleBelow(int first) {
         Node& node = nodes[pending.back()];
         pending.pop_back();
         node.current = false;
+        node.checkable = false;
         for (const Entry& entry : node.entries) {
             if (entry.child >= 0) pending.push_back(entry.child);
         }
     }
+}
+
+// Whether path lies at or below folder; both end in '/'.
+static bool atOrBelow(const std::string& path, const std::string& folder) {
+    return path.compare(0, folder.size(), folder) == 0;
+}
+
+void ScanTree::staleAt(const std::string& realPath) {
+    if (realPath.empty()) return;
+    std::string at = realPath.back() == '/' ? realPath : realPath + "/";
+    for (const auto& known : roots) {
+        const Node& root = nodes[known.second];
+        if (root.realPath.empty() || atOrBelow(root.realPath, at)) {
+            staleBelow(known.second);
+            continue;
+        }
+        if (!atOrBelow(at, root.realPath)) continue;
+        // Down the cached folders by name, to the deepest one on the way.
+        int node = known.second;
+        size_t from = root.realPath.size();
+        for (size_t slash; (slash = at.find('/', from)) != std::string::npos; from = slash + 1) {
+            std::string name = at.substr(from, slash - from);
+            int next = -1;
+            for (const Entry& entry : nodes[node].entries) {
+                if (entry.child >= 0 && entry.name == name) next = entry.child;
+            }
+            if (next < 0) break;
+            node = next;
+        }
+        staleBelow(node);
+    }
+}
+
+void ScanTree::resolveRoot(int index) {
+    Node& node = nodes[index];
+    char resolved[PATH_MAX];
+    if (!realpath(node.path.c_str(), resolved)) {
+        node.realPath.clear();
+        return;
+    }
+    node.realPath = resolved;
+    if (node.realPath.back() != '/') node.realPath += '/';
 }
 
 void ScanTree::beginBuild(bool rereadAll) {
@@ -148,6 +317,9 @@ void ScanTree::beginBuild(bool rereadAll) {
             node.checkable = false;
         }
     }
+    // A mount shows another folder under the same path without a notice.
+    if (!mounts) mounts.reset(new MountWatch);
+    for (const std::string& point : mounts->changed()) staleAt(point);
     // Without an inotify instance (the per-user limit, say) every folder is
     // read at every build; the next build tries again.
     if (notify < 0) notify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -298,10 +470,10 @@ void ScanTree::apply(int index, Listing& listing) {
     node.readInBuild = build;
     node.current = false;
     node.checkable = false;
+    node.error = listing.error;
     if (listing.error != 0) {
         dropSubfolders(node.entries);
-        errno = listing.error;
-        perror(node.path.c_str());
+        unreadable(node.path, listing.error);
         return;
     }
     const struct stat& st = listing.st;
@@ -311,6 +483,10 @@ void ScanTree::apply(int index, Listing& listing) {
     clock_gettime(CLOCK_REALTIME, &now);
     bool settled = st.st_ctim.tv_sec + 2 < now.tv_sec;
     if (node.root || st.st_dev != node.dev) node.unwatched = listing.unreported;
+    // Another folder under the same path (a mount came or went): its own watch is set anew.
+    bool another = node.statIno != 0 && (st.st_dev != node.dev || st.st_ino != node.statIno);
+    if (another) unwatch(index);
+    if (node.root && (another || node.realPath.empty())) resolveRoot(index);
     node.dev = st.st_dev;
     node.statIno = st.st_ino;
     node.changed = st.st_ctim;
@@ -368,7 +544,16 @@ int ScanTree::rootNode(const std::string& dir) {
     return index;
 }
 
-void ScanTree::walk(int root, std::vector<ScanItem>& items) {
+void ScanTree::unreadable(const std::string& folder, int error) {
+    if (report.unreadable) {
+        report.unreadable(folder, error, report.data);
+    } else {
+        errno = error;
+        perror(folder.c_str());
+    }
+}
+
+bool ScanTree::walk(int root, std::vector<ScanItem>& items) {
     struct Frame {
         int node;
         size_t next;
@@ -387,10 +572,17 @@ void ScanTree::walk(int root, std::vector<ScanItem>& items) {
             } else {
                 // (Subfolders confirm themselves: their look-up goes through this one.)
                 if (!firstScan && !node.unwatched) watch(index);
-                read(index, parentFd, name, stack.size() < OPEN_LEVELS ? &fd : nullptr);
+                if (!takeAhead(index))
+                    read(index, parentFd, name, stack.size() < OPEN_LEVELS ? &fd : nullptr);
+                if (nodes[index].unwatched) readAhead(index);
             }
         }
         stack.push_back({index, 0, fd});
+        if (report.progress) {
+            int found = foundInBuild;
+            for (const Entry& entry : node.entries) found += entry.child == IMAGE;
+            report.progress(found, report.data);
+        }
     };
     enter(root, -1, nullptr);
     while (!stack.empty()) {
@@ -398,7 +590,7 @@ void ScanTree::walk(int root, std::vector<ScanItem>& items) {
             for (const Frame& frame : stack) {
                 if (frame.fd >= 0) close(frame.fd);
             }
-            return;
+            break;
         }
         Frame& frame = stack.back();
         const Node& node = nodes[frame.node];
@@ -415,15 +607,17 @@ void ScanTree::walk(int root, std::vector<ScanItem>& items) {
             enter(entry.child, frame.fd, &entry.name);
         }
     }
+    dropAhead();
+    return nodes[root].error == 0;
 }
 
 // A folder string without a trailing '/' joins names to it as they are, so
 // each joined path is examined on its own, as the scan always did.
-void ScanTree::scanLoose(const std::string& dir, std::vector<ScanItem>& items) {
+bool ScanTree::scanLoose(const std::string& dir, std::vector<ScanItem>& items) {
     DIR* d = opendir(dir.c_str());
     if (!d) {
-        perror(dir.c_str());
-        return;
+        unreadable(dir, errno);
+        return false;
     }
     std::vector<std::string> names;
     while (struct dirent* entry = readdir(d)) {
@@ -443,15 +637,15 @@ void ScanTree::scanLoose(const std::string& dir, std::vector<ScanItem>& items) {
             items.push_back({full.substr(0, cut), full.substr(cut)});
         }
     }
+    return true;
 }
 
-void ScanTree::scan(const std::string& dir, std::vector<ScanItem>& items) {
+bool ScanTree::scan(const std::string& dir, std::vector<ScanItem>& items) {
     if (dir.empty() || dir.back() != '/') {
         rootUsed[dir] = build;
-        scanLoose(dir, items);
-        return;
+        return scanLoose(dir, items);
     }
-    walk(rootNode(dir), items);
+    return walk(rootNode(dir), items);
 }
 
 void ScanTree::endBuild() {

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "catalogue/cdsearch.h"
+#include "containers/linkedlist.h"
+#include "support/slowfs.h"
 #include "support/testsupport.h"
 
 using testsupport::catalogueItems;
@@ -85,6 +87,8 @@ protected:
         mkdir((lib + "keep").c_str(), 0755);
     }
 
+    void changedTreesListLikeAFreshScan(const std::string& view);
+
     std::string newName(const char* extension) {
         return "n" + std::to_string(counter++) + extension;
     }
@@ -149,11 +153,11 @@ protected:
     int counter = 0;
 };
 
-TEST_F(Rescan, ChangedTreesListLikeAFreshScan) {
-    for (int n = 0; n < 40; ++n) change();
-    // Old enough that change times can confirm what the first build read.
-    sleep(3);
-    Strings roots = {lib, lib + "keep/"};
+// Random changes to the tree under lib, and a build after each few, seen
+// under view (lib itself, or a share's view of it): every build lists what a
+// fresh walk of the view lists.
+void Rescan::changedTreesListLikeAFreshScan(const std::string& view) {
+    Strings roots = {view, view + "keep/"};
     for (const std::string& root : roots) cdsearchAddDirectory(root.c_str());
     int filesBefore = openFiles();
 
@@ -165,12 +169,29 @@ TEST_F(Rescan, ChangedTreesListLikeAFreshScan) {
             cdsearchRemoveDirectory(roots.back().c_str());
             roots.pop_back();
             ASSERT_EQ(builtList(), expectedList(roots));
-            roots.push_back(lib + "keep/");
+            roots.push_back(view + "keep/");
             cdsearchAddDirectory(roots.back().c_str());
         }
     }
     // The scan helper's socket and the main context's wake-up, nothing else.
     EXPECT_EQ(openFiles(), filesBefore + 2);
+}
+
+TEST_F(Rescan, ChangedTreesListLikeAFreshScan) {
+    for (int n = 0; n < 40; ++n) change();
+    // Old enough that change times can confirm what the first build read.
+    sleep(3);
+    changedTreesListLikeAFreshScan(lib);
+}
+
+// On a share, folders are listed several at a time ahead of the walk.
+TEST_F(Rescan, ChangedTreesOnAShareListLikeAFreshScan) {
+    std::string why;
+    if (!testsupport::SlowFs::available(&why)) GTEST_SKIP() << why;
+    for (int n = 0; n < 40; ++n) change();
+    testsupport::SlowFs share(lib, 20);
+    ASSERT_TRUE(share.mounted()) << share.error();
+    changedTreesListLikeAFreshScan(share.path() + "/");
 }
 
 }  // namespace

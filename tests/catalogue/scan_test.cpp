@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "catalogue/cdsearch.h"
+#include "catalogue/scantree.h"
+#include "containers/linkedlist.h"
 #include "support/testsupport.h"
 
 using testsupport::readFile;
@@ -134,6 +136,26 @@ TEST_F(Scan, FolderThatCannotBeReadIsReportedAndTheOthersStillScan) {
             fprintf(stderr, "build\n");
             ok = ok && build() == Strings{noCd, "~/open/a.cue"};
         }
+        // A caller's report gets the same folders and errors, in the same
+        // order; the progress ends at every image found.
+        catalogue::ScanTree tree;
+        catalogue::ScanReport report;
+        report.unreadable = [](const std::string& folder, int error, void*) {
+            fprintf(stderr, "%s: %s\n", folder.c_str(), strerror(error));
+        };
+        int found = -1;
+        report.progress = [](int count, void* last) { *static_cast<int*>(last) = count; };
+        report.data = &found;
+        tree.setReport(report);
+        for (int round = 0; round < 3; ++round) {
+            fprintf(stderr, "build\n");
+            std::vector<catalogue::ScanItem> items;
+            tree.beginBuild();
+            ok = ok && !tree.scan(root + "missing/", items) && tree.scan(root, items);
+            ok = ok && !tree.scan(root + "missing", items) && tree.scan(root + "open", items);
+            tree.endBuild();
+            ok = ok && items.size() == 1 && items[0].path == root + "open/" && found == 1;
+        }
         _exit(ok ? 0 : 1);
     }
     int status = -1;
@@ -144,7 +166,8 @@ TEST_F(Scan, FolderThatCannotBeReadIsReportedAndTheOthersStillScan) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     std::string once = "build\n" + root + "missing/: No such file or directory\n" + root +
                        "locked/: Permission denied\n";
-    EXPECT_EQ(readFile(report), once + once + once);
+    std::string byReport = once + root + "missing: No such file or directory\n";
+    EXPECT_EQ(readFile(report), once + once + once + byReport + byReport + byReport);
 }
 
 TEST_F(Scan, NamesKeepTheirBytes) {

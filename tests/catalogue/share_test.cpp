@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "catalogue/cdsearch.h"
+#include "catalogue/mounts.h"
+#include "catalogue/scantree.h"
+#include "containers/linkedlist.h"
 #include "support/slowfs.h"
 #include "support/testsupport.h"
 
@@ -61,6 +64,18 @@ protected:
         EXPECT_EQ(names(true), (std::vector<std::string>{"added.ccd", "new.cue", "top.cue"}));
     }
 
+    // The names a build of the cached tree lists under dir.
+    static std::vector<std::string> treeNames(catalogue::ScanTree& tree, const std::string& dir) {
+        std::vector<catalogue::ScanItem> items;
+        tree.beginBuild();
+        tree.scan(dir, items);
+        tree.endBuild();
+        std::vector<std::string> list;
+        for (const catalogue::ScanItem& item : items) list.push_back(item.name);
+        std::sort(list.begin(), list.end());
+        return list;
+    }
+
     testsupport::ScratchDir scratch;
     testsupport::CatalogueLists lists;
     std::string source;
@@ -94,6 +109,56 @@ TEST_F(Share, ChangesOnAShareMountedInsideALocalFolderShow) {
     cdsearchShutdown();  // lets go of the watches before the bind goes
     EXPECT_EQ(umount2(mountPoint.c_str(), MNT_DETACH), 0);
     cdsearchInit();
+}
+
+// A share mounted into a watched image folder, or onto it, raises no change
+// notice: the mount table says which cached folders to read again. The image
+// folder is named through a symbolic link, the table gives real paths.
+TEST_F(Share, MountsInAndOnAWatchedFolderShowAtTheNextBuild) {
+    std::string local = scratch.path() + "/local", linked = scratch.path() + "/linked/";
+    mkdir(local.c_str(), 0755);
+    mkdir((local + "/nas").c_str(), 0755);
+    writeFile(local + "/here.exe", "");
+    ASSERT_EQ(symlink(local.c_str(), linked.substr(0, linked.size() - 1).c_str()), 0);
+    SlowFs share(source);
+    ASSERT_TRUE(share.mounted()) << share.error();
+    using Names = std::vector<std::string>;
+    const Names localOnly = {"here.exe"}, shareOnly = {"old.cue", "top.cue"};
+    const Names both = {"here.exe", "old.cue", "top.cue"};
+    struct Unmount {  // nothing stays mounted should a step fail
+        std::string local;
+        ~Unmount() {
+            for (const std::string& at : {local, local + "/nas", local})
+                umount2(at.c_str(), MNT_DETACH);
+        }
+    } unmount{local};
+    catalogue::MountWatch watch;
+    catalogue::ScanTree tree;
+    for (int n = 0; n < 3; ++n) ASSERT_EQ(treeNames(tree, linked), localOnly);  // watches set
+
+    struct Step {
+        std::string at;  // mounted there, or unmounted when mounted is false
+        bool mounted;
+        Names expected;
+    } steps[] = {
+        {local + "/nas", true, both},
+        {local, true, shareOnly},
+        {local, false, both},
+        {local + "/nas", false, localOnly},
+    };
+    for (const Step& step : steps) {
+        if (step.mounted) {
+            ASSERT_EQ(mount(share.path().c_str(), step.at.c_str(), nullptr, MS_BIND, nullptr), 0)
+                << strerror(errno);
+        } else {
+            ASSERT_EQ(umount2(step.at.c_str(), MNT_DETACH), 0) << strerror(errno);
+        }
+        // One change of the table, reported once.
+        EXPECT_EQ(watch.changed(), Names{step.at});
+        EXPECT_EQ(watch.changed(), Names{});
+        EXPECT_EQ(treeNames(tree, linked), step.expected) << step.at;
+        EXPECT_EQ(treeNames(tree, linked), step.expected) << step.at;
+    }
 }
 
 }  // namespace

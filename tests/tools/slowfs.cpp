@@ -37,8 +37,9 @@ int sourceFd = -1;
 long delayUs = 0;
 const char* mountPoint = nullptr;  // in argv: threads may read it while main returns
 
-std::mutex holdLock;
-std::condition_variable holdChanged;
+// Never destroyed: the signal thread may still use them while exit runs.
+std::mutex& holdLock = *new std::mutex;
+std::condition_variable& holdChanged = *new std::condition_variable;
 bool holding = false;
 unsigned long releases = 0;  // counts SIGUSR1s, so a release frees every waiter
 
