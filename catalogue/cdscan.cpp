@@ -16,6 +16,7 @@ namespace {
 
 struct Client {
     int fd = -1;  // the scan helper's socket, -1 while none runs
+    pid_t pid = -1;
     guint watch = 0;
     HelperInbox inbox;
     uint32_t sent = 0;      // number of the last request sent
@@ -36,6 +37,7 @@ void dropHelper() {
     client.watch = 0;
     if (client.fd >= 0) close(client.fd);
     client.fd = -1;
+    client.pid = -1;
     client.inbox.clear();
 }
 
@@ -113,7 +115,7 @@ gboolean onReadable(gint, GIOCondition, gpointer) {
 }
 
 bool startHelper() {
-    client.fd = helperStart(HELPER_SCAN);
+    client.fd = helperStart(HELPER_SCAN, &client.pid);
     if (client.fd < 0) return false;
     client.watch = g_unix_fd_add(client.fd, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
                                  onReadable, nullptr);
@@ -181,6 +183,8 @@ bool cdscanWait(int timeoutMs) {
 }
 
 int cdscanFound() { return client.found; }
+
+int cdscanHelperPid() { return client.fd >= 0 ? client.pid : -1; }
 
 void cdscanStop() {
     dropHelper();

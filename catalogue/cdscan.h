@@ -29,6 +29,8 @@ bool cdscanBusy();
 bool cdscanWait(int timeoutMs);
 // Images found so far by the running scan.
 int cdscanFound();
+// The scan helper's process id, -1 while none runs.
+int cdscanHelperPid();
 // Lets the helper go without waiting for it; it ends by itself once its
 // current call returns. Answers not taken in are dropped.
 void cdscanStop();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/helpers.h"
 #include "catalogue/cdsearch.h"
 #include "catalogue/scantree.h"
 #include "containers/linkedlist.h"
@@ -127,8 +128,9 @@ TEST_F(Scan, FolderThatCannotBeReadIsReportedAndTheOthersStillScan) {
         if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
         int err = open(report.c_str(), O_WRONLY);
         if (err < 0 || dup2(err, 2) < 0) _exit(98);
-        cdsearchShutdown();  // a catalogue of the child's own
+        cdsearchShutdown();  // a catalogue and helpers of the child's own
         cdsearchInit();
+        appLaunchHelpers();
         cdsearchAddDirectory((root + "missing/").c_str());
         cdsearchAddDirectory(root.c_str());
         bool ok = true;
