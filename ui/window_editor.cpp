@@ -16,6 +16,7 @@
 
 namespace {
 
+// Where the choosers open next; windowEditorStart sets them back.
 char lastDeviceFolder[4096] = "/dev/";
 char lastDirectoryFolder[4096] = "/";
 GdkPixbuf* editorIcon;
@@ -68,6 +69,11 @@ std::string choose(const char* title, GtkFileChooserAction action, const char* f
 int selectedRow(const char* viewId) { return uiSelectedRow(GTK_TREE_VIEW(uiWidget(viewId))); }
 
 }  // namespace
+
+void windowEditorStart(void) {
+    snprintf(lastDeviceFolder, sizeof lastDeviceFolder, "/dev/");
+    snprintf(lastDirectoryFolder, sizeof lastDirectoryFolder, "/");
+}
 
 WindowPlacement windowEditorPlacement(int mainX, int mainY, int requestWidth, int requestHeight,
                                       int desktopW, int desktopH) {
