@@ -73,5 +73,6 @@ void guiStart() {
     settingsRead(&settings);
     // The image folders are read while the window is built.
     tabMainStartScan();
+    windowEditorStart();
     on_windowMain_init();
 }

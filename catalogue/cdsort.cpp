@@ -42,9 +42,15 @@ bool sortLikeAdjacentSwaps(std::vector<CD*>& cds) {
 
 void sortCatalogue(std::vector<CD*>& cds) {
     if (sortLikeAdjacentSwaps(cds)) return;
+    // A pass that swaps nothing leaves the order as every later pass would.
     for (size_t pass = 0; pass < cds.size(); ++pass) {
+        bool swapped = false;
         for (size_t i = 0; i + 1 < cds.size(); ++i) {
-            if (compareCD(cds[i], cds[i + 1])) std::swap(cds[i], cds[i + 1]);
+            if (compareCD(cds[i], cds[i + 1])) {
+                std::swap(cds[i], cds[i + 1]);
+                swapped = true;
+            }
         }
+        if (!swapped) return;
     }
 }

@@ -12,5 +12,5 @@
 bool sortLikeAdjacentSwaps(std::vector<CD*>& cds);
 
 // Sorts cds into that order whatever the names: the fast sort where it gives
-// it, else the n passes themselves.
+// it, else passes of adjacent swaps until one swaps nothing.
 void sortCatalogue(std::vector<CD*>& cds);

@@ -99,6 +99,13 @@ int clearKey(char* text) {
     return key2str(&combo, text);
 }
 
+bool keyTextEmpty(const char* text) {
+    KeyCombo combo;
+    clearKey(&combo);
+    str2key(text, &combo);
+    return combo.count == 0;
+}
+
 const char* getKeyNameString(const KeyCombo* combo) {
     keyName[0] = '\0';
     if (combo->count == 0) {

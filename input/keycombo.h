@@ -52,6 +52,10 @@ void setKey(KeyCombo* combo, unsigned count, unsigned keyIndex0, unsigned keyTyp
 int clearKey(KeyCombo* combo);  // all fields to 0; returns 0
 int clearKey(char* text);       // text becomes ""; returns 0
 
+// True when text holds no key, however it is spelt ("", "00", garbage): the
+// slot it stands for is unassigned.
+bool keyTextEmpty(const char* text);
+
 // Display name such as "Kb0_Control_Left + Alt_Left + 'C'", or "Unassigned".
 // Lies in a static buffer that the next call overwrites.
 const char* getKeyNameString(const KeyCombo* combo);

@@ -91,9 +91,6 @@ KeyCombo parse(const char* text) {
     return combo;
 }
 
-// A stored text with no key in it, however it is spelt ("", "00", garbage).
-bool emptyText(const char* text) { return parse(text).count == 0; }
-
 }  // namespace
 
 int keySystemInit() {
@@ -264,9 +261,9 @@ int findKey(char* text) {
 }
 
 int keySystemCaptureHotKey(char* first, char* second, int (*capture)(char* text)) {
-    if (emptyText(first)) return capture(first);
-    bool secondWasEmpty = emptyText(second);
+    if (keyTextEmpty(first)) return capture(first);
+    bool secondWasEmpty = keyTextEmpty(second);
     int result = capture(second);
-    if (secondWasEmpty && emptyText(second)) clearKey(first);
+    if (secondWasEmpty && keyTextEmpty(second)) clearKey(first);
     return result;
 }

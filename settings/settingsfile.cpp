@@ -137,6 +137,11 @@ void writeField(dictionary* dict, const SettingField& field, Settings* s) {
 
 int settingsWriteError;
 
+bool settingsCanHold(const char* value) {
+    std::string written;
+    return iniEncodeValue(value, &written);
+}
+
 int settingsRead(Settings* s) {
     settingsLoadDefault(s);
     dictionary* dict = iniLoad(SETTINGS_FILE_NAME);

@@ -15,6 +15,11 @@ int settingsRead(Settings* s);
 // no dictionary could be made (then nothing is written).
 int settingsWrite(Settings* s);
 
+// True when the file can hold value as it stands. It cannot hold a line break,
+// nor both kinds of quote in a value that needs quoting (';', '#', a blank at
+// an end, ...); settingsWrite leaves such a value out.
+bool settingsCanHold(const char* value);
+
 // Why the last settingsWrite could not replace the file (an errno value), or
 // 0 when it did. Lets the dialog tell the user instead of losing the changes.
 extern int settingsWriteError;

@@ -69,12 +69,22 @@ void setMainCursor(GdkCursor* cursor) {
 
 }  // namespace
 
+namespace {
+
+// The name a slot shows. An empty slot is told by its stored text, and only
+// its shown word is translated: the file keeps storing "".
+const char* slotName(const char* text) {
+    return keyTextEmpty(text) ? _("Unassigned") : getKeyNameString(text);
+}
+
+}  // namespace
+
 const char* hotKeyValueText(int h) {
     static char value[1024];
     // Both names share one buffer: copy the first before asking for the second.
-    snprintf(value, sizeof value, "%s / ", getKeyNameString(hotKey[h]));
+    snprintf(value, sizeof value, "%s / ", slotName(hotKey[h]));
     size_t used = strlen(value);
-    snprintf(value + used, sizeof value - used, "%s", getKeyNameString(hotKey[h + HOTKEY_COUNT]));
+    snprintf(value + used, sizeof value - used, "%s", slotName(hotKey[h + HOTKEY_COUNT]));
     return value;
 }
 

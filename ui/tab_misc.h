@@ -9,7 +9,8 @@
 extern const char* const hotKeyName[HOTKEY_COUNT];
 extern const char* const hotKeyTooltip[HOTKEY_COUNT];
 
-// "<first> / <second>": the display names of both slots of hot key h.
+// "<first> / <second>": the display names of both slots of hot key h; an
+// empty slot shows "Unassigned" in the user's language.
 const char* hotKeyValueText(int h);
 
 G_BEGIN_DECLS

@@ -16,6 +16,7 @@
 
 namespace {
 
+// Where the choosers open next; windowEditorStart sets them back.
 char lastDeviceFolder[4096] = "/dev/";
 char lastDirectoryFolder[4096] = "/";
 GdkPixbuf* editorIcon;
@@ -67,7 +68,20 @@ std::string choose(const char* title, GtkFileChooserAction action, const char* f
 // the entry exactly, also where the row shows a readable form of its bytes.
 int selectedRow(const char* viewId) { return uiSelectedRow(GTK_TREE_VIEW(uiWidget(viewId))); }
 
+// A name the settings file cannot hold stays out of the lists, which the file
+// would otherwise lose without a word; the user is told which and why.
+bool refuseUnsavable(const char* name) {
+    if (settingsCanHold(name)) return false;
+    windowMainReportUnsavable(windowEditor, name);
+    return true;
+}
+
 }  // namespace
+
+void windowEditorStart(void) {
+    snprintf(lastDeviceFolder, sizeof lastDeviceFolder, "/dev/");
+    snprintf(lastDirectoryFolder, sizeof lastDirectoryFolder, "/");
+}
 
 WindowPlacement windowEditorPlacement(int mainX, int mainY, int requestWidth, int requestHeight,
                                       int desktopW, int desktopH) {
@@ -163,11 +177,15 @@ void on_buttonEditorCancel_clicked(GtkWidget*, gpointer) {
 void on_buttonEditorAddCdrom_clicked(GtkButton*, gpointer) {
     std::string chosen = choose(_("Select a File"), GTK_FILE_CHOOSER_ACTION_OPEN, lastDeviceFolder);
     if (chosen.empty()) return;
-    snprintf(lastDeviceFolder, sizeof lastDeviceFolder, "%s", chosen.c_str());
-    removeSlashFromDir(lastDeviceFolder);
-    cdsearchAddDevice(lastDeviceFolder);
-    on_windowEditor_update();
+    char device[4096];
+    snprintf(device, sizeof device, "%s", chosen.c_str());
+    removeSlashFromDir(device);
+    // The next chooser opens where this one was, whether the device is added or not.
+    snprintf(lastDeviceFolder, sizeof lastDeviceFolder, "%s", device);
     reduceToPath(lastDeviceFolder);
+    if (refuseUnsavable(device)) return;
+    cdsearchAddDevice(device);
+    on_windowEditor_update();
 }
 
 void on_buttonEditorRemoveCdrom_clicked(GtkButton*, gpointer) {
@@ -184,6 +202,7 @@ void on_buttonEditorAddDirectory_clicked(GtkButton*, gpointer) {
     if (chosen.empty() || chosen.size() >= sizeof lastDirectoryFolder - 1) return;
     snprintf(lastDirectoryFolder, sizeof lastDirectoryFolder, "%s", chosen.c_str());
     addSlashToDir(lastDirectoryFolder);
+    if (refuseUnsavable(lastDirectoryFolder)) return;
     cdsearchAddDirectory(lastDirectoryFolder);
     on_windowEditor_update();
 }

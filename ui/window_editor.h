@@ -12,6 +12,10 @@
 WindowPlacement windowEditorPlacement(int mainX, int mainY, int requestWidth, int requestHeight,
                                       int desktopWidth, int desktopHeight);
 
+// Sends the choosers back to their first folders ("/dev/" and "/"); run at
+// each start of the UI, so that nothing of an earlier run carries over.
+void windowEditorStart(void);
+
 G_BEGIN_DECLS
 
 void on_windowEditor_build(void);     // adds the "Path" columns of both lists, once loaded

@@ -46,17 +46,40 @@ WindowPlacement windowMainPlacement(int requestWidth, int requestHeight, int des
     return place;
 }
 
-void windowMainReportSaveFailure(GtkWindow* parent) {
-    char* folder = g_get_current_dir();
+namespace {
+
+// Shows text (no markup) as an error over parent until the user closes it.
+void runError(GtkWindow* parent, const char* text) {
     GtkWidget* message = gtk_message_dialog_new(
         parent, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
-        GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE,
-        _("The settings could not be saved to \"%s/%s\": %s."), folder,
-        &SETTINGS_FILE_NAME[2] /* without "./" */, g_strerror(settingsWriteError));
-    g_free(folder);
+        GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", text);
     gtk_window_set_title(GTK_WINDOW(message), "discWren");
     gtk_dialog_run(GTK_DIALOG(message));
     gtk_widget_destroy(message);
+}
+
+}  // namespace
+
+void windowMainReportSaveFailure(GtkWindow* parent) {
+    char* folder = g_get_current_dir();
+    gchar* text =
+        g_strdup_printf(_("The settings could not be saved to \"%s/%s\": %s."), folder,
+                        &SETTINGS_FILE_NAME[2] /* without "./" */, g_strerror(settingsWriteError));
+    g_free(folder);
+    runError(parent, text);
+    g_free(text);
+}
+
+void windowMainReportUnsavable(GtkWindow* parent, const char* name) {
+    gchar* shown = g_filename_display_name(name);
+    gchar* text = g_strdup_printf(
+        _("The name \"%s\" cannot be saved in the settings file: it contains a line break, or "
+          "both kinds of quotation marks together with ';', '#', or a blank, quote or backslash "
+          "at one end."),
+        shown);
+    g_free(shown);
+    runError(parent, text);
+    g_free(text);
 }
 
 extern "C" {
@@ -127,6 +150,11 @@ void on_windowMain_shutdown(void) {
 }
 
 void on_buttonMainOk_clicked(GtkWidget*, gpointer) {
+    // A current disc the file cannot hold would be left out of it unseen.
+    if (!settingsCanHold(settings.current)) {
+        windowMainReportUnsavable(windowMain, settings.current);
+        return;
+    }
     recentlyInsert(strdup(settings.current));
     if (settings.savedialogparameters) {
         gtk_window_get_position(windowMain, &settings.dialogx, &settings.dialogy);

@@ -17,6 +17,10 @@ WindowPlacement windowMainPlacement(int requestWidth, int requestHeight, int des
 // that nothing is lost without notice.
 void windowMainReportSaveFailure(GtkWindow* parent);
 
+// Tells the user, in a modal message over parent, that name cannot be saved in
+// the settings file and why; the caller then keeps it out of what it saves.
+void windowMainReportUnsavable(GtkWindow* parent, const char* name);
+
 G_BEGIN_DECLS
 
 void on_windowMain_build(void);

@@ -151,8 +151,9 @@ TEST(Translation, RussianWhenAskedForAndEnglishByDefault) {
         // Stored in the settings file as the chosen disc: never translated.
         {"no-disc entry", "No CD (bios shell)", "No CD (bios shell)"},
         {"hot key", "Configuration dialog", "Диалог настройки"},
+        // Key names stay as they are; the word for an empty slot is translated.
         {"key names", "Kb0_Control_Left + Alt_Left + 'C' / Unassigned",
-         "Kb0_Control_Left + Alt_Left + 'C' / Unassigned"},
+         "Kb0_Control_Left + Alt_Left + 'C' / Не назначена"},
         {"hot-key tooltip",
          "Use this button to change a CD.\n- virtual drive cover opens.\n- then you choose a new "
          "disc.\n- and the cover closes.",

@@ -163,6 +163,54 @@ TEST(Editor, CancelAndClosingRestoreTheListsAndSettings) {
     }
 }
 
+// A device or folder whose name the settings file cannot hold is refused with
+// a message over the editor that shows the name as it is; the choosers move on
+// all the same. Each run of the dialog starts them at their first folders,
+// whatever the run before chose.
+TEST(Editor, NamesTheFileCannotHoldAreRefusedWithAMessage) {
+    const std::string odd = "it's \"<b>odd\"; folder &";
+    for (int run = 0; run < 2; run++) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        Dialog dialog;
+        ASSERT_EQ(mkdir(odd.c_str(), 0755), 0);
+        writeFile(odd + "/drive", "");
+        dialog.start();
+        gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainEditCDList")));
+        const std::string folder = dialog.dir.path() + "/" + odd;
+        std::vector<std::string> messages;
+        Responder responder;
+        responder.onMessage([&](GtkWindow* message) {
+            EXPECT_EQ(gtk_window_get_transient_for(message), windowEditor);
+            gchar* text = nullptr;
+            gboolean markup = TRUE;
+            g_object_get(message, "text", &text, "use-markup", &markup, nullptr);
+            EXPECT_FALSE(markup);
+            messages.push_back(text);
+            g_free(text);
+            gtk_dialog_response(GTK_DIALOG(message), GTK_RESPONSE_CLOSE);
+            return true;
+        });
+
+        EXPECT_EQ(choose("buttonEditorAddCdrom", folder + "/drive"), "/dev");
+        EXPECT_EQ(choose("buttonEditorAddDirectory", folder), "/");
+        ASSERT_EQ(messages.size(), 2u);
+        EXPECT_NE(messages[0].find("\"" + folder + "/drive\" cannot be saved"), std::string::npos)
+            << messages[0];
+        EXPECT_NE(messages[1].find("\"" + folder + "/\" cannot be saved"), std::string::npos)
+            << messages[1];
+        EXPECT_TRUE(listed("liststoreEditorCdroms").empty());
+        EXPECT_TRUE(listed("liststoreEditorDirectories").empty());
+        EXPECT_EQ(choose("buttonEditorAddCdrom", "", false), folder);
+        EXPECT_EQ(choose("buttonEditorAddDirectory", "", false), folder);
+
+        gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonEditorOk")));
+        EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(windowEditor)));
+        const std::string file = readFile("discWren.ini");
+        EXPECT_EQ(file.find("cddev"), std::string::npos) << file;
+        EXPECT_EQ(file.find("cdimgdir"), std::string::npos) << file;
+    }
+}
+
 TEST(Editor, OkThatCannotSaveSaysSoAndStaysOpen) {
     Dialog dialog;
     mkdir("discWren.ini", 0755);  // a folder where the file belongs

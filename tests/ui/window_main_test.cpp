@@ -262,33 +262,52 @@ TEST(MainWindowCancel, CancelAndClosingWriteNothing) {
 
 namespace {
 
+// A file that cannot be written, and a current disc whose name the file cannot
+// hold: a message each, and the dialog stays open with nothing written.
 TEST(MainWindowOk, ASaveThatFailsIsReportedAndTheDialogStaysOpen) {
-    Dialog dialog;
-    ASSERT_EQ(mkdir("discWren.ini", 0755), 0);  // a folder where the file belongs
-    dialog.start();
-    Responder responder;
-    responder.answerMessages();
-    bool stillRunning = false;
-    guint after = 0;
-    EXPECT_TRUE(dialog.runUntilQuit([&] {
-        gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainOk")));  // returns once answered
-        // Dispatched only when OK left the loop running.
-        after = g_idle_add(
-            [](gpointer data) -> gboolean {
-                *static_cast<bool*>(data) = true;
-                gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainCancel")));
-                return FALSE;
-            },
-            &stillRunning);
-    }));
-    if (!stillRunning) g_source_remove(after);
-    ASSERT_EQ(responder.messages.size(), 1u);
-    EXPECT_NE(responder.messages[0].find("could not be saved"), std::string::npos)
-        << responder.messages[0];
-    EXPECT_NE(responder.messages[0].find("/discWren.ini"), std::string::npos)
-        << responder.messages[0];
-    EXPECT_TRUE(stillRunning);
-    EXPECT_EQ(testsupport::visibleMessageDialog(), nullptr);
+    for (bool unsavableCurrent : {false, true}) {
+        SCOPED_TRACE(unsavableCurrent ? "current cannot be saved" : "the file cannot be written");
+        Dialog dialog;
+        if (unsavableCurrent)
+            writeFile("discWren.ini", "[recently]\n0 = /psx/a.cue\n");
+        else
+            ASSERT_EQ(mkdir("discWren.ini", 0755), 0);  // a folder where the file belongs
+        dialog.start();
+        const char* odd = "/psx/new\nline.cue";
+        if (unsavableCurrent) snprintf(settings.current, sizeof settings.current, "%s", odd);
+        Responder responder;
+        responder.answerMessages();
+        bool stillRunning = false;
+        guint after = 0;
+        EXPECT_TRUE(dialog.runUntilQuit([&] {
+            gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainOk")));  // returns once answered
+            // Dispatched only when OK left the loop running.
+            after = g_idle_add(
+                [](gpointer data) -> gboolean {
+                    *static_cast<bool*>(data) = true;
+                    gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainCancel")));
+                    return FALSE;
+                },
+                &stillRunning);
+        }));
+        if (!stillRunning) g_source_remove(after);
+        ASSERT_EQ(responder.messages.size(), 1u);
+        if (unsavableCurrent) {
+            EXPECT_NE(responder.messages[0].find(std::string("\"") + odd + "\" cannot be saved"),
+                      std::string::npos)
+                << responder.messages[0];
+            // Neither the file nor the recently opened list took anything.
+            EXPECT_EQ(readFile("discWren.ini"), "[recently]\n0 = /psx/a.cue\n");
+            EXPECT_EQ(recentlyQuantity(), 1);
+        } else {
+            EXPECT_NE(responder.messages[0].find("could not be saved"), std::string::npos)
+                << responder.messages[0];
+            EXPECT_NE(responder.messages[0].find("/discWren.ini"), std::string::npos)
+                << responder.messages[0];
+        }
+        EXPECT_TRUE(stillRunning);
+        EXPECT_EQ(testsupport::visibleMessageDialog(), nullptr);
+    }
 }
 
 }  // namespace
