@@ -1,9 +1,9 @@
+#include "catalogue/cd.h"
+
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-
-#include "catalogue/cd.h"
 
 std::string cdFullPath(const CD* cd) { return std::string(cd->path) + cd->name; }
 
@@ -36,4 +36,3 @@ int compareCD(void* a, void* b) {
     }
     return 0;
 }
-

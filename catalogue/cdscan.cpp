@@ -117,8 +117,8 @@ gboolean onReadable(gint, GIOCondition, gpointer) {
 bool startHelper() {
     client.fd = helperStart(HELPER_SCAN, &client.pid);
     if (client.fd < 0) return false;
-    client.watch = g_unix_fd_add(client.fd, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
-                                 onReadable, nullptr);
+    client.watch = g_unix_fd_add(
+        client.fd, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR), onReadable, nullptr);
     return true;
 }
 
@@ -127,7 +127,10 @@ bool startHelper() {
 bool send(const std::vector<std::string>& folders, bool rereadAll) {
     char* cwd = g_get_current_dir();
     HelperWriter out(HELPER_MSG_SCAN);
-    out.u32(client.sent + 1).u8(rereadAll ? 1 : 0).str(cwd).u32(static_cast<uint32_t>(folders.size()));
+    out.u32(client.sent + 1)
+        .u8(rereadAll ? 1 : 0)
+        .str(cwd)
+        .u32(static_cast<uint32_t>(folders.size()));
     g_free(cwd);
     for (const std::string& folder : folders) out.str(folder);
     const std::string& frame = out.frame();

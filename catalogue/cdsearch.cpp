@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/cdscan.h"
 #include "catalogue/cdsort.h"
 #include "catalogue/scantree.h"
-#include "catalogue/cdscan.h"
 #include "containers/linkedlist.h"
 #include "util/path.h"
 

@@ -16,10 +16,12 @@
 //
 //   kind          from    fields                          meaning
 //   SCAN          dialog  u32 seq, u8 rereadAll, str cwd,  scan these image folders (relative
-//                         u32 n, n × str folder            ones from cwd); newer requests replace older
+//                         u32 n, n × str folder            ones from cwd); newer requests replace
+//                         older
 //   FOUND         scan    u32 images                       images found so far by the running scan
 //   UNREADABLE    scan    i32 errno, str folder            a folder that cannot be read
-//   IMAGES        scan    u32 seq, u32 n, n × str path,    done: the whole image list, sorted, answering
+//   IMAGES        scan    u32 seq, u32 n, n × str path,    done: the whole image list, sorted,
+//   answering
 //                         str name                         every request up to seq
 //   HASH          dialog  str cwd, str file                hash this data file
 //   PROGRESS      hash    i64 done, i64 total              bytes hashed so far (total -1: unknown)

@@ -56,7 +56,8 @@ gboolean onJobReadable(gint, GIOCondition, gpointer) {
         if (kind == HELPER_MSG_PROGRESS) {
             long long done = in.i64();
             long long total = in.i64();
-            if (in.ok() && job.callbacks.progress) job.callbacks.progress(done, total, job.callbacks.data);
+            if (in.ok() && job.callbacks.progress)
+                job.callbacks.progress(done, total, job.callbacks.data);
         } else if (kind == HELPER_MSG_DIGEST) {
             int result = in.i32();
             unsigned char digest[16];

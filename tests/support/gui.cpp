@@ -4,6 +4,7 @@
 
 #include "app/gui.h"
 #include "catalogue/cdsearch.h"
+#include "util/md5job.h"
 #include "containers/linkedlist.h"
 #include "containers/recently.h"
 #include "ui/tab_main.h"
@@ -267,7 +268,9 @@ void Responder::answerChooser(Pick* pick) {
 }
 
 void Responder::check() {
+    // Held while the rules run: a rule may close the window it answers.
     GList* windows = gtk_window_list_toplevels();
+    g_list_foreach(windows, [](gpointer window, gpointer) { g_object_ref(window); }, nullptr);
     for (GList* it = windows; it; it = it->next) {
         GtkWindow* window = GTK_WINDOW(it->data);
         if (!gtk_widget_get_visible(GTK_WIDGET(window))) continue;
@@ -308,7 +311,11 @@ void Responder::check() {
             break;  // one rule per window and turn
         }
     }
-    g_list_free(windows);
+    g_list_free_full(windows, g_object_unref);
+}
+
+void waitForMd5() {
+    while (md5jobRunning()) g_main_context_iteration(nullptr, TRUE);
 }
 
 }  // namespace testsupport

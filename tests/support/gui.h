@@ -127,5 +127,7 @@ void activateRow(int row);
 // Runs the main loop until no scan of the image folders runs and the CD list
 // shows the last one's result; false (and a test failure) after limitMs.
 bool waitForCatalogue(int limitMs = 30000);
+// Runs the main loop until the running "Calc md5" has shown its result or was cancelled.
+void waitForMd5();
 
 }  // namespace testsupport

@@ -308,14 +308,20 @@ struct Md5Watch {
         }
         return found;
     }
-    static void clickCancel(GtkWidget* w) {
+    // Clicks the first button found, which may close the window.
+    static bool clickCancel(GtkWidget* w) {
         if (GTK_IS_BUTTON(w)) {
             gtk_button_clicked(GTK_BUTTON(w));
-        } else if (GTK_IS_CONTAINER(w)) {
+            return true;
+        }
+        bool clicked = false;
+        if (GTK_IS_CONTAINER(w)) {
             GList* children = gtk_container_get_children(GTK_CONTAINER(w));
-            for (GList* it = children; it; it = it->next) clickCancel(GTK_WIDGET(it->data));
+            for (GList* it = children; it && !clicked; it = it->next)
+                clicked = clickCancel(GTK_WIDGET(it->data));
             g_list_free(children);
         }
+        return clicked;
     }
 };
 
@@ -347,7 +353,8 @@ TEST(CalcMd5, ShowsTheDigestOfTheImagesDataFile) {
         Md5Watch watch;
         snprintf(settings.current, sizeof settings.current, "%s",
                  joinPath(dialog.dir.path(), c.current).c_str());
-        gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainCalcMd5")));  // runs to its end
+        gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainCalcMd5")));
+        testsupport::waitForMd5();
         if (*c.digest)
             EXPECT_EQ(watch.messages, std::vector<std::string>{c.digest}) << c.current;
         else
@@ -374,7 +381,8 @@ TEST(CalcMd5, ABigFileShowsProgressAndCancelGivesNoResult) {
                 return FALSE;
             },
             &watch.responder);
-        gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainCalcMd5")));  // runs to its end
+        gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainCalcMd5")));
+        testsupport::waitForMd5();
         if (cancel) {
             ASSERT_FALSE(watch.progress.empty());
             EXPECT_NE(watch.progress[0].find('%'), std::string::npos) << watch.progress[0];
