@@ -9,6 +9,7 @@
 
 #include "catalogue/cdscan.h"
 #include "catalogue/cdsort.h"
+#include "catalogue/keptlist.h"
 #include "catalogue/scantree.h"
 #include "util/helper.h"
 
@@ -75,6 +76,32 @@ void reportProgress(int found, void* data) {
     helperSendAll(reporter->fd, out.frame());
 }
 
+// Keeps each folder's images for the next start, beside the settings file in
+// the dialog's folder. A folder that could not be opened keeps what was kept
+// of it; the file is written only when it changes.
+void keepImages(const std::vector<std::string>& folders, const std::vector<bool>& opened,
+                const std::vector<catalogue::ScanItem>& items,
+                const std::vector<size_t>& firstItem, std::vector<KeptFolder>* kept) {
+    if (folders.empty()) return;
+    std::vector<KeptFolder> now;
+    for (size_t i = 0; i < folders.size(); ++i) {
+        if (!opened[i]) {
+            for (const KeptFolder& before : *kept)
+                if (before.folder == folders[i]) now.push_back(before);
+            continue;
+        }
+        KeptFolder folder;
+        folder.folder = folders[i];
+        size_t end = i + 1 < folders.size() ? firstItem[i + 1] : items.size();
+        for (size_t n = firstItem[i]; n < end; ++n)
+            folder.images.push_back(items[n].path + items[n].name);
+        now.push_back(std::move(folder));
+    }
+    if (keptlistSame(now, *kept)) return;
+    keptlistWrite(now);
+    kept->swap(now);
+}
+
 }  // namespace
 
 void cdscanServe(int fd) {
@@ -86,16 +113,31 @@ void cdscanServe(int fd) {
     report.data = &reporter;
     tree.setReport(report);
 
+    std::vector<KeptFolder> kept;
+    std::string keptIn;  // the folder whose kept list `kept` holds
     Request request;
     while (nextRequest(fd, &request)) {
         // Relative folders are the dialog's, which keeps its own current folder.
         if (chdir(request.cwd.c_str()) != 0) continue;
 
         std::vector<catalogue::ScanItem> items;
+        std::vector<bool> opened;
+        std::vector<size_t> firstItem;
         reporter.lastProgress = std::chrono::steady_clock::now();
         tree.beginBuild(request.rereadAll);
-        for (const std::string& folder : request.folders) tree.scan(folder, items);
+        for (const std::string& folder : request.folders) {
+            firstItem.push_back(items.size());
+            opened.push_back(tree.scan(folder, items));
+        }
         tree.endBuild();
+
+        // Kept before the answer goes: a dialog that ends at once still finds
+        // the list at its next start.
+        if (keptIn != request.cwd) {
+            keptlistRead(&kept);
+            keptIn = request.cwd;
+        }
+        keepImages(request.folders, opened, items, firstItem, &kept);
 
         // The folders' images joined in the order of the list, then sorted as a whole.
         std::vector<CD*> images;

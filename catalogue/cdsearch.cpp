@@ -9,6 +9,7 @@
 
 #include "catalogue/cdscan.h"
 #include "catalogue/cdsort.h"
+#include "catalogue/keptlist.h"
 #include "catalogue/scantree.h"
 #include "containers/linkedlist.h"
 #include "util/path.h"
@@ -236,6 +237,26 @@ void cdsearchRefilter() {
     takeFiltered(noCdList);
     takeFiltered(deviceList);
     takeFiltered(imageList);
+}
+
+int cdsearchLoadKept() {
+    std::vector<KeptFolder> kept;
+    std::vector<std::string> folders = directories();
+    if (folders.empty() || !keptlistRead(&kept)) return 0;
+    std::vector<CD*> images;
+    for (const std::string& folder : folders)
+        for (const KeptFolder& entry : kept)
+            if (entry.folder == folder) {
+                for (const std::string& image : entry.images)
+                    if (CD* cd = cdFromFullPath(image.c_str())) images.push_back(cd);
+                break;
+            }
+    sortCatalogue(images);
+    linkedListClear(imageList);
+    for (CD* cd : images) appendCD(imageList, cd);
+    imageFolders = folders;
+    imagesOnTrial = false;
+    return linkedListSize(imageList);
 }
 
 void cdsearchBuild() {

@@ -35,6 +35,11 @@ void cdsearchBuild();
 // Refills the list as cdsearchBuild does, from the images already known.
 void cdsearchRefilter();
 
+// Fills the image list from the kept list (catalogue/keptlist.h): the images
+// kept for the folders now in the directory list, joined in its order and
+// sorted. The number of images taken; 0 when nothing was kept for them.
+int cdsearchLoadKept();
+
 // The scan in the background, made by a helper process (catalogue/cdscan.h):
 // a scan reads only the folders that may have changed (every one with
 // rereadAll); requests made while one runs fold into one more. Its images

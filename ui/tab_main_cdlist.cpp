@@ -23,6 +23,7 @@ bool rereadAllNext = false;     // "Update" asks for every folder to be read aga
 guint pulseSource = 0;          // the busy state's timer, 0 while no scan runs
 gint64 busySince = 0;           // when the running scan was first seen, 0 when none runs
 bool listIncomplete = false;    // the first update did not see the start-up scan end
+bool checkingKept = false;      // the list shows the kept images until a scan answers
 
 // Full paths of the CD list's rows, in row order: lets a refill keep the rows
 // that stay and touch only those that come or go.
@@ -49,9 +50,11 @@ bool updateScanState() {
     if (now - busySince < STATE_DELAY_MS * 1000) return true;
     int found = cdsearchScanFound();
     gchar* text =
-        g_strdup_printf(ngettext("Reading the image folders: %d image found so far",
-                                 "Reading the image folders: %d images found so far", found),
-                        found);
+        checkingKept
+            ? g_strdup(_("Checking the image folders for changes"))
+            : g_strdup_printf(ngettext("Reading the image folders: %d image found so far",
+                                       "Reading the image folders: %d images found so far", found),
+                              found);
     gtk_label_set_text(GTK_LABEL(uiWidget("labelMainScan")), text);
     g_free(text);
     gtk_progress_bar_pulse(GTK_PROGRESS_BAR(uiWidget("progressbarMainScan")));
@@ -81,6 +84,7 @@ void showScanState(bool atOnce = false) {
 // A scan finished: the list shows its images, the cursor on current's row.
 // Runs on the main thread.
 void scanFinished(bool changed, void*) {
+    checkingKept = false;
     if (changed) {
         cdsearchRefilter();
         tabMainFillCdList();
@@ -89,11 +93,11 @@ void scanFinished(bool changed, void*) {
 }
 
 // Starts the update's scan, or, for the first update, gives the scan started
-// with the dialog a moment to finish.
+// with the dialog a moment to finish, unless the kept list is shown already.
 void requestScan() {
     if (startScanRunning) {
         startScanRunning = false;
-        listIncomplete = !cdsearchScanWait(START_GRACE_MS);
+        if (!checkingKept) listIncomplete = !cdsearchScanWait(START_GRACE_MS);
         return;
     }
     cdsearchScanRequest(rereadAllNext);
@@ -187,6 +191,8 @@ void tabMainShowCdList(bool scan) {
 }
 
 void tabMainStartScan(void) {
+    // The images kept from the last complete read show at once; the scan checks them.
+    checkingKept = cdsearchLoadKept() > 0;
     cdsearchScanNotify(scanFinished, nullptr);
     cdsearchScanRequest(false);
     startScanRunning = true;
@@ -205,4 +211,5 @@ void tabMainShutdown(void) {
     pulseSource = 0;
     busySince = 0;
     listIncomplete = false;
+    checkingKept = false;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "catalogue/cdsearch.h"
+#include "catalogue/keptlist.h"
 #include "settings/settings.h"
 #include "support/gui.h"
 #include "support/slowfs.h"
@@ -47,6 +48,13 @@ protected:
         dialog.start(false);
         std::string held;
         ASSERT_TRUE(share->waitHeld(&held));
+    }
+
+    // Runs the main loop until the state under the list shows; its text.
+    static std::string scanState() {
+        while (!gtk_widget_get_visible(uiWidget("hboxMainScan")))
+            g_main_context_iteration(nullptr, TRUE);
+        return gtk_label_get_text(GTK_LABEL(uiWidget("labelMainScan")));
     }
 
     testsupport::ScratchDir server;
@@ -106,6 +114,65 @@ TEST_F(HeldShare, EveryWayOutEndsTheDialogWhileAListingHangs) {
         } else {
             EXPECT_EQ(readFile("discWren.ini"), settingsFile) << how;
         }
+    }
+}
+
+// The images of the last complete read show at once at the next start while
+// the share holds every listing; the check then corrects them and the file.
+TEST_F(HeldShare, TheKeptListShowsAtOnceAndTheCheckCorrectsIt) {
+    ASSERT_TRUE(share->release());
+    std::string kept;
+    {
+        Dialog first;
+        writeFile(first.dir.path() + "/discWren.ini", settingsFile);
+        first.start();
+        kept = readFile(first.dir.path() + "/discWren.images");
+    }
+    ASSERT_NE(kept.find("Alpha.cue"), std::string::npos);
+    ASSERT_TRUE(share->hold());
+
+    Dialog second;
+    writeFile(second.dir.path() + "/discWren.images", kept);
+    startHeld(second);
+    EXPECT_EQ(titles(), (std::vector<std::string>{"No CD (bios shell)", "Alpha.cue", "Beta.cue"}));
+    EXPECT_EQ(cursorRow(), 2);
+    EXPECT_EQ(scanState(), "Checking the image folders for changes");
+
+    // Removed on the server meanwhile: it goes once the share answers.
+    ASSERT_EQ(unlink((server.path() + "/games/sub/Alpha.cue").c_str()), 0);
+    ASSERT_TRUE(share->release());
+    ASSERT_TRUE(testsupport::waitForCatalogue());
+    EXPECT_EQ(titles(), (std::vector<std::string>{"No CD (bios shell)", "Beta.cue"}));
+    EXPECT_EQ(cursorRow(), 1);
+    EXPECT_EQ(readFile("discWren.images").find("Alpha.cue"), std::string::npos);
+}
+
+// A kept list that is damaged, or holds only folders no longer in the
+// settings, shows nothing; a sound one shows the images of the folders listed.
+TEST_F(HeldShare, OnlySoundKeptEntriesOfListedFoldersShow) {
+    std::vector<KeptFolder> both = {{share->path() + "/", {share->path() + "/sub/Alpha.cue"}},
+                                    {"/elsewhere/", {"/elsewhere/Gamma.cue"}}};
+    std::string sound, otherOnly;
+    ASSERT_TRUE(keptlistSerialise(both, &sound));
+    ASSERT_TRUE(keptlistSerialise({both[1]}, &otherOnly));
+    std::string noise;
+    for (int i = 0; i < 4096; ++i) noise += static_cast<char>(i * 131 + (i >> 5));
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::vector<std::string> titles;
+    } cases[] = {
+        {"random bytes", noise, {"No CD (bios shell)"}},
+        {"cut in half", sound.substr(0, sound.size() / 2), {"No CD (bios shell)"}},
+        {"empty", "", {"No CD (bios shell)"}},
+        {"another folder's", otherOnly, {"No CD (bios shell)"}},
+        {"sound", sound, {"No CD (bios shell)", "Alpha.cue"}},
+    };
+    for (const Case& c : cases) {
+        Dialog dialog;
+        writeFile(dialog.dir.path() + "/discWren.images", c.bytes);
+        startHeld(dialog);
+        EXPECT_EQ(titles(), c.titles) << c.what;
     }
 }
 
