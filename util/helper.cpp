@@ -173,29 +173,10 @@ bool HelperReader::bytes(void* out, size_t size) {
     return true;
 }
 
-uint8_t HelperReader::u8() {
-    uint8_t value;
-    bytes(&value, sizeof value);
-    return value;
-}
-
-uint32_t HelperReader::u32() {
-    uint32_t value;
-    bytes(&value, sizeof value);
-    return value;
-}
-
-int32_t HelperReader::i32() {
-    int32_t value;
-    bytes(&value, sizeof value);
-    return value;
-}
-
-int64_t HelperReader::i64() {
-    int64_t value;
-    bytes(&value, sizeof value);
-    return value;
-}
+uint8_t HelperReader::u8() { return number<uint8_t>(); }
+uint32_t HelperReader::u32() { return number<uint32_t>(); }
+int32_t HelperReader::i32() { return number<int32_t>(); }
+int64_t HelperReader::i64() { return number<int64_t>(); }
 
 bool HelperReader::view(const char** text, size_t* size) {
     uint32_t length = u32();

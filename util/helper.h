@@ -93,6 +93,13 @@ public:
     bool ok() const { return good; }
 
 private:
+    template <typename T>
+    T number() {
+        T value;
+        bytes(&value, sizeof value);
+        return value;
+    }
+
     const char* at;
     const char* end;
     bool good = true;
