@@ -20,7 +20,8 @@ export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 (cd "$ROOT/build-sanitize" && ctest -j"$(nproc)" --output-on-failure --no-tests=error)
 
 # The scan's listing threads under ThreadSanitizer: the catalogue suite only.
-build "$ROOT/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DDISCWREN_TSAN=ON -DDISCWREN_TESTS=ON
+cmake -S "$ROOT" -B "$ROOT/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DDISCWREN_TSAN=ON -DDISCWREN_TESTS=ON
+cmake --build "$ROOT/build-tsan" -j "$(nproc)" --target test_catalogue
 # The scan test forks a child that scans as another user, with threads of its own.
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:die_after_fork=0
 (cd "$ROOT/build-tsan" && ctest -R '^catalogue$' --output-on-failure --no-tests=error)
