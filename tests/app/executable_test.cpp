@@ -1,18 +1,39 @@
 // The real cfgDiscWren, started from another folder and driven through the
 // X server as a user would.
+#include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 
-#include "app/program.h"
+#include "support/program.h"
+#include "support/slowfs.h"
 #include "support/testsupport.h"
 
 using testsupport::fileExists;
 using testsupport::readFile;
 using testsupport::ScratchDir;
+using testsupport::SlowFs;
+using testsupport::writeFile;
 
 namespace {
+
+// Reads fd until its end of file; false when it does not come within ten seconds.
+bool readsToEnd(int fd) {
+    char buffer[4096];
+    for (;;) {
+        struct pollfd ready = {fd, POLLIN, 0};
+        if (poll(&ready, 1, 10000) <= 0) return false;
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n == 0) return true;
+        if (n < 0 && errno != EINTR) return false;
+    }
+}
 
 class Executable : public ::testing::Test {
 protected:
@@ -24,12 +45,50 @@ protected:
         chmod("install/cfgDiscWren", 0755);
     }
 
-    bool launch(apptest::Program& program) {
+    bool launch(apptest::Program& program, const std::function<bool()>& prepare = {}) {
         return program.start(dir.path() + "/install/cfgDiscWren", "elsewhere",
-                             dir.path() + "/messages.log");
+                             dir.path() + "/messages.log", prepare);
+    }
+
+    // A share holding its listings and reads, with one image, the program's
+    // image folder and its current disc; false when it cannot be mounted.
+    bool mountHeldShare() {
+        EXPECT_EQ(mkdir("games", 0755), 0);
+        writeFile("games/Alpha.cue", "");
+        writeFile("games/Alpha.bin", std::string(1 << 20, 'a'));
+        share.reset(new SlowFs(dir.path() + "/games", 0, true, true));
+        EXPECT_TRUE(share->mounted()) << share->error();
+        settingsFile = "[cd selection]\ncdimgdir0 = " + share->path() +
+                       "/\ncurrent = " + share->path() + "/Alpha.cue\n";
+        writeFile("install/discWren.ini", settingsFile);
+        return share->mounted();
+    }
+
+    // How many processes run the program's copy: the dialog and its helpers.
+    int running() {
+        const std::string program = dir.path() + "/install/cfgDiscWren";
+        int count = 0;
+        DIR* processes = opendir("/proc");
+        while (dirent* entry = processes ? readdir(processes) : nullptr) {
+            char target[4096];
+            std::string link = std::string("/proc/") + entry->d_name + "/exe";
+            ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+            if (n > 0 && std::string(target, static_cast<size_t>(n)) == program) count++;
+        }
+        if (processes) closedir(processes);
+        return count;
+    }
+
+    // Releases the share; true once nothing of the program's is left.
+    bool releaseAndWaitForHelpers() {
+        EXPECT_TRUE(share->release());
+        for (int tries = 0; tries < 1000 && running() > 0; tries++) usleep(10000);
+        return running() == 0;
     }
 
     ScratchDir dir;
+    std::unique_ptr<SlowFs> share;  // before dir goes: its source is there
+    std::string settingsFile;
 };
 
 TEST_F(Executable, OkWritesTheSettingsNextToTheProgram) {
@@ -63,6 +122,72 @@ TEST_F(Executable, CancelAndClosingTheWindowWriteNothing) {
         EXPECT_FALSE(fileExists("install/discWren.ini")) << how;
         EXPECT_FALSE(fileExists("elsewhere/discWren.ini")) << how;
     }
+}
+
+// While the image folder's listing hangs, every way out ends the process at
+// once with its window, and its standard error reaches its end although the
+// helpers still wait on the share: they hold none of the dialog's descriptors.
+TEST_F(Executable, EveryWayOutEndsTheProcessWhileAListingHangs) {
+    std::string why;
+    if (!SlowFs::available(&why)) GTEST_SKIP() << why;
+    ASSERT_TRUE(mountHeldShare());
+    for (std::string how : {"ok", "cancel", "close"}) {
+        writeFile("install/discWren.ini", settingsFile);
+        int output[2];
+        ASSERT_EQ(pipe2(output, O_CLOEXEC), 0);
+        apptest::Program program;
+        bool started = launch(program, [&] { return dup2(output[1], STDERR_FILENO) >= 0; });
+        close(output[1]);
+        ASSERT_TRUE(started) << how;
+        std::string held;
+        ASSERT_TRUE(share->waitHeld(&held)) << how;
+        if (how == "ok")
+            program.clickOk();
+        else if (how == "cancel")
+            program.clickCancel();
+        else
+            program.closeWindow();
+        apptest::XWindow window = program.window();
+        EXPECT_EQ(program.exitStatus(), 0) << how;
+        EXPECT_FALSE(program.shows(window)) << how;
+        EXPECT_TRUE(readsToEnd(output[0])) << how;
+        close(output[0]);
+        if (how == "ok") {
+            EXPECT_EQ(testsupport::fileValue("cachinglevel", "install/discWren.ini"), "20000");
+            EXPECT_EQ(testsupport::fileValue("current", "install/discWren.ini"),
+                      share->path() + "/Alpha.cue");
+        } else {
+            EXPECT_EQ(readFile("install/discWren.ini"), settingsFile) << how;
+        }
+    }
+    EXPECT_TRUE(releaseAndWaitForHelpers());
+}
+
+// "Calc md5" of a disc whose data file hangs in its first read: the progress
+// window shows, its Cancel closes it, and OK still ends the process.
+TEST_F(Executable, CalcMd5WhileAReadHangsLeavesTheDialogFreeToEnd) {
+    std::string why;
+    if (!SlowFs::available(&why)) GTEST_SKIP() << why;
+    ASSERT_TRUE(mountHeldShare());
+    apptest::Program program;
+    ASSERT_TRUE(launch(program));
+    ASSERT_TRUE(share->waitHeld());  // the scan's listing
+    // "Calc md5" ends the CD list's row of buttons, below the two rows of tabs.
+    program.click(program.window(), -50, 167);
+    std::string held;
+    while (held != "/Alpha.bin" && share->waitHeld(&held)) {
+    }
+    EXPECT_EQ(held, "/Alpha.bin");
+    apptest::XWindow progress = program.waitWindow("md5 control sum");
+    ASSERT_NE(progress, 0u);
+    program.click(progress, -20, -20);  // Cancel, in its bottom right corner
+    for (int tries = 0; tries < 1000 && program.shows(progress); tries++) usleep(10000);
+    EXPECT_FALSE(program.shows(progress));
+    program.clickOk();
+    EXPECT_EQ(program.exitStatus(), 0);
+    EXPECT_EQ(testsupport::fileValue("current", "install/discWren.ini"),
+              share->path() + "/Alpha.cue");
+    EXPECT_TRUE(releaseAndWaitForHelpers());
 }
 
 TEST_F(Executable, KeepsTheSettingsItFindsWhenCancelled) {

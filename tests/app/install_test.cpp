@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/program.h"
+#include "support/program.h"
 #include "support/testsupport.h"
 
 using testsupport::fileExists;

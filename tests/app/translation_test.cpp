@@ -12,7 +12,7 @@
 #include <map>
 #include <string>
 
-#include "app/program.h"
+#include "support/program.h"
 #include "support/gui.h"
 #include "support/testsupport.h"
 #include "ui/ui.h"

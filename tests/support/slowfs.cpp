@@ -178,7 +178,8 @@ bool SlowFs::available(std::string* why) {
     return reason.empty();
 }
 
-SlowFs::SlowFs(const std::string& source, int delayUs, bool hold) : state_(new State) {
+SlowFs::SlowFs(const std::string& source, int delayUs, bool hold, bool holdReads)
+    : state_(new State) {
     State& s = *state_;
     std::string why;
     if (!available(&why)) {
@@ -208,6 +209,7 @@ SlowFs::SlowFs(const std::string& source, int delayUs, bool hold) : state_(new S
     std::vector<std::string> args = {serverPath(), "--delay-us", std::to_string(delayUs),
                                      "--until-eof"};
     if (hold) args.push_back("--hold");
+    if (holdReads) args.push_back("--hold-reads");
     // auto_unmount: should the server die, fusermount3 takes the mount away.
     for (const char* arg : {source.c_str(), s.mountPoint.c_str(), "-o", "auto_unmount"})
         args.push_back(arg);

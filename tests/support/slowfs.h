@@ -1,6 +1,7 @@
 // A slow, read-only view of a folder through FUSE (the discwren_slowfs
 // server), standing in for a network share: look-ups, status and listing calls
-// wait a set time, and listings can be held until the test releases them.
+// wait a set time, and listings (reads too, when asked) can be held until the
+// test releases them.
 // Usable without gtest, so the benchmarks mount through it too.
 #pragma once
 
@@ -16,9 +17,11 @@ public:
     static bool available(std::string* why);
 
     // Mounts a view of source at a fresh mount point and waits until it
-    // answers. delayUs is the wait per call; hold starts with listings held.
+    // answers. delayUs is the wait per call; hold starts with listings held;
+    // with holdReads, reads of files are held and released with them.
     // On failure mounted() is false and error() says why.
-    explicit SlowFs(const std::string& source, int delayUs = 0, bool hold = false);
+    explicit SlowFs(const std::string& source, int delayUs = 0, bool hold = false,
+                    bool holdReads = false);
     // Releases held listings and unmounts; never leaves a mount behind.
     ~SlowFs();
     SlowFs(SlowFs&&) noexcept;
@@ -33,8 +36,8 @@ public:
     // frees every listing waiting now). Both return once the server has acted.
     bool hold();
     bool release();
-    // Blocks until a listing is held, oldest first, and gives its path in the
-    // view ("/" for the root); false when none is held within a minute.
+    // Blocks until a listing (or read) is held, oldest first, and gives its
+    // path in the view ("/" for the root); false when none is held within a minute.
     [[nodiscard]] bool waitHeld(std::string* path = nullptr);
 
     // Releases and unmounts now; the destructor does it otherwise.

@@ -1,13 +1,14 @@
 // A read-only FUSE view of a folder that answers like a network share: every
-// look-up, status and listing call waits a set time, and listings can be held
-// until a test lets them go.
-//   discwren_slowfs [--delay-us N] [--hold] [--until-eof] SOURCE MOUNTPOINT [fuse options]
+// look-up, status and listing call waits a set time, and listings (and with
+// --hold-reads, reads of files too) can be held until a test lets them go.
+//   discwren_slowfs [--delay-us N] [--hold] [--hold-reads] [--until-eof] SOURCE MOUNTPOINT
+//                   [fuse options]
 // Control: SIGUSR1 releases every held listing and stops holding, SIGUSR2
 // starts holding again; SIGTERM, SIGINT and SIGHUP release and unmount. With
 // --until-eof the end of standard input does the same, so the view goes away
 // with the process that started it. Standard output gets one line per event,
 // unbuffered: "ready" once mounted, "held <path>" when a listing starts to
-// wait, "holding" and "released" when a signal has been acted on.
+// wait (a read too), "holding" and "released" when a signal has been acted on.
 #define FUSE_USE_VERSION FUSE_MAKE_VERSION(3, 12)
 
 #include <dirent.h>
@@ -41,6 +42,7 @@ const char* mountPoint = nullptr;  // in argv: threads may read it while main re
 std::mutex& holdLock = *new std::mutex;
 std::condition_variable& holdChanged = *new std::condition_variable;
 bool holding = false;
+bool holdReads = false;      // reads of files wait with the listings
 unsigned long releases = 0;  // counts SIGUSR1s, so a release frees every waiter
 
 std::mutex sayLock;
@@ -65,7 +67,7 @@ void delay() {
     if (delayUs > 0) usleep(static_cast<useconds_t>(delayUs));
 }
 
-// Blocks a listing while holding is on, until the next release.
+// Blocks a listing (or a read) while holding is on, until the next release.
 void holdListing(const char* path) {
     std::unique_lock<std::mutex> lock(holdLock);
     if (!holding) return;
@@ -176,7 +178,8 @@ int slowOpen(const char* path, fuse_file_info* fi) {
     return 0;
 }
 
-int slowRead(const char*, char* buffer, size_t size, off_t offset, fuse_file_info* fi) {
+int slowRead(const char* path, char* buffer, size_t size, off_t offset, fuse_file_info* fi) {
+    if (holdReads) holdListing(path);
     ssize_t n = pread(static_cast<int>(fi->fh), buffer, size, offset);
     return n < 0 ? -errno : static_cast<int>(n);
 }
@@ -241,7 +244,8 @@ void stdinLoop() {
 
 int usage(const char* program) {
     fprintf(stderr,
-            "usage: %s [--delay-us N] [--hold] [--until-eof] SOURCE MOUNTPOINT [fuse options]\n",
+            "usage: %s [--delay-us N] [--hold] [--hold-reads] [--until-eof] SOURCE MOUNTPOINT "
+            "[fuse options]\n",
             program);
     return 2;
 }
@@ -258,6 +262,8 @@ int main(int argc, char** argv) {
             if (*end != '\0' || delayUs < 0) return usage(argv[0]);
         } else if (strcmp(argv[i], "--hold") == 0) {
             holding = true;
+        } else if (strcmp(argv[i], "--hold-reads") == 0) {
+            holdReads = true;
         } else if (strcmp(argv[i], "--until-eof") == 0) {
             untilEof = true;
         } else {

@@ -87,6 +87,25 @@ TEST_F(HeldShare, TheWindowAndTheFilterAnswerAndTheListCompletesOnRelease) {
     EXPECT_FALSE(gtk_widget_get_visible(uiWidget("hboxMainScan")));
 }
 
+// The share listed once, then hanging again: after the editor's Cancel the
+// images known narrow at each keystroke, nothing waiting for the share.
+TEST_F(HeldShare, AfterTheEditorsCancelTheKnownImagesNarrowAtOnce) {
+    Dialog dialog;
+    startHeld(dialog);
+    ASSERT_TRUE(share->release());
+    ASSERT_TRUE(testsupport::waitForCatalogue());
+    ASSERT_TRUE(share->hold());
+    gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainEditCDList")));
+    gtk_button_clicked(GTK_BUTTON(uiWidget("buttonEditorCancel")));
+
+    GtkEntry* filter = GTK_ENTRY(uiWidget("entryMainFilterText"));
+    gtk_entry_set_text(filter, "beta");
+    EXPECT_EQ(titles(), std::vector<std::string>{"Beta.cue"});
+    gtk_entry_set_text(filter, "");
+    EXPECT_EQ(titles(), (std::vector<std::string>{"No CD (bios shell)", "Alpha.cue", "Beta.cue"}));
+    EXPECT_EQ(settings.current, chosen);
+}
+
 // Every way out ends the dialog while the listing still hangs.
 TEST_F(HeldShare, EveryWayOutEndsTheDialogWhileAListingHangs) {
     for (const char* how : {"ok", "cancel", "close", "activate"}) {
