@@ -80,8 +80,8 @@ void reportProgress(int found, void* data) {
 // the dialog's folder. A folder that could not be opened keeps what was kept
 // of it; the file is written only when it changes.
 void keepImages(const std::vector<std::string>& folders, const std::vector<bool>& opened,
-                const std::vector<catalogue::ScanItem>& items,
-                const std::vector<size_t>& firstItem, std::vector<KeptFolder>* kept) {
+                const std::vector<catalogue::ScanItem>& items, const std::vector<size_t>& firstItem,
+                std::vector<KeptFolder>* kept) {
     if (folders.empty()) return;
     std::vector<KeptFolder> now;
     for (size_t i = 0; i < folders.size(); ++i) {

@@ -12,8 +12,8 @@
 #include <map>
 #include <string>
 
-#include "support/program.h"
 #include "support/gui.h"
+#include "support/program.h"
 #include "support/testsupport.h"
 #include "ui/ui.h"
 

@@ -80,7 +80,8 @@ Strings builtList() {
 
 // Open files of the process pid: the scan helper, whose tree opens folders.
 int openFiles(int pid) {
-    return static_cast<int>(testsupport::folderNames("/proc/" + std::to_string(pid) + "/fd").size());
+    return static_cast<int>(
+        testsupport::folderNames("/proc/" + std::to_string(pid) + "/fd").size());
 }
 
 class Rescan : public ::testing::Test {

@@ -4,11 +4,11 @@
 
 #include "app/gui.h"
 #include "catalogue/cdsearch.h"
-#include "util/md5job.h"
 #include "containers/linkedlist.h"
 #include "containers/recently.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"
+#include "util/md5job.h"
 
 namespace testsupport {
 
@@ -270,7 +270,8 @@ void Responder::answerChooser(Pick* pick) {
 void Responder::check() {
     // Held while the rules run: a rule may close the window it answers.
     GList* windows = gtk_window_list_toplevels();
-    g_list_foreach(windows, [](gpointer window, gpointer) { g_object_ref(window); }, nullptr);
+    g_list_foreach(
+        windows, [](gpointer window, gpointer) { g_object_ref(window); }, nullptr);
     for (GList* it = windows; it; it = it->next) {
         GtkWindow* window = GTK_WINDOW(it->data);
         if (!gtk_widget_get_visible(GTK_WIDGET(window))) continue;

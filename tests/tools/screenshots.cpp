@@ -13,10 +13,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/helpers.h"
 #include "app/gui.h"
-#include "support/testsupport.h"
+#include "app/helpers.h"
 #include "catalogue/cdsearch.h"
+#include "support/testsupport.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"
 
