@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "app/helpers.h"
+#include "catalogue/cdscan.h"
 #include "catalogue/cdsearch.h"
 #include "catalogue/scantree.h"
 #include "containers/linkedlist.h"
@@ -54,6 +56,24 @@ protected:
 };
 
 const char noCd[] = "No CD (bios shell)";
+
+// A scan helper that dies drops its scan, not the images already known, and
+// the next request starts another one.
+TEST_F(Scan, ADeadHelperLeavesTheKnownImagesAndIsStartedAgain) {
+    touch("a.cue");
+    cdsearchAddDirectory(root.c_str());
+    const Strings known = {noCd, "~/a.cue"};
+    ASSERT_EQ(build(), known);
+    int first = cdscanHelperPid();
+    ASSERT_GT(first, 0);
+    ASSERT_EQ(kill(first, SIGKILL), 0);
+    touch("b.cue");
+    // The request sent before the dialog's side sees it gone is lost with it.
+    Strings now = build();
+    if (now == known) now = build();
+    EXPECT_EQ(now, (Strings{noCd, "~/a.cue", "~/b.cue"}));
+    EXPECT_NE(cdscanHelperPid(), first);
+}
 
 TEST_F(Scan, ListsImagesOfEveryKindSortedAfterTheNoDiscEntryAndDevices) {
     for (const char* file : {"b/Zeta.CUE", "a/alpha.ccd", "a/Beta.toc", "c/d/e/gamma.Mds",
