@@ -1,5 +1,7 @@
 // Times catalogue builds on generated libraries of 1,000 to 100,000 files and
 // compares them with find(1) looking for the same names in the same tree.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -39,8 +41,9 @@ void startCatalogue(const std::string& dir) {
 }  // namespace
 
 BENCH_SECTION(catalogue, 20) {
-    char folder[] = "/tmp/discwren-bench-XXXXXX";
-    if (!mkdtemp(folder)) return;
+    // Builds keep their image list in the working folder: the scratch one.
+    char folder[] = "/tmp/discwren-bench-XXXXXX", previous[4096];
+    if (!getcwd(previous, sizeof previous) || !mkdtemp(folder) || chdir(folder) != 0) return;
     linkedListSystemInit();
     cdsearchInit();
 
@@ -100,5 +103,6 @@ BENCH_SECTION(catalogue, 20) {
     }
     cdsearchShutdown();
     linkedListSystemShutdown();
+    if (chdir(previous) != 0) return;
     if (system(("rm -rf " + std::string(folder)).c_str()) != 0) return;
 }

@@ -156,7 +156,16 @@ void cdscanSetReceiver(CdscanReceiver receiver, void* data) {
     client.receiverData = data;
 }
 
+void cdscanPrepare() {
+    if (client.fd < 0) startHelper();
+}
+
 void cdscanRequest(const std::vector<std::string>& folders, bool rereadAll) {
+    if (folders.empty() && !cdscanBusy()) {
+        std::vector<CD*> none;
+        if (client.receiver) client.receiver(none, folders, client.receiverData);
+        return;
+    }
     if (cdscanBusy()) {
         client.queuedFolders = folders;
         client.queuedRereadAll = client.queued ? client.queuedRereadAll || rereadAll : rereadAll;
