@@ -22,15 +22,28 @@ void endWithParent(pid_t parent) {
     if (getppid() != parent) _exit(0);
 }
 
-// Hands fd and the helper's pid to the dialog.
-void sendHelper(int fd, pid_t pid) {
+// The launcher's answer: a helper's pid, with room for its socket.
+struct PidMessage {
+    pid_t pid = -1;
     char control[CMSG_SPACE(sizeof(int))] = {};
     struct iovec data = {&pid, sizeof pid};
     struct msghdr message = {};
-    message.msg_iov = &data;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
+
+    PidMessage() {
+        message.msg_iov = &data;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+    }
+    PidMessage(const PidMessage&) = delete;
+    PidMessage& operator=(const PidMessage&) = delete;
+};
+
+// Hands fd and the helper's pid to the dialog.
+void sendHelper(int fd, pid_t pid) {
+    PidMessage answer;
+    answer.pid = pid;
+    struct msghdr& message = answer.message;
     struct cmsghdr* header = CMSG_FIRSTHDR(&message);
     header->cmsg_level = SOL_SOCKET;
     header->cmsg_type = SCM_RIGHTS;
@@ -104,14 +117,9 @@ int helperStart(HelperKind kind, pid_t* pid) {
     while ((sent = send(launcherFd, &byte, 1, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
     }
     // The launcher only forks, so its answer follows at once.
-    pid_t child = -1;
-    char control[CMSG_SPACE(sizeof(int))] = {};
-    struct iovec data = {&child, sizeof child};
-    struct msghdr message = {};
-    message.msg_iov = &data;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
+    PidMessage answer;
+    struct msghdr& message = answer.message;
+    pid_t& child = answer.pid;
     ssize_t got = -1;
     if (sent == 1)
         while ((got = recvmsg(launcherFd, &message, MSG_CMSG_CLOEXEC)) < 0 && errno == EINTR) {

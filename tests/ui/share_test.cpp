@@ -225,4 +225,20 @@ TEST_F(HeldShare, AShareMountedIntoAWatchedFolderShowsAtTheNextKeystroke) {
     EXPECT_EQ(keystroke(), localOnly);
 }
 
+// "Calc md5" of an image on the share: the hash helper reads it there.
+TEST_F(HeldShare, CalcMd5OfAnImageOnTheShareGivesItsDigest) {
+    ASSERT_TRUE(share->release());
+    writeFile(server.path() + "/games/sub/Alpha.bin", "abc");
+    Dialog dialog;
+    writeFile("discWren.ini", settingsFile);
+    dialog.start();
+    testsupport::Responder responder;
+    responder.answerMessages();
+    snprintf(settings.current, sizeof settings.current, "%s/sub/Alpha.cue", share->path().c_str());
+    gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainCalcMd5")));
+    testsupport::waitForMd5();
+    // RFC 1321's digest of "abc".
+    EXPECT_EQ(responder.messages, std::vector<std::string>{"900150983cd24fb0d6963f7d28e17f72"});
+}
+
 }  // namespace
