@@ -25,7 +25,7 @@ void endWithParent(pid_t parent) {
 // The launcher's answer: a helper's pid, with room for its socket.
 struct PidMessage {
     pid_t pid = -1;
-    char control[CMSG_SPACE(sizeof(int))] = {};
+    alignas(struct cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
     struct iovec data = {&pid, sizeof pid};
     struct msghdr message = {};
 
