@@ -77,6 +77,8 @@ static bool findDirectory(const char* directory) {
     return false;
 }
 
+static void receiveScan(std::vector<CD*>& images, const std::vector<std::string>& folders, void*);
+
 int cdsearchInit() {
     void* cdDestructor = reinterpret_cast<void*>(&releaseCD);
     noCdList = linkedListRegister(cdDestructor);
@@ -85,6 +87,7 @@ int cdsearchInit() {
     imageList = linkedListRegister(cdDestructor);
     itemList = linkedListRegister(cdDestructor);
     filterText[0] = '\0';
+    cdscanSetReceiver(receiveScan, nullptr);
     bool failed =
         noCdList < 0 || deviceList < 0 || directoryList < 0 || imageList < 0 || itemList < 0;
     return failed ? 1 : 0;
@@ -295,10 +298,7 @@ static void receiveScan(std::vector<CD*>& images, const std::vector<std::string>
     if (scanNotify) scanNotify(changed, scanNotifyData);
 }
 
-void cdsearchScanRequest(bool rereadAll) {
-    cdscanSetReceiver(receiveScan, nullptr);
-    cdscanRequest(directories(), rereadAll);
-}
+void cdsearchScanRequest(bool rereadAll) { cdscanRequest(directories(), rereadAll); }
 
 bool cdsearchScanBusy() { return cdscanBusy(); }
 

@@ -310,7 +310,6 @@ void ScanTree::resolveRoot(int index) {
 void ScanTree::beginBuild(bool rereadAll) {
     ++build;
     foundInBuild = 0;
-    if (progress) progress->store(0, std::memory_order_relaxed);
     if (rereadAll) {
         for (Node& node : nodes) {
             node.current = false;
@@ -586,12 +585,6 @@ bool ScanTree::walk(int root, std::vector<ScanItem>& items) {
     };
     enter(root, -1, nullptr);
     while (!stack.empty()) {
-        if (abandon && abandon->load(std::memory_order_relaxed)) {
-            for (const Frame& frame : stack) {
-                if (frame.fd >= 0) close(frame.fd);
-            }
-            break;
-        }
         Frame& frame = stack.back();
         const Node& node = nodes[frame.node];
         if (frame.next == node.entries.size()) {
@@ -602,7 +595,7 @@ bool ScanTree::walk(int root, std::vector<ScanItem>& items) {
         const Entry& entry = node.entries[frame.next++];
         if (entry.child < 0) {
             items.push_back({node.path, entry.name});
-            if (progress) progress->store(++foundInBuild, std::memory_order_relaxed);
+            ++foundInBuild;
         } else {
             enter(entry.child, frame.fd, &entry.name);
         }

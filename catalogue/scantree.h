@@ -21,7 +21,6 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
-#include <atomic>
 #include <deque>
 #include <memory>
 #include <string>
@@ -72,11 +71,6 @@ public:
     // realPath (a path without symbolic links, as the mount table gives it),
     // and every image folder whose real path lies at or below it.
     void staleAt(const std::string& realPath);
-    // While *flag is set, scans stop between folders and list only part of
-    // the tree; the caller drops what such a scan gave. nullptr: never.
-    void setAbandon(const std::atomic<bool>* flag) { abandon = flag; }
-    // Where scans keep the number of images found so far in this build.
-    void setProgress(std::atomic<int>* counter) { progress = counter; }
     // Where folders that cannot be opened and the progress go; the default
     // prints the former on stderr in perror form.
     void setReport(const ScanReport& to) { report = to; }
@@ -163,8 +157,6 @@ private:
     std::unordered_map<dev_t, std::shared_ptr<ReadPool>> pools;
     std::unordered_map<int, std::shared_ptr<AheadRead>> ahead;
     unsigned build = 0;
-    const std::atomic<bool>* abandon = nullptr;
-    std::atomic<int>* progress = nullptr;
     int foundInBuild = 0;
     ScanReport report;
     // Listing buffer, one per tree: trees on other threads read at the same time.

@@ -6,7 +6,7 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <map>
+#include <set>
 #include <string>
 
 #include "util/helper.h"
@@ -26,9 +26,9 @@ struct Job {
 
 Job job;
 bool running = false;
-// Cancelled hashes whose helper has not ended yet, by file; each one's watch
-// waits for its end.
-std::map<std::string, guint> cancelled;
+// Files whose cancelled hash has a helper that has not ended yet; a watch on
+// its socket waits for its end.
+std::set<std::string> cancelled;
 
 void closeJob() {
     if (job.watch) g_source_remove(job.watch);
@@ -135,9 +135,9 @@ void md5jobCancel() {
     kill(job.pid, SIGKILL);
     g_source_remove(job.watch);
     job.watch = 0;
-    guint watch = g_unix_fd_add(job.fd, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
-                                onCancelledEnd, new std::string(job.file));
-    cancelled[job.file] = watch;
+    g_unix_fd_add(job.fd, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR), onCancelledEnd,
+                  new std::string(job.file));
+    cancelled.insert(job.file);
     job.fd = -1;
     closeJob();
 }
