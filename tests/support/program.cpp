@@ -139,21 +139,6 @@ bool Program::shows(XWindow window) {
            attributes.map_state == IsViewable;
 }
 
-bool Program::pressKey(unsigned long keysym) {
-    // The server sends the key to the window once the focus is there; the
-    // program handles its focus change before the key, in the order sent.
-    XSetInputFocus(display_, window_, RevertToPointerRoot, CurrentTime);
-    XSync(display_, False);
-    Window focus = 0;
-    int revert;
-    XGetInputFocus(display_, &focus, &revert);
-    KeyCode code = XKeysymToKeycode(display_, keysym);
-    XTestFakeKeyEvent(display_, code, True, CurrentTime);
-    XTestFakeKeyEvent(display_, code, False, CurrentTime);
-    XSync(display_, False);
-    return focus == window_;
-}
-
 void Program::click(XWindow window, int x, int y) {
     IgnoreXErrors ignore;
     Place place;

@@ -29,9 +29,6 @@ public:
     // the child gives up. False without an X display or a window.
     bool start(const std::string& executable, const std::string& folder, const std::string& log,
                const std::function<bool()>& prepare = {});
-    // Presses and releases a key (a KeySym) in the dialog's window; false when
-    // the window did not get the focus.
-    bool pressKey(unsigned long keysym);
     // Clicks OK or CANCEL, the last two of the five equal columns of the
     // window's top row.
     void clickOk() { clickTopRow(3); }

@@ -1,7 +1,6 @@
 // The dialog with its image folder on a share whose listings hang until the
 // test lets them go: the window, the filter and the ways out never wait for it.
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <memory>
@@ -194,35 +193,6 @@ TEST_F(HeldShare, OnlySoundKeptEntriesOfListedFoldersShow) {
         startHeld(dialog);
         EXPECT_EQ(titles(), c.titles) << c.what;
     }
-}
-
-// A share mounted into a local image folder that is watched already shows at
-// the next keystroke, without "Update", and goes once it is unmounted.
-TEST_F(HeldShare, AShareMountedIntoAWatchedFolderShowsAtTheNextKeystroke) {
-    ASSERT_TRUE(share->release());
-    Dialog dialog;
-    const std::string local = dialog.dir.path() + "/local", nas = local + "/nas";
-    mkdir(local.c_str(), 0755);
-    mkdir(nas.c_str(), 0755);
-    writeFile(local + "/here.exe", "");
-    writeFile("discWren.ini", "[cd selection]\ncdimgdir0 = " + local + "/\n");
-    dialog.start();
-    GtkEntry* filter = GTK_ENTRY(uiWidget("entryMainFilterText"));
-    auto keystroke = [&] {
-        gtk_entry_set_text(filter, "e");
-        gtk_entry_set_text(filter, "");
-        EXPECT_TRUE(testsupport::waitForCatalogue());
-        return titles();
-    };
-    using Titles = std::vector<std::string>;
-    const Titles localOnly = {"No CD (bios shell)", "here.exe"};
-    for (int n = 0; n < 2; ++n) EXPECT_EQ(keystroke(), localOnly);  // the folder is watched now
-
-    ASSERT_EQ(mount(share->path().c_str(), nas.c_str(), nullptr, MS_BIND, nullptr), 0);
-    Titles withShare = keystroke();
-    umount2(nas.c_str(), MNT_DETACH);
-    EXPECT_EQ(withShare, (Titles{"No CD (bios shell)", "Alpha.cue", "Beta.cue", "here.exe"}));
-    EXPECT_EQ(keystroke(), localOnly);
 }
 
 // "Calc md5" of an image on the share: the hash helper reads it there.
