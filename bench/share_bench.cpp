@@ -56,6 +56,21 @@ void writeSettings(const std::string& folder, const std::string& imageFolder) {
     ini << "[cd selection]\ncdimgdir0 = " << imageFolder << "\n";
 }
 
+// The dialog in this process, as main starts and ends it, without its main loop.
+void startDialog() {
+    uiCreateBuilder(nullptr);
+    on_gui_build();
+    guiStart();
+    bench::drawn();
+}
+
+void endDialog() {
+    on_gui_shutdown();
+    gtk_widget_destroy(GTK_WIDGET(windowMain));
+    g_object_unref(builder);
+    builder = nullptr;
+}
+
 double worst(const std::vector<double>& values) {
     return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
 }
@@ -106,10 +121,7 @@ static void dialogOnShare(const std::string& scratch, const std::string& share, 
     char previous[4096];
     if (!getcwd(previous, sizeof previous) || chdir(onShare.c_str()) != 0) return;
     auto start = bench::Clock::now();
-    uiCreateBuilder(nullptr);
-    on_gui_build();
-    guiStart();
-    bench::drawn();
+    startDialog();
     double windowMs = bench::millisecondsSince(start);
     std::vector<double> during, after;
     bench::typeFilterKeys(during);
@@ -140,10 +152,7 @@ static void dialogOnShare(const std::string& scratch, const std::string& share, 
                   listRatio > 0 && listRatio <= 0.2);
 
     // Ends at once although a rescan of the share may be running.
-    on_gui_shutdown();
-    gtk_widget_destroy(GTK_WIDGET(windowMain));
-    g_object_unref(builder);
-    builder = nullptr;
+    endDialog();
 
     // The kept list the complete read left: its size and the time to write it.
     struct stat st;
@@ -163,20 +172,14 @@ static void dialogOnShare(const std::string& scratch, const std::string& share, 
     // A second start, with that list: in this process, when the background
     // check ends; from exec, the window drawn with every image row in it.
     start = bench::Clock::now();
-    uiCreateBuilder(nullptr);
-    on_gui_build();
-    guiStart();
-    bench::drawn();
+    startDialog();
     double keptDrawnMs = bench::millisecondsSince(start);
     int shownAtOnce = cdsearchItemQuantity();
     while (cdsearchScanBusy()) g_main_context_iteration(nullptr, TRUE);
     double checkMs = bench::millisecondsSince(start);
     printf("second start in process: %d of %d rows drawn after %.1f ms, check done after %.0f ms\n",
            shownAtOnce, expected, keptDrawnMs, checkMs);
-    on_gui_shutdown();
-    gtk_widget_destroy(GTK_WIDGET(windowMain));
-    g_object_unref(builder);
-    builder = nullptr;
+    endDialog();
     if (chdir(previous) != 0) return;
     std::vector<double> keptStarts;
     for (int i = 0; i < starts; i++) {
