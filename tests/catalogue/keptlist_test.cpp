@@ -239,6 +239,31 @@ TEST_F(KeptList, AWriteSweepsOldTemporariesOnly) {
     EXPECT_EQ(testsupport::readFile("elsewhere/target"), "keep");
 }
 
+// After a read, folders read whole give their images, the others keep the
+// file's entry or have none; the file is replaced only when that differs.
+TEST_F(KeptList, KeepingTakesUnreadFoldersFromTheFileAndWritesOnlyChanges) {
+    auto inode = [] {
+        struct stat st;
+        return stat("discWren.images", &st) == 0 ? st.st_ino : 0;
+    };
+    const List held = {{"/a/", {"/a/1.cue"}}, {"/b/", {"/b/1.cue"}}, {"/c/", {"/c/1.cue"}}};
+    const List read = {{"/c/", {"/c/2.cue"}}, {"/b/", {}}, {"/d/", {}}, {"/a/", {"/a/1.cue"}}};
+    const std::vector<bool> complete = {true, false, false, true};
+    const List expected = {{"/c/", {"/c/2.cue"}}, {"/b/", {"/b/1.cue"}}, {"/a/", {"/a/1.cue"}}};
+    ASSERT_EQ(keptlistWrite(held), 0);
+    EXPECT_EQ(keptlistKeep(read, complete), 1);
+    EXPECT_EQ(flat(readBack()), flat(expected));
+    const ino_t written = inode();
+    EXPECT_EQ(keptlistKeep(read, complete), 0);
+    EXPECT_EQ(keptlistKeep({}, {}), 0);
+    EXPECT_EQ(inode(), written);
+    // A damaged file is replaced even by a read that finds nothing.
+    testsupport::writeFile("discWren.images", golden.substr(0, 30));
+    EXPECT_EQ(keptlistKeep({{"/b/", {}}}, {false}), 1);
+    EXPECT_EQ(flat(readBack()), Strings{});
+    EXPECT_EQ(keptlistKeep({{"/b/", {}}}, {true}, "missing/discWren.images"), -1);
+}
+
 // A scan helper of its own, serving requests on a socket as the dialog's does.
 class ScanHelper {
 public:
