@@ -77,29 +77,19 @@ void reportProgress(int found, void* data) {
 }
 
 // Keeps each folder's images for the next start, beside the settings file in
-// the dialog's folder. A folder that could not be opened keeps what was kept
-// of it; the file is written only when it changes.
+// the dialog's folder. A folder that could not be opened keeps what the file
+// holds of it; the file is written only when it changes.
 void keepImages(const std::vector<std::string>& folders, const std::vector<bool>& opened,
-                const std::vector<catalogue::ScanItem>& items, const std::vector<size_t>& firstItem,
-                std::vector<KeptFolder>* kept) {
-    if (folders.empty()) return;
-    std::vector<KeptFolder> now;
+                const std::vector<catalogue::ScanItem>& items,
+                const std::vector<size_t>& firstItem) {
+    std::vector<KeptFolder> read(folders.size());
     for (size_t i = 0; i < folders.size(); ++i) {
-        if (!opened[i]) {
-            for (const KeptFolder& before : *kept)
-                if (before.folder == folders[i]) now.push_back(before);
-            continue;
-        }
-        KeptFolder folder;
-        folder.folder = folders[i];
+        read[i].folder = folders[i];
         size_t end = i + 1 < folders.size() ? firstItem[i + 1] : items.size();
-        for (size_t n = firstItem[i]; n < end; ++n)
-            folder.images.push_back(items[n].path + items[n].name);
-        now.push_back(std::move(folder));
+        for (size_t n = firstItem[i]; opened[i] && n < end; ++n)
+            read[i].images.push_back(items[n].path + items[n].name);
     }
-    if (keptlistSame(now, *kept)) return;
-    keptlistWrite(now);
-    kept->swap(now);
+    keptlistKeep(std::move(read), opened);
 }
 
 }  // namespace
@@ -113,8 +103,6 @@ void cdscanServe(int fd) {
     report.data = &reporter;
     tree.setReport(report);
 
-    std::vector<KeptFolder> kept;
-    std::string keptIn;  // the folder whose kept list `kept` holds
     Request request;
     while (nextRequest(fd, &request)) {
         // Relative folders are the dialog's, which keeps its own current folder.
@@ -133,11 +121,7 @@ void cdscanServe(int fd) {
 
         // Kept before the answer goes: a dialog that ends at once still finds
         // the list at its next start.
-        if (keptIn != request.cwd) {
-            keptlistRead(&kept);
-            keptIn = request.cwd;
-        }
-        keepImages(request.folders, opened, items, firstItem, &kept);
+        keepImages(request.folders, opened, items, firstItem);
 
         // The folders' images joined in the order of the list, then sorted as a whole.
         std::vector<CD*> images;

@@ -1,5 +1,6 @@
 #include "catalogue/keptlist.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
+#include <iterator>
 #include <new>
 #include <string_view>
 
@@ -34,33 +37,98 @@ bool appendRecord(std::string* bytes, char type, const std::string& text) {
     return true;
 }
 
-bool parseRecords(const char* data, size_t size, std::vector<KeptFolder>* out) {
-    if (size < kHeaderSize || memcmp(data, kHeader, kHeaderSize) != 0) return false;
-    const char* p = data + kHeaderSize;
-    const char* end = data + size;
-    size_t images = 0;
+// Far above any real library; an end record that counts more is not ours.
+const size_t kMostFolders = size_t(1) << 16;
+const size_t kMostImages = size_t(1) << 20;
+
+// One count of an end record, in the one form countsText writes.
+bool readCount(std::string_view digits, size_t most, size_t* count) {
+    if (digits.empty() || digits.size() > 7 || (digits[0] == '0' && digits.size() > 1))
+        return false;
+    *count = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return false;
+        *count = *count * 10 + size_t(c - '0');
+    }
+    return *count <= most;
+}
+
+// A pass over the records before the end record. Without out it only checks
+// them; with out it builds the list the checking pass found sound.
+struct Walk {
+    size_t folders = 0, images = 0;  // the end record's counts not yet met
+    bool inFolder = false;
+    std::string_view folder;  // the name of the last folder record
+    std::vector<KeptFolder>* out = nullptr;
+};
+
+bool takeFolder(Walk& walk, std::string_view name) {
+    if (walk.folders == 0) return false;
+    walk.folders--;
+    walk.inFolder = true;
+    walk.folder = name;
+    if (walk.out) walk.out->push_back(KeptFolder{std::string(name), {}});
+    return true;
+}
+
+// An image's full path is its folder exactly as the settings hold it, then a name.
+bool takeImage(Walk& walk, std::string_view path) {
+    if (walk.images == 0 || !walk.inFolder || path.size() <= walk.folder.size() ||
+        path.compare(0, walk.folder.size(), walk.folder) != 0)
+        return false;
+    walk.images--;
+    if (walk.out) walk.out->back().images.emplace_back(path);
+    return true;
+}
+
+// The records that may come before the end record, by their type byte.
+struct RecordType {
+    char type;
+    bool (*take)(Walk& walk, std::string_view text);
+};
+const RecordType kRecordTypes[] = {{'F', takeFolder}, {'I', takeImage}};
+
+// Walks the records from p up to end, the start of the end record; every
+// record there ends in a NUL, since one ends just before end.
+bool walkRecords(const char* p, const char* end, Walk& walk) {
     while (p < end) {
         const char* nul = static_cast<const char*>(memchr(p, '\0', size_t(end - p)));
-        if (!nul || nul == p) return false;  // cut short, or a record without a type
-        char type = *p;
-        std::string_view text(p + 1, size_t(nul - p - 1));
-        p = nul + 1;
-        switch (type) {
-        case 'F':
-            out->push_back(KeptFolder{std::string(text), {}});
-            break;
-        case 'I':
-            if (out->empty()) return false;
-            out->back().images.emplace_back(text);
-            images++;
-            break;
-        case 'E':
-            return p == end && text == countsText(out->size(), images);
-        default:
+        if (nul == p) return false;  // a record without a type
+        const RecordType* type = kRecordTypes;
+        while (type != std::end(kRecordTypes) && type->type != *p) type++;
+        if (type == std::end(kRecordTypes) ||
+            !type->take(walk, std::string_view(p + 1, size_t(nul - p - 1))))
             return false;
-        }
+        p = nul + 1;
     }
-    return false;  // no end record: the file was cut
+    return walk.folders == 0 && walk.images == 0;
+}
+
+// The end record's counts bound the work before anything is built, and the
+// list is built only once every record is found sound: a refused file costs
+// no memory beyond its bytes.
+bool parseRecords(const char* data, size_t size, std::vector<KeptFolder>* out) {
+    if (size < kHeaderSize || memcmp(data, kHeader, kHeaderSize) != 0) return false;
+    const char* body = data + kHeaderSize;
+    const char* end = data + size;
+    if (end == body || end[-1] != '\0') return false;  // empty, or cut short
+    const char* last = static_cast<const char*>(memrchr(body, '\0', size_t(end - 1 - body)));
+    const char* endRecord = last ? last + 1 : body;
+    if (*endRecord != 'E') return false;
+    std::string_view counts(endRecord + 1, size_t(end - 2 - endRecord));
+    size_t space = counts.find(' ');
+    Walk check;
+    if (space == std::string_view::npos ||
+        !readCount(counts.substr(0, space), kMostFolders, &check.folders) ||
+        !readCount(counts.substr(space + 1), kMostImages, &check.images))
+        return false;
+    // A folder record takes at least its type and NUL, an image one byte more.
+    if (2 * check.folders + 3 * check.images > size_t(endRecord - body)) return false;
+    Walk build = check;
+    if (!walkRecords(body, endRecord, check)) return false;
+    out->reserve(build.folders);
+    build.out = out;
+    return walkRecords(body, endRecord, build);
 }
 
 // Reads fd to its end in as few calls as the kernel allows; expected is its size.
@@ -98,6 +166,37 @@ int createTemporary(const std::string& target, std::string* temporary) {
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     return -1;
+}
+
+// True for ".<base>.<digits>.<digits>", the names createTemporary makes.
+bool isTemporaryName(std::string_view name, const std::string& base) {
+    if (name.size() < base.size() + 2 || name[0] != '.' ||
+        name.compare(1, base.size(), base) != 0 || name[base.size() + 1] != '.')
+        return false;
+    std::string_view numbers = name.substr(base.size() + 2);
+    size_t dot = numbers.find('.');
+    if (dot == std::string_view::npos || dot == 0 || dot + 1 == numbers.size()) return false;
+    for (size_t i = 0; i < numbers.size(); i++)
+        if (i != dot && (numbers[i] < '0' || numbers[i] > '9')) return false;
+    return true;
+}
+
+// Removes the temporaries of writers that ended part-way: regular files of
+// that name form in folder, last changed over an hour ago. Not by process id,
+// since machines sharing the folder reuse ids; the age spares a write in
+// progress anywhere. A link of such a name is left, and so is its target.
+void sweepTemporaries(const std::string& folder, const std::string& base) {
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return;
+    const time_t hourAgo = time(nullptr) - 3600;
+    while (struct dirent* entry = readdir(dir)) {
+        struct stat st;
+        if (isTemporaryName(entry->d_name, base) &&
+            fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode) && st.st_mtime < hourAgo)
+            unlinkat(dirfd(dir), entry->d_name, 0);
+    }
+    closedir(dir);
 }
 
 }  // namespace
@@ -167,6 +266,9 @@ int keptlistWrite(const std::vector<KeptFolder>& folders, const char* file) {
         return -1;
     }
     std::string target = file ? file : keptlistPath();
+    size_t slash = target.rfind('/');
+    sweepTemporaries(target.substr(0, slash == std::string::npos ? 0 : slash + 1),
+                     target.substr(slash == std::string::npos ? 0 : slash + 1));
     std::string temporary;
     int fd = createTemporary(target, &temporary);
     if (fd < 0) return -1;
@@ -188,4 +290,25 @@ bool keptlistSame(const std::vector<KeptFolder>& a, const std::vector<KeptFolder
         if (sx != sy) return false;
     }
     return true;
+}
+
+int keptlistKeep(std::vector<KeptFolder> read, const std::vector<bool>& complete,
+                 const char* file) {
+    if (read.empty()) return 0;
+    std::vector<KeptFolder> held, now;
+    bool sound = keptlistRead(&held, file);
+    for (size_t i = 0; i < read.size(); i++) {
+        if (i < complete.size() && complete[i]) {
+            now.push_back(std::move(read[i]));
+            continue;
+        }
+        // Not read whole this time: the file's entry stays, if it has one.
+        for (KeptFolder& before : held)
+            if (before.folder == read[i].folder) {
+                now.push_back(before);
+                break;
+            }
+    }
+    if (sound && keptlistSame(now, held)) return 0;
+    return keptlistWrite(now, file) == 0 ? 1 : -1;
 }

@@ -27,7 +27,10 @@ const char* keptlistPath();
 bool keptlistSerialise(const std::vector<KeptFolder>& folders, std::string* bytes);
 
 // Parses a kept list's bytes. False, with *out empty, for anything damaged,
-// cut short, empty, foreign or of another version; never reads past size.
+// cut short, empty, foreign or of another version, for more than 65,536
+// folders or 1,048,576 images, and for an image whose path is not its
+// folder's name followed by more; never reads past size. A refused list costs
+// no memory; a sound one is built only after every record is checked.
 bool keptlistParse(const char* data, size_t size, std::vector<KeptFolder>* out);
 
 // Reads file (keptlistPath() when nullptr) in one go and parses it. False,
@@ -38,6 +41,7 @@ bool keptlistRead(std::vector<KeptFolder>* out, const char* file = nullptr);
 // of a unique name in the same folder is written, flushed and renamed over it,
 // so readers see the old file or the new one, never half of one, and of two
 // writers the last rename wins. A link of that name is replaced, not its target.
+// Temporaries that writers ended part-way left there over an hour ago go first.
 // 0 on success; -1 with errno set on failure (folder missing or not writable,
 // disk full, a NUL in a name), the old file kept and no temporary file left.
 int keptlistWrite(const std::vector<KeptFolder>& folders, const char* file = nullptr);
@@ -45,3 +49,13 @@ int keptlistWrite(const std::vector<KeptFolder>& folders, const char* file = nul
 // True when a and b hold the same folders in the same order, each with the
 // same images in any order: the caller writes the list only when this is false.
 bool keptlistSame(const std::vector<KeptFolder>& a, const std::vector<KeptFolder>& b);
+
+// Brings file (keptlistPath() when nullptr) up to date after a read of the
+// image folders: read holds every folder in the settings' order with the
+// images found; a folder whose complete[i] is false (its read failed) takes its
+// entry from the file as it is now, and has none when the file holds none. The
+// file is written only when it holds something else (or is damaged), so that
+// writers sharing it never go by a copy of their own. No folders leave it as
+// it is. 1 written, 0 already so, -1 with errno set when the write failed.
+int keptlistKeep(std::vector<KeptFolder> read, const std::vector<bool>& complete,
+                 const char* file = nullptr);

@@ -1,7 +1,8 @@
 // The kept list's reader on any bytes. What it accepts has one written form:
 // writing it gives the same bytes, and the file reads back the same. Any
-// bytes also make a list (NUL-separated names, a leading \1 starts a folder)
-// that must come back whole through the file.
+// bytes also make a list (NUL-separated names, a leading \1 starts a folder,
+// any other name is an image in the folder before it) that must come back
+// whole through the file.
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -48,12 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const char* nul = static_cast<const char*>(memchr(bytes + start, '\0', size - start));
         size_t end = nul ? size_t(nul - bytes) : size;
         std::string name(bytes + start, end - start);
-        if (!name.empty() && name[0] == '\1')
+        if (!name.empty() && name[0] == '\1') {
             made.push_back(KeptFolder{name.substr(1), {}});
-        else if (made.empty())
-            made.push_back(KeptFolder{"", {name}});
-        else
-            made.back().images.push_back(name);
+        } else if (!name.empty()) {
+            if (made.empty()) made.push_back(KeptFolder{"", {}});
+            made.back().images.push_back(made.back().folder + name);
+        }
         start = end + 1;
     }
     roundTrip(made);

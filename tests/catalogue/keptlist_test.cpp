@@ -5,11 +5,18 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <new>
 
+#include "catalogue/cdscan.h"
 #include "support/testsupport.h"
+#include "util/helper.h"
 
 using testsupport::folderEntries;
 using testsupport::inChild;
@@ -71,15 +78,19 @@ TEST_F(KeptList, TheFormIsExactAndAnyNameComesBack) {
 
 TEST_F(KeptList, DamagedOrForeignFilesAreRefused) {
     const std::string body = golden.substr(22);  // after the version line
-    Strings bad = {"",
-                   "discWren image list 2\n" + body,
-                   "[cd selection]\ncdimgdir0 = /g/\n",
-                   golden + "x",
-                   golden.substr(0, golden.size() - 4) + "3 2" + '\0',   // wrong count
+    Strings bad = {"", "discWren image list 2\n" + body, "[cd selection]\ncdimgdir0 = /g/\n",
+                   golden + "x", golden.substr(0, golden.size() - 4) + "3 2" + '\0',  // wrong count
                    golden.substr(0, golden.size() - 4) + "02 2" + '\0',  // not the one form
                    golden.substr(0, 22) + "I/a.cue" + '\0' + "E0 1" + '\0',
                    golden.substr(0, 22) + "X/a" + '\0' + "E0 0" + '\0',
-                   golden.substr(0, 22) + '\0' + "E0 0" + '\0'};
+                   golden.substr(0, 22) + '\0' + "E0 0" + '\0',
+                   // Records that cannot be images of their folder.
+                   golden.substr(0, 22) + "F/g/" + '\0' + "I" + '\0' + "E1 1" + '\0',
+                   golden.substr(0, 22) + "F/g/" + '\0' + "I/g/" + '\0' + "E1 1" + '\0',
+                   golden.substr(0, 22) + "F/g/" + '\0' + "I/h/a.cue" + '\0' + "E1 1" + '\0',
+                   golden.substr(0, 22) + "F/g/" + '\0' + "I/g" + '\0' + "E1 1" + '\0',
+                   // Counts no file of this size can hold.
+                   golden.substr(0, 22) + "E0 99999999999999999999999" + '\0'};
     for (size_t cut = 0; cut < golden.size(); cut++) bad.push_back(golden.substr(0, cut));
     for (const std::string& bytes : bad) {
         std::vector<char> exact(bytes.begin(), bytes.end());  // a sanitizer sees overreads
@@ -92,6 +103,49 @@ TEST_F(KeptList, DamagedOrForeignFilesAreRefused) {
     mkdir("folder", 0755);
     mkfifo("pipe", 0644);
     for (const char* file : {"absent", "folder", "pipe"}) EXPECT_FALSE(keptlistRead(&out, file));
+}
+
+// Damaged lists of some 16 MiB, each refused at no more than about twice its
+// size: the child has that much address space left, and an allocation beyond
+// it ends the child through the new handler.
+TEST_F(KeptList, ADamagedListCostsAtMostTwiceItsSize) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizer's shadow memory fills the address space";
+#endif
+    const size_t many = size_t(8) << 20;
+    auto times = [](size_t n, const std::string& record) {
+        std::string bytes;
+        bytes.reserve(n * record.size());
+        for (size_t i = 0; i < n; i++) bytes += record;
+        return bytes;
+    };
+    auto end = [](size_t folders, size_t images) {
+        return "E" + std::to_string(folders) + " " + std::to_string(images) + '\0';
+    };
+    const std::string head = golden.substr(0, 22), root = std::string("F/") + '\0';
+    const Strings files = {
+        head + root + times(many, std::string("I") + '\0') + end(1, many),           // empty names
+        head + root + times(many / 2, std::string("Ix") + '\0') + end(1, many / 2),  // not under /
+        head + root + times(many / 2, std::string("I/x") + '\0') + end(1, 1),        // counts lie
+        head + root + times(many / 2, std::string("I/x") + '\0'),                    // cut short
+        head + times(many, std::string("F") + '\0') + end(many, 0)};  // folders galore
+    for (const std::string& bytes : files) {
+        testsupport::writeFile("discWren.images", bytes);
+        EXPECT_EQ(inChild([&] {
+                      std::set_new_handler([] { _exit(3); });
+                      long pages = 0;
+                      FILE* statm = fopen("/proc/self/statm", "r");
+                      if (!statm || fscanf(statm, "%ld", &pages) != 1) return 4;
+                      fclose(statm);
+                      rlim_t room = rlim_t(pages) * sysconf(_SC_PAGESIZE) + 2 * bytes.size();
+                      struct rlimit limit = {room, room};
+                      if (setrlimit(RLIMIT_AS, &limit) != 0) return 5;
+                      List out;
+                      return keptlistRead(&out) ? 1 : 0;
+                  }),
+                  0)
+            << bytes.substr(0, 40);
+    }
 }
 
 TEST_F(KeptList, AFailedWriteKeepsTheOldFileAndLeavesNothingBehind) {
@@ -152,6 +206,116 @@ TEST_F(KeptList, TwoWritersAtOnceNeverShowHalfAFileNorLeaveTemporaryFiles) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(failures, 0);
     EXPECT_EQ(folderEntries(), Strings{"discWren.images"});
+}
+
+// Temporaries that ended writers left: those of the exact name form, regular
+// and over an hour old go at the next write; a fresh one may be another
+// machine's write in progress, and a link goes nowhere, nor does its target.
+TEST_F(KeptList, AWriteSweepsOldTemporariesOnly) {
+    const Strings old = {".discWren.images.1234.0", ".discWren.images.99.17"};
+    const Strings kept = {".discWren.images.1234.1",  // fresh
+                          ".discWren.images.1234",   ".discWren.images.1234.0.1",
+                          ".discWren.images.12a.0",  ".discWren.images..0",
+                          "x.discWren.images.1.2",   ".discWren.ini.1.2",
+                          ".discWren.images.1.2.lnk"};
+    mkdir("elsewhere", 0755);
+    testsupport::writeFile("elsewhere/target", "keep");
+    for (const std::string& name : old) testsupport::writeFile(name, "");
+    for (const std::string& name : kept) testsupport::writeFile(name, "");
+    ASSERT_EQ(symlink("elsewhere/target", ".discWren.images.5.5"), 0);
+    mkdir(".discWren.images.6.6", 0755);
+    const struct timeval hoursAgo[2] = {{time(nullptr) - 7200, 0}, {time(nullptr) - 7200, 0}};
+    for (const std::string& name : old) utimes(name.c_str(), hoursAgo);
+    for (size_t i = 1; i < kept.size(); i++) utimes(kept[i].c_str(), hoursAgo);
+    for (const char* name : {".discWren.images.5.5", "elsewhere/target", ".discWren.images.6.6"})
+        lutimes(name, hoursAgo);
+
+    ASSERT_EQ(keptlistWrite(goldenList), 0);
+    Strings expected = kept;
+    expected.insert(expected.end(), {".discWren.images.5.5", ".discWren.images.6.6",
+                                     "discWren.images", "elsewhere"});
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(folderEntries(), expected);
+    EXPECT_EQ(testsupport::readFile("elsewhere/target"), "keep");
+}
+
+// After a read, folders read whole give their images, the others keep the
+// file's entry or have none; the file is replaced only when that differs.
+TEST_F(KeptList, KeepingTakesUnreadFoldersFromTheFileAndWritesOnlyChanges) {
+    auto inode = [] {
+        struct stat st;
+        return stat("discWren.images", &st) == 0 ? st.st_ino : 0;
+    };
+    const List held = {{"/a/", {"/a/1.cue"}}, {"/b/", {"/b/1.cue"}}, {"/c/", {"/c/1.cue"}}};
+    const List read = {{"/c/", {"/c/2.cue"}}, {"/b/", {}}, {"/d/", {}}, {"/a/", {"/a/1.cue"}}};
+    const std::vector<bool> complete = {true, false, false, true};
+    const List expected = {{"/c/", {"/c/2.cue"}}, {"/b/", {"/b/1.cue"}}, {"/a/", {"/a/1.cue"}}};
+    ASSERT_EQ(keptlistWrite(held), 0);
+    EXPECT_EQ(keptlistKeep(read, complete), 1);
+    EXPECT_EQ(flat(readBack()), flat(expected));
+    const ino_t written = inode();
+    EXPECT_EQ(keptlistKeep(read, complete), 0);
+    EXPECT_EQ(keptlistKeep({}, {}), 0);
+    EXPECT_EQ(inode(), written);
+    // A damaged file is replaced even by a read that finds nothing.
+    testsupport::writeFile("discWren.images", golden.substr(0, 30));
+    EXPECT_EQ(keptlistKeep({{"/b/", {}}}, {false}), 1);
+    EXPECT_EQ(flat(readBack()), Strings{});
+    EXPECT_EQ(keptlistKeep({{"/b/", {}}}, {true}, "missing/discWren.images"), -1);
+}
+
+// A scan helper of its own, serving requests on a socket as the dialog's does.
+class ScanHelper {
+public:
+    ScanHelper() {
+        int ends[2];
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return;
+        pid = fork();
+        if (pid == 0) {
+            close(ends[0]);
+            cdscanServe(ends[1]);
+            _exit(0);
+        }
+        close(ends[1]);
+        fd = ends[0];
+    }
+    ~ScanHelper() {
+        close(fd);
+        waitpid(pid, nullptr, 0);
+    }
+    // Reads folders again from the working folder; true once the answer came.
+    bool scan(const Strings& folders) {
+        char cwd[4096];
+        HelperWriter out(HELPER_MSG_SCAN);
+        out.u32(++number).u8(1).str(getcwd(cwd, sizeof cwd)).u32(uint32_t(folders.size()));
+        for (const std::string& folder : folders) out.str(folder);
+        if (!helperSendAll(fd, out.frame())) return false;
+        HelperMessage kind;
+        std::string fields;
+        while (helperReceive(fd, &kind, &fields))
+            if (kind == HELPER_MSG_IMAGES) return true;
+        return false;
+    }
+
+private:
+    int fd = -1;
+    pid_t pid = -1;
+    uint32_t number = 0;
+};
+
+// Two dialogs of one folder: each one's scan leaves the file holding what it
+// read, whatever the other wrote since its own last write.
+TEST_F(KeptList, EachScanKeepsWhatItReadWhateverAnotherWroteMeanwhile) {
+    mkdir("lib", 0755);
+    testsupport::writeFile("lib/a.cue", "");
+    ScanHelper first, second;
+    ASSERT_TRUE(first.scan({"lib/"}));
+    testsupport::writeFile("lib/b.cue", "");
+    ASSERT_TRUE(second.scan({"lib/"}));
+    EXPECT_EQ(readBack()[0].images.size(), 2u);
+    unlink("lib/b.cue");
+    ASSERT_TRUE(first.scan({"lib/"}));
+    EXPECT_EQ(flat(readBack()), flat({{"lib/", {"lib/a.cue"}}}));
 }
 
 TEST_F(KeptList, SamenessIgnoresTheOrderOfImagesOnly) {
