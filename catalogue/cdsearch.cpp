@@ -23,7 +23,7 @@ static int imageList = -1;      // CD: one per image found by the scan
 static int itemList = -1;       // CD: the filtered copies the CD list shows
 static char filterText[512];
 
-static const char noCdName[] = "No CD (bios shell)";
+const char noCdName[] = "No CD (bios shell)";
 
 static std::vector<CD*> items;  // itemList's entries, in order
 

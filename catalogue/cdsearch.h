@@ -3,6 +3,9 @@
 
 #include "catalogue/cd.h"
 
+// The no-disc entry's name, which is also its full path as the current disc.
+extern const char noCdName[];
+
 int cdsearchInit();       // registers the catalogue's lists; 0, or 1 when a handle was missing
 void cdsearchShutdown();  // releases every list and lets the scan helper go
 // Empties the lists of devices, directories and shown entries. The images

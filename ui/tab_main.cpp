@@ -29,6 +29,7 @@ void selectRecently(int index) {
     char* entry = recentlyGet(index);
     if (entry && index < recentlyQuantity())
         tabMainCopyCut(settings.current, sizeof settings.current, entry);
+    tabMainUpdateGetId();
 }
 
 }  // namespace
@@ -74,6 +75,7 @@ void on_tab_main_update(void) {
     cdsearchSetFilter(settings.filter);
     tabMainShowCdList(nesting == 0);
     widgetFieldsShow(WidgetPage::Main);
+    tabMainUpdateGetId();
 }
 
 void on_treeviewMainCDList_cursor_changed(GtkTreeView* view, gpointer) {
@@ -89,6 +91,7 @@ void on_treeviewMainCDList_cursor_changed(GtkTreeView* view, gpointer) {
         g_free(full);
     }
     gtk_tree_path_free(path);
+    tabMainUpdateGetId();
 }
 
 void on_entryMainFilterText_changed(GtkEditable* entry, gpointer) {

@@ -3,12 +3,16 @@
 
 #include <gtk/gtk.h>
 
+#include <string>
+
+#include "catalogue/gameids.h"
+
 // Columns of the CD list's model: what the view shows, plus the exact bytes
 // of each entry's full path, which may not be valid UTF-8.
 enum CdListColumn {
     CDLIST_TITLE = 0,   // name, readable form
     CDLIST_PATH = 1,    // folder part, readable form
-    CDLIST_GAMEID = 2,  // always empty
+    CDLIST_GAMEID = 2,  // the disc ID known for the full path, readable form; "" when none
     CDLIST_FULL = 3,    // path followed by name, as on disk
 };
 
@@ -36,8 +40,25 @@ void tabMainShowCdList(bool scan);
 void tabMainStartScan(void);
 // The update of "Update": every image folder is read again.
 void tabMainUpdateRereadingAll(void);
-// Stops showing scans: called before the catalogue shuts down.
+// Shows on the line under the list what runs now: a scan's state, else the
+// disc ID's reading or its result; hides the line when there is neither.
+void tabMainShowScanState(void);
+// Stops showing scans and IDs: called before the catalogue shuts down.
 void tabMainShutdown(void);
+
+// "Get ID" (tab_main_gameid.cpp). Reads the current disc's ID unless current
+// is empty or the no-disc entry or a read runs already; shows "Reading the
+// disc ID" meanwhile, and the unreadable result when no reader can be had.
+void tabMainGetId(void);
+// Shows a read's result on the line for 4 seconds: the ID, or why there is none.
+void tabMainShowGameId(GameidResult result, const std::string& id);
+// The line's text for the ID, nullptr when there is none to show; busy while
+// the read runs (the bar pulses then).
+const char* tabMainGameIdLine(bool* busy);
+// "Get ID" is sensitive while current names a disc: call when current changes.
+void tabMainUpdateGetId(void);
+// Forgets the read and its result (UI shutdown).
+void tabMainGameIdShutdown(void);
 
 G_BEGIN_DECLS
 

@@ -1,10 +1,13 @@
 // The CD list of the "Settings" tab: its refill from the catalogue, and the
 // state of the background scan of the image folders shown under it.
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "catalogue/cdrows.h"
 #include "catalogue/cdsearch.h"
+#include "catalogue/gameids.h"
 #include "settings/settings.h"
 #include "ui/i18n.h"
 #include "ui/tab_main.h"
@@ -29,38 +32,55 @@ bool checkingKept = false;      // the list shows the kept images until a scan a
 // that stay and touch only those that come or go.
 std::vector<std::string> shownRows;
 GtkListStore* shownStore;
+// The rows of each full path, built from shownRows when IDs first arrive
+// after a refill: a burst of IDs then costs a lookup per ID.
+std::unordered_multimap<std::string_view, int> rowsByPath;
+bool rowsByPathStale = true;
+
+// Shows the line under the list with text, the bar pulsing when pulse.
+void showLine(const char* text, bool pulse) {
+    GtkWidget* bar = uiWidget("progressbarMainScan");
+    gtk_label_set_text(GTK_LABEL(uiWidget("labelMainScan")), text);
+    if (pulse) gtk_progress_bar_pulse(GTK_PROGRESS_BAR(bar));
+    gtk_widget_set_visible(bar, pulse);
+    gtk_table_set_row_spacing(GTK_TABLE(uiWidget("tableMainCDList")), 2, 5);
+    gtk_widget_show(uiWidget("hboxMainScan"));
+}
 
 // Shows under the list that the image folders are being read, with the
 // number of images found so far, once a scan has run for STATE_DELAY_MS (a
-// local rescan ends well before, and the list does not jump for it); hides it
-// once no scan runs. True while a scan runs.
+// local rescan ends well before, and the list does not jump for it). Without
+// that, the line shows the disc ID's reading or result, or hides. True while
+// the line needs its timer: a scan or a read of the ID runs.
 bool updateScanState() {
     GtkWidget* box = uiWidget("hboxMainScan");
     GtkWidget* table = uiWidget("tableMainCDList");
     if (!box || !table) return false;
-    if (!cdsearchScanBusy()) {
-        busySince = 0;
+    bool busy = cdsearchScanBusy();
+    gint64 now = g_get_monotonic_time();
+    if (!busy) busySince = 0;
+    if (busy && busySince == 0) busySince = now;
+    if (busy && now - busySince >= STATE_DELAY_MS * 1000) {
+        int found = cdsearchScanFound();
+        gchar* text =
+            checkingKept ? g_strdup(_("Checking the image folders for changes"))
+                         : g_strdup_printf(
+                               ngettext("Reading the image folders: %d image found so far",
+                                        "Reading the image folders: %d images found so far", found),
+                               found);
+        showLine(text, true);
+        g_free(text);
+        return true;
+    }
+    bool reading = false;
+    if (const char* idText = tabMainGameIdLine(&reading)) {
+        showLine(idText, reading);
+    } else {
         // Without the state the list reaches down to the frame's border.
         gtk_widget_hide(box);
         gtk_table_set_row_spacing(GTK_TABLE(table), 2, 0);
-        return false;
     }
-    gint64 now = g_get_monotonic_time();
-    if (busySince == 0) busySince = now;
-    if (now - busySince < STATE_DELAY_MS * 1000) return true;
-    int found = cdsearchScanFound();
-    gchar* text =
-        checkingKept
-            ? g_strdup(_("Checking the image folders for changes"))
-            : g_strdup_printf(ngettext("Reading the image folders: %d image found so far",
-                                       "Reading the image folders: %d images found so far", found),
-                              found);
-    gtk_label_set_text(GTK_LABEL(uiWidget("labelMainScan")), text);
-    g_free(text);
-    gtk_progress_bar_pulse(GTK_PROGRESS_BAR(uiWidget("progressbarMainScan")));
-    gtk_table_set_row_spacing(GTK_TABLE(table), 2, 5);
-    gtk_widget_show(box);
-    return true;
+    return busy || reading;
 }
 
 gboolean pulseScanState(gpointer) {
@@ -79,6 +99,38 @@ void showScanState(bool atOnce = false) {
         g_source_remove(pulseSource);
         pulseSource = 0;
     }
+}
+
+// The ID text of a row, readable form.
+const char* idText(const std::string& fullPath, gchar** scratch) {
+    const std::string* id = gameidsFind(fullPath);
+    return id ? uiDisplayable(id->c_str(), scratch) : "";
+}
+
+// IDs arrived: their rows' cells change in place, so no row moves and the
+// cursor and the scroll position stay.
+void idsArrived(const std::vector<std::string>& fullPaths, void*) {
+    GtkListStore* store = uiListStore("liststoreMainCDList");
+    GtkTreeModel* model = GTK_TREE_MODEL(store);
+    if (!store || store != shownStore ||
+        static_cast<int>(shownRows.size()) != gtk_tree_model_iter_n_children(model, nullptr))
+        return;  // the next refill starts afresh
+    if (rowsByPathStale) {
+        rowsByPath.clear();
+        rowsByPath.reserve(shownRows.size());
+        for (size_t row = 0; row < shownRows.size(); row++)
+            rowsByPath.emplace(shownRows[row], static_cast<int>(row));
+        rowsByPathStale = false;
+    }
+    gchar* scratch = nullptr;
+    GtkTreeIter iter;
+    for (const std::string& path : fullPaths) {
+        auto [first, last] = rowsByPath.equal_range(path);
+        for (auto it = first; it != last; ++it)
+            if (gtk_tree_model_iter_nth_child(model, &iter, nullptr, it->second))
+                gtk_list_store_set(store, &iter, CDLIST_GAMEID, idText(path, &scratch), -1);
+    }
+    g_free(scratch);
 }
 
 // A scan finished: the list shows its images, the cursor on current's row.
@@ -146,6 +198,7 @@ void tabMainFillCdList() {
     }
     gchar* nameScratch = nullptr;
     gchar* pathScratch = nullptr;
+    gchar* idScratch = nullptr;
     GtkTreeIter iter;
     for (const CdrowsEdit& edit : edits) {
         if (edit.kind == CdrowsEdit::Remove) {
@@ -154,14 +207,16 @@ void tabMainFillCdList() {
             continue;
         }
         const CD* cd = items[edit.row];
-        gtk_list_store_insert_with_values(store, &iter, edit.row, CDLIST_TITLE,
-                                          uiDisplayable(cd->name, &nameScratch), CDLIST_PATH,
-                                          uiDisplayable(cd->path, &pathScratch), CDLIST_GAMEID, "",
-                                          CDLIST_FULL, rows[edit.row].c_str(), -1);
+        gtk_list_store_insert_with_values(
+            store, &iter, edit.row, CDLIST_TITLE, uiDisplayable(cd->name, &nameScratch),
+            CDLIST_PATH, uiDisplayable(cd->path, &pathScratch), CDLIST_GAMEID,
+            idText(rows[edit.row], &idScratch), CDLIST_FULL, rows[edit.row].c_str(), -1);
     }
     g_free(nameScratch);
     g_free(pathScratch);
+    g_free(idScratch);
     shownRows.swap(rows);
+    rowsByPathStale = true;
     if (detach) {
         gtk_tree_view_set_model(view, model);
         g_object_unref(store);
@@ -179,8 +234,12 @@ void tabMainFillCdList() {
 void tabMainInitCdList(void) {
     shownRows.clear();
     shownStore = nullptr;
+    rowsByPathStale = true;
     cdsearchScanNotify(scanFinished, nullptr);
+    gameidsSetNotify(idsArrived, nullptr);
 }
+
+void tabMainShowScanState(void) { showScanState(); }
 
 void tabMainShowCdList(bool scan) {
     if (scan) requestScan();
@@ -205,6 +264,10 @@ void tabMainUpdateRereadingAll(void) {
 
 void tabMainShutdown(void) {
     cdsearchScanNotify(nullptr, nullptr);
+    gameidsSetNotify(nullptr, nullptr);
+    tabMainGameIdShutdown();
+    rowsByPath.clear();
+    rowsByPathStale = true;
     startScanRunning = false;
     rereadAllNext = false;
     if (pulseSource) g_source_remove(pulseSource);

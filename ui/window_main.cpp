@@ -4,6 +4,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "catalogue/gameids.h"
 #include "containers/recently.h"
 #include "settings/settingsfile.h"
 #include "ui/i18n.h"
@@ -135,6 +136,8 @@ void on_windowMain_update(void) {
 
 void on_windowMain_shutdown(void) {
     tabMainShutdown();
+    // The list no longer listens: the IDs and their readers can go.
+    gameidsStop();
     // What init and the tabs made at run time; the windows themselves stay.
     for (GdkPixbuf** pixbuf : {&gdkpixbufpsxIco, &gdkpixbufclear, &gdkpixbufflags[0]}) {
         if (*pixbuf) g_object_unref(*pixbuf);
@@ -174,6 +177,6 @@ void on_buttonMainEditCDList_clicked(GtkButton*, gpointer) { on_windowEditor_ini
 
 void on_buttonMainUpdate_clicked(GtkButton*, gpointer) { tabMainUpdateRereadingAll(); }
 
-void on_buttonMainGetID_clicked(GtkButton*, gpointer) {}
+void on_buttonMainGetID_clicked(GtkButton*, gpointer) { tabMainGetId(); }
 
 }  // extern "C"

@@ -15,6 +15,7 @@
 #include "support/gui.h"
 #include "support/program.h"
 #include "support/testsupport.h"
+#include "ui/tab_main.h"
 #include "ui/ui.h"
 
 using testsupport::cell;
@@ -82,6 +83,7 @@ std::map<std::string, std::string> visibleTexts() {
     gtk_tree_path_free(last);
     GtkTreeViewColumn* title =
         gtk_tree_view_get_column(GTK_TREE_VIEW(uiWidget("treeviewMainCDList")), 0);
+    tabMainShowGameId(GAMEID_NO_DISC, "");
     return {
         {"tab", gtk_label_get_text(GTK_LABEL(uiWidget("labelMainSettings")))},
         {"button", gtk_button_get_label(GTK_BUTTON(uiWidget("buttonMainCancel")))},
@@ -95,6 +97,7 @@ std::map<std::string, std::string> visibleTexts() {
         {"hot key", cell("liststoreHotKeys", 0, 0)},
         {"key names", cell("liststoreHotKeys", 0, 1)},
         {"hot-key tooltip", tooltip("treeviewHotKeys")},
+        {"disc ID line", testsupport::stateLine()},
     };
 }
 
@@ -151,6 +154,7 @@ TEST(Translation, RussianWhenAskedForAndEnglishByDefault) {
         // Stored in the settings file as the chosen disc: never translated.
         {"no-disc entry", "No CD (bios shell)", "No CD (bios shell)"},
         {"hot key", "Configuration dialog", "Диалог настройки"},
+        {"disc ID line", "No disc in the drive", "В приводе нет диска"},
         // Key names stay as they are; the word for an empty slot is translated.
         {"key names", "Kb0_Control_Left + Alt_Left + 'C' / Unassigned",
          "Kb0_Control_Left + Alt_Left + 'C' / Не назначена"},

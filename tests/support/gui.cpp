@@ -132,6 +132,12 @@ void activateRow(int row) {
     gtk_tree_path_free(path);
 }
 
+std::string stateLine(bool* bar) {
+    if (bar) *bar = gtk_widget_get_visible(uiWidget("progressbarMainScan"));
+    if (!gtk_widget_get_visible(uiWidget("hboxMainScan"))) return "";
+    return gtk_label_get_text(GTK_LABEL(uiWidget("labelMainScan")));
+}
+
 bool waitForCatalogue(int limitMs) {
     bool late = false;
     guint timer = g_timeout_add(

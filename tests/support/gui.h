@@ -124,6 +124,10 @@ int cursorRow();
 // Puts the CD list's cursor on row and activates it, as a double click does.
 void activateRow(int row);
 
+// The line under the CD list: its text, or "" while it is hidden; with bar,
+// whether its progress bar shows.
+std::string stateLine(bool* bar = nullptr);
+
 // Runs the main loop until no scan of the image folders runs and the CD list
 // shows the last one's result; false (and a test failure) after limitMs.
 bool waitForCatalogue(int limitMs = 30000);

@@ -263,7 +263,7 @@ TEST(CdromProperties, EachControlStoresItsFieldAndShowsClampedValues) {
     EXPECT_EQ(gtk_combo_box_get_active(caching), 1);
     // The CDXA controls show the stored values but cannot be changed.
     for (const char* id : {"checkbuttonMainCDXAPlaying", "spinbuttonMainCDXAVolumeLevel",
-                           "labelMainCDXAVolumeLevel", "buttonMainGetID"})
+                           "labelMainCDXAVolumeLevel"})
         EXPECT_FALSE(gtk_widget_get_sensitive(dialog.widget(id))) << id;
 }
 
@@ -429,6 +429,135 @@ TEST(CdList, SmallAndLargeRefillsShowTheCataloguesList) {
         }
         EXPECT_EQ(std::string(settings.current), current);
     }
+}
+
+}  // namespace
+
+namespace {
+
+std::string idOf(int disc) {
+    char id[16];
+    snprintf(id, sizeof id, "SLUS-%05d", disc);
+    return id;
+}
+
+// IDs arrive in bursts while the user looks at the list: each cell fills
+// where it is, and the list, its cursor and its scroll position stay.
+TEST(GameIds, ArrivingIdsFillTheirCellsInPlace) {
+    Dialog dialog;
+    mkdir("games", 0755);
+    for (int i = 0; i < 600; i++) writeFile("games/disc" + idOf(i).substr(5) + ".cue", "");
+    const std::string games = dialog.dir.path() + "/games/";
+    const auto disc = [&](int i) { return games + "disc" + idOf(i).substr(5) + ".cue"; };
+    writeFile("discWren.ini",
+              "[cd selection]\ncurrent = " + disc(300) + "\ncdimgdir0 = " + games + "\n");
+    dialog.start();
+    GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
+    GtkAdjustment* scroll = gtk_tree_view_get_vadjustment(view);
+    testsupport::waitFor([&] { return gtk_adjustment_get_value(scroll) > 0; },
+                         "the list scrolled to the current disc");
+    const double offset = gtk_adjustment_get_value(scroll);
+    const std::vector<std::string> shown = titles();
+    const int cursor = cursorRow();
+    ASSERT_EQ(cursor, 301);
+
+    // Every disc at once, one without an ID, one not listed, one twice.
+    for (int i = 0; i < 600; i++) gameidsTake(disc(i), i == 7 ? "" : idOf(i));
+    gameidsTake(games + "gone.cue", "SCES-00001");
+    gameidsTake(disc(5), "SLPS-01300");
+    gameidsTake(disc(9), "SLUS\xff");
+    const auto expected = [&](int i) {
+        return i == 7 ? "" : i == 5 ? "SLPS-01300" : i == 9 ? "SLUS\xef\xbf\xbd" : idOf(i);
+    };
+    testsupport::waitFor(
+        [] { return !testsupport::cell("liststoreMainCDList", 600, CDLIST_GAMEID).empty(); },
+        "the last row's ID");
+    std::vector<std::string> ids = testsupport::listed("liststoreMainCDList", CDLIST_GAMEID);
+    ASSERT_EQ(ids.size(), 601u);
+    EXPECT_EQ(ids[0], "");  // the no-disc entry
+    for (int i = 0; i < 600; i++) ASSERT_EQ(ids[i + 1], expected(i)) << i;
+    EXPECT_EQ(titles(), shown);
+    EXPECT_EQ(cursorRow(), cursor);
+    EXPECT_EQ(gtk_adjustment_get_value(scroll), offset);
+
+    // A filtered list takes IDs too, and rows put back show what is known.
+    typeFilter("disc00150");
+    gameidsTake(disc(150), "SLES-00150");
+    gameidsTake(disc(151), "SLES-00151");
+    drain();
+    EXPECT_EQ(testsupport::listed("liststoreMainCDList", CDLIST_GAMEID),
+              std::vector<std::string>{"SLES-00150"});
+    typeFilter("");
+    ids = testsupport::listed("liststoreMainCDList", CDLIST_GAMEID);
+    ASSERT_EQ(ids.size(), 601u);
+    EXPECT_EQ(ids[151], "SLES-00150");
+    EXPECT_EQ(ids[152], "SLES-00151");
+    EXPECT_EQ(ids[600], expected(599));
+
+    // The IDs stay out of the settings file.
+    clickOk(dialog);
+    EXPECT_EQ(readFile("discWren.ini").find("SL"), std::string::npos);
+}
+
+TEST(GetId, SensitiveWhileTheCurrentDiscIsOne) {
+    const struct {
+        const char* current;
+        bool sensitive;
+    } cases[] = {
+        {"", false},
+        {"No CD (bios shell)", false},
+        {"/psx/one.cue", true},
+        {"/dev/cdrom", true},
+    };
+    for (const auto& c : cases) {
+        Dialog dialog;
+        writeFile("discWren.ini", std::string("[cd selection]\ncurrent = ") + c.current +
+                                      "\n[recently]\n0 = No CD (bios shell)\n1 = /psx/two.cue\n");
+        dialog.start();
+        GtkWidget* button = dialog.widget("buttonMainGetID");
+        EXPECT_EQ(gtk_widget_get_sensitive(button), c.sensitive) << c.current;
+        // The cursor and the recently opened menu change the current disc too.
+        putCursor(0);
+        EXPECT_FALSE(gtk_widget_get_sensitive(button)) << c.current;
+        popupmenu_item1_selected(nullptr, nullptr);
+        EXPECT_TRUE(gtk_widget_get_sensitive(button)) << c.current;
+        popupmenu_item0_selected(nullptr, nullptr);
+        EXPECT_FALSE(gtk_widget_get_sensitive(button)) << c.current;
+    }
+}
+
+// What a read of the disc ID gives shows under the list, without the bar,
+// for a few seconds.
+TEST(GetId, TheLineUnderTheListShowsEachResultForAWhile) {
+    Dialog dialog;
+    dialog.start();
+    const struct {
+        GameidResult result;
+        const char* id;
+        const char* line;
+    } cases[] = {
+        {GAMEID_FOUND, "SLUS-00330", "SLUS-00330"},
+        {GAMEID_NONE, "", "This disc has no game ID"},
+        {GAMEID_NO_DISC, "", "No disc in the drive"},
+        {GAMEID_UNREADABLE, "", "The disc cannot be read"},
+    };
+    bool bar = true;
+    for (const auto& c : cases) {
+        tabMainShowGameId(c.result, c.id);
+        EXPECT_EQ(testsupport::stateLine(&bar), c.line);
+        EXPECT_FALSE(bar) << c.line;
+    }
+    testsupport::waitFor([] { return testsupport::stateLine().empty(); }, "the result to go");
+
+    // A click on a disc with no reader at hand says it cannot be read; the
+    // no-disc entry is not read at all.
+    GtkButton* getId = GTK_BUTTON(dialog.widget("buttonMainGetID"));
+    snprintf(settings.current, sizeof settings.current, "No CD (bios shell)");
+    gtk_button_clicked(getId);
+    EXPECT_EQ(testsupport::stateLine(), "");
+    snprintf(settings.current, sizeof settings.current, "/psx/one.cue");
+    gtk_button_clicked(getId);
+    EXPECT_EQ(testsupport::stateLine(), "The disc cannot be read");
 }
 
 }  // namespace

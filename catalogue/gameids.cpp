@@ -1,0 +1,53 @@
+// The table of disc IDs and the notice of IDs that changed, sent once per
+// turn of the main loop for everything taken since the last one.
+#include "catalogue/gameids.h"
+
+#include <glib.h>
+
+#include <unordered_map>
+#include <unordered_set>
+
+namespace {
+
+std::unordered_map<std::string, std::string> known;
+std::unordered_set<std::string> changed;  // full paths taken since the last notice
+GameidsNotify notify = nullptr;
+void* notifyData = nullptr;
+guint noticeSource = 0;
+
+gboolean sendNotice(gpointer) {
+    noticeSource = 0;
+    std::vector<std::string> paths(changed.begin(), changed.end());
+    changed.clear();
+    if (notify && !paths.empty()) notify(paths, notifyData);
+    return FALSE;
+}
+
+}  // namespace
+
+const std::string* gameidsFind(const std::string& fullPath) {
+    auto found = known.find(fullPath);
+    return found == known.end() ? nullptr : &found->second;
+}
+
+void gameidsTake(const std::string& fullPath, const std::string& id) {
+    auto [entry, added] = known.try_emplace(fullPath, id);
+    // Unknown and known to have none look the same: only a new text is news.
+    if (added ? id.empty() : entry->second == id) return;
+    entry->second = id;
+    changed.insert(fullPath);
+    if (!noticeSource) noticeSource = g_idle_add(sendNotice, nullptr);
+}
+
+void gameidsSetNotify(GameidsNotify function, void* data) {
+    notify = function;
+    notifyData = data;
+}
+
+void gameidsStop() {
+    gameidsStopReading();
+    if (noticeSource) g_source_remove(noticeSource);
+    noticeSource = 0;
+    changed.clear();
+    known.clear();
+}

@@ -1,0 +1,51 @@
+// Disc IDs of the listed images and of the chosen disc, as the dialog knows
+// them: a table from an image's full path to its ID, filled as IDs arrive from
+// the helper processes that read them (the dialog itself never reads an
+// image). Everything here runs on the main thread.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Why a disc has no ID, or that it has one.
+enum GameidResult {
+    GAMEID_FOUND,       // the ID was read
+    GAMEID_NONE,        // a readable disc without a game ID
+    GAMEID_NO_DISC,     // a drive without a disc
+    GAMEID_UNREADABLE,  // the disc or image cannot be read
+};
+
+// The ID known for an image's full path (path followed by name, as on disk);
+// nullptr when none is known.
+const std::string* gameidsFind(const std::string& fullPath);
+
+// Enters an ID that arrived for an image ("" for an image that has none):
+// called by the reading side, and by the kept list's loader at start. A text
+// that differs from the one known (none counts as "") is news for the notice.
+void gameidsTake(const std::string& fullPath, const std::string& id);
+
+// Runs after IDs arrived, with the full paths whose ID changed, each once:
+// the table batches, calling it from an idle source once per turn of the
+// main loop for every take since the last call, so callers take IDs one by
+// one. The CD list updates those cells in place. nullptr stops the notices.
+using GameidsNotify = void (*)(const std::vector<std::string>& fullPaths, void* data);
+void gameidsSetNotify(GameidsNotify notify, void* data);
+
+// Asks the helpers for the IDs of images not known yet (every one with
+// rereadAll, for "Update"), after a complete list. Returns at once.
+void gameidsRequest(const std::vector<std::string>& fullPaths, bool rereadAll);
+
+// "Get ID": reads the disc (an image's full path or a device) now, bypassing
+// what is known; done runs on the main thread with the result and, when
+// found, the ID. False when a read of this kind runs already or no helper
+// could be had (done is then not called).
+using GameidsDone = void (*)(GameidResult result, const std::string& id, void* data);
+bool gameidsReadNow(const std::string& disc, GameidsDone done, void* data);
+bool gameidsReadingNow();
+
+// Forgets the table, drops a pending notice and lets every reading helper go
+// (UI shutdown, after the dialog stopped listening).
+void gameidsStop();
+// The reading side's part of gameidsStop: its helpers go and no done runs
+// afterwards (gameids_read.cpp).
+void gameidsStopReading();
