@@ -203,7 +203,9 @@ bool hasSubchannel(int fd, long long start) {
 // The ID on the data track at track.offset of the open file fd (path names it).
 GameIdResult readTrack(int fd, const std::string& path, const SheetTrack& track, std::string* id) {
     int sectorSize = track.sectorSize;
-    if (sectorSize != 2048 && hasSubchannel(fd, track.offset)) sectorSize = 2448;
+    // A sheet that does not tell the sector size (a .mds) or tells it without
+    // the subchannel bytes.
+    if (hasSubchannel(fd, track.offset)) sectorSize = 2448;
     std::string text;
     bool found;
     if (track.offset == 0 && sectorSize != 2448)
@@ -331,7 +333,9 @@ GameIdResult gameidReadDevice(const std::string& device, std::string* id) {
     int fd = open(device.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return GAMEID_UNREADABLE;
     int status = ioctl(fd, CDROM_DRIVE_STATUS, CDSL_CURRENT);
-    bool drive = !(status < 0 && errno == ENOTTY);
+    // Block devices that are not drives answer EINVAL (the block layer's
+    // answer to a request it does not know), other files ENOTTY.
+    bool drive = !(status < 0 && (errno == ENOTTY || errno == EINVAL));
     GameIdResult result = GAMEID_UNREADABLE;
     if (drive && gameidDriveStatus(status) != GAMEID_FOUND) {
         result = gameidDriveStatus(status);
