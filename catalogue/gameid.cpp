@@ -332,6 +332,13 @@ GameIdResult gameidReadDevice(const std::string& device, std::string* id) {
     id->clear();
     int fd = open(device.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return GAMEID_UNREADABLE;
+    // Only a disc's blocks are read: a FIFO or a terminal could keep the
+    // reader waiting for ever.
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !(S_ISBLK(st.st_mode) || S_ISREG(st.st_mode))) {
+        close(fd);
+        return GAMEID_UNREADABLE;
+    }
     int status = ioctl(fd, CDROM_DRIVE_STATUS, CDSL_CURRENT);
     // Block devices that are not drives answer EINVAL (the block layer's
     // answer to a request it does not know), other files ENOTTY.

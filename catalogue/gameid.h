@@ -55,8 +55,8 @@ GameIdResult gameidReadImage(const std::string& sheetPath, std::string* id, Game
 GameIdResult gameidDriveStatus(int status);
 
 // The ID of the disc in the drive at device (read-only, never waiting on the
-// open). A block device that is not a drive (a loop device) is read like an
-// image file.
+// open). A block device that is not a drive (a loop device), or a regular
+// file, is read like an image file; anything else is GAMEID_UNREADABLE.
 GameIdResult gameidReadDevice(const std::string& device, std::string* id);
 
 // Prepares the process that runs the readers: libiso9660's messages are

@@ -285,9 +285,13 @@ TEST_F(GameIdTest, DriveStatus) {
     };
     for (const auto& c : cases) EXPECT_EQ(gameidDriveStatus(c.status), c.result) << c.status;
 
-    std::string id = "stale";
-    EXPECT_EQ(gameidReadDevice("/nonexistent/sr0", &id), GAMEID_UNREADABLE);
-    EXPECT_EQ(id, "");
+    // Neither a drive nor a disc: never read (a FIFO would block the reader).
+    mkdir("folder", 0700);
+    for (const char* device : {"/nonexistent/sr0", "/dev/zero", "folder"}) {
+        std::string id = "stale";
+        EXPECT_EQ(gameidReadDevice(device, &id), GAMEID_UNREADABLE) << device;
+        EXPECT_EQ(id, "") << device;
+    }
 }
 
 // A loop device is no drive: its blocks are read as an image's.
