@@ -35,7 +35,7 @@ std::vector<std::string> words(const char* line, size_t length, bool slashCommen
     return out;
 }
 
-// Calls each(words) for every line of text; stops when it returns true.
+// Calls each(words, line, length) for every line of text; stops when it returns true.
 template <typename Each>
 bool eachLine(const char* text, size_t size, bool slashComments, Each each) {
     // A UTF-8 byte order mark, as some sheet writers put first.
@@ -48,7 +48,8 @@ bool eachLine(const char* text, size_t size, bool slashComments, Each each) {
     while (start < size) {
         size_t end = start;
         while (end < size && text[end] != '\n') end++;
-        if (each(words(text + start, end - start, slashComments))) return true;
+        if (each(words(text + start, end - start, slashComments), text + start, end - start))
+            return true;
         start = end + 1;
     }
     return false;
@@ -117,59 +118,77 @@ long long tocOffset(const std::string& word) {
     return value;
 }
 
+// The name of a cue FILE line written without quotes around a name with
+// blanks: everything between FILE and the last word (the file's type).
+std::string unquotedName(const char* line, size_t length) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    size_t start = 0;
+    while (start < length && blank(line[start])) start++;
+    start = start + 4 < length ? start + 4 : length;  // FILE
+    while (start < length && blank(line[start])) start++;
+    size_t end = length;
+    while (end > start && blank(line[end - 1])) end--;
+    while (end > start && !blank(line[end - 1])) end--;
+    while (end > start && blank(line[end - 1])) end--;
+    return std::string(line + start, end - start);
+}
+
 }  // namespace
 
 bool sheetCueDataTrack(const char* text, size_t size, SheetTrack* track) {
     std::string file;
     int sectorSize = 0;  // of the current track, 0 while it is not a data track
-    return eachLine(text, size, false, [&](const std::vector<std::string>& w) {
-        if (w.size() >= 2 && same(w[0], "FILE")) {
-            file = w[1];
-            sectorSize = 0;
-        } else if (w.size() >= 3 && same(w[0], "TRACK")) {
-            sectorSize = cueDataSectorSize(w[2]);
-        } else if (w.size() >= 3 && same(w[0], "INDEX") && sectorSize != 0 && !file.empty()) {
-            long long frames = msfFrames(w[2]);
-            if (w[1] != "01" && w[1] != "1") return false;
-            if (frames < 0) return false;
-            track->file = file;
-            track->offset = frames * sectorSize;
-            track->sectorSize = sectorSize;
-            return true;
-        }
-        return false;
-    });
+    return eachLine(
+        text, size, false, [&](const std::vector<std::string>& w, const char* line, size_t length) {
+            if (w.size() >= 2 && same(w[0], "FILE")) {
+                file = w.size() > 3 ? unquotedName(line, length) : w[1];
+                sectorSize = 0;
+            } else if (w.size() >= 3 && same(w[0], "TRACK")) {
+                sectorSize = cueDataSectorSize(w[2]);
+            } else if (w.size() >= 3 && same(w[0], "INDEX") && sectorSize != 0 && !file.empty()) {
+                long long frames = msfFrames(w[2]);
+                if (w[1] != "01" && w[1] != "1") return false;
+                if (frames < 0) return false;
+                track->file = file;
+                track->offset = frames * sectorSize;
+                track->sectorSize = sectorSize;
+                return true;
+            }
+            return false;
+        });
 }
 
 bool sheetTocDataTrack(const char* text, size_t size, SheetTrack* track) {
     SheetTrack found;
     int sectorSize = 0;  // of the current track, 0 while it is not a data track
     bool haveFile = false;
-    bool done = eachLine(text, size, true, [&](const std::vector<std::string>& w) {
-        for (size_t i = 0; i < w.size(); i++) {
-            if (same(w[i], "TRACK") && i + 1 < w.size()) {
-                if (haveFile) return true;
-                sectorSize = tocDataSectorSize(w[i + 1]);
-                // Raw sectors with their 96 subchannel bytes after each one.
-                if (sectorSize != 0 && i + 2 < w.size() &&
-                    (same(w[i + 2], "RW_RAW") || same(w[i + 2], "RW")))
-                    sectorSize += 96;
-                found = SheetTrack();
-                found.sectorSize = sectorSize;
-                i++;
-            } else if (same(w[i], "DATAFILE") && i + 1 < w.size() && sectorSize != 0 && !haveFile) {
-                found.file = w[i + 1];
-                long long offset = i + 2 < w.size() ? tocOffset(w[i + 2]) : -1;
-                if (offset >= 0) found.offset += offset;
-                haveFile = true;
-                i++;
-            } else if (same(w[i], "START") && i + 1 < w.size() && haveFile) {
-                long long frames = msfFrames(w[i + 1]);
-                if (frames > 0) found.offset += frames * sectorSize;
+    bool done =
+        eachLine(text, size, true, [&](const std::vector<std::string>& w, const char*, size_t) {
+            for (size_t i = 0; i < w.size(); i++) {
+                if (same(w[i], "TRACK") && i + 1 < w.size()) {
+                    if (haveFile) return true;
+                    sectorSize = tocDataSectorSize(w[i + 1]);
+                    // Raw sectors with their 96 subchannel bytes after each one.
+                    if (sectorSize != 0 && i + 2 < w.size() &&
+                        (same(w[i + 2], "RW_RAW") || same(w[i + 2], "RW")))
+                        sectorSize += 96;
+                    found = SheetTrack();
+                    found.sectorSize = sectorSize;
+                    i++;
+                } else if (same(w[i], "DATAFILE") && i + 1 < w.size() && sectorSize != 0 &&
+                           !haveFile) {
+                    found.file = w[i + 1];
+                    long long offset = i + 2 < w.size() ? tocOffset(w[i + 2]) : -1;
+                    if (offset >= 0) found.offset += offset;
+                    haveFile = true;
+                    i++;
+                } else if (same(w[i], "START") && i + 1 < w.size() && haveFile) {
+                    long long frames = msfFrames(w[i + 1]);
+                    if (frames > 0) found.offset += frames * sectorSize;
+                }
             }
-        }
-        return false;
-    });
+            return false;
+        });
     if (!done && !haveFile) return false;
     *track = found;
     return true;
