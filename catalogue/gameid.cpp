@@ -58,7 +58,7 @@ std::string idOfName(std::string name) {
 // ':', up to ';'.
 std::string idOfBootValue(const char* value, size_t length) {
     size_t end = 0;
-    while (end < length && value[end] != ' ' && value[end] != '\t') end++;
+    while (end < length && value[end] != ' ' && value[end] != '\t' && value[end] != '\r') end++;
     size_t start = end;
     while (start > 0 && value[start - 1] != '\\' && value[start - 1] != ':') start--;
     size_t stop = start;

@@ -194,9 +194,9 @@ TEST_F(GameIdTest, SheetsAndLayouts) {
 TEST_F(GameIdTest, NoId) {
     const std::string cue = "FILE \"Game.bin\" BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n";
     const std::string tocAt = "TRACK MODE2_RAW\nDATAFILE \"Game.bin\" #2352\n";
-    // The root folder's record pointing far past the end of the disc.
+    // The root folder's record: far past the end of the disc, and 2 GB long.
     std::string broken = raw2();
-    broken.replace(16 * 2352 + 24 + 156 + 2, 8, 8, '\x7f');
+    broken.replace(16 * 2352 + 24 + 156 + 2, 16, 16, '\x7f');
     const struct {
         const char* what;
         Files files;
@@ -304,8 +304,12 @@ TEST_F(GameIdTest, LoopDevice) {
     EXPECT_EQ(id, "SLUS-00330");
 }
 
-// The reader's process: its address space is limited, and it still reads.
+// The reader's process: its address space is limited, a disc that claims a
+// root folder larger than that gives no ID, and a sound disc still reads.
 TEST_F(GameIdTest, PreparedReader) {
+    std::string broken = raw2();
+    broken.replace(16 * 2352 + 24 + 156 + 10, 8, "\0\0\0\x7f\x7f\0\0\0", 8);
+    writeFile("Broken.bin", broken);
     writeFile("Game.bin", raw2());
     writeFile("Game.cue", "FILE Game.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n");
     int status = inChild([] {
@@ -313,8 +317,9 @@ TEST_F(GameIdTest, PreparedReader) {
         struct rlimit limit;
         if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur > (256ull << 20)) return 2;
         std::string id;
+        if (gameidReadImage("Broken.bin", &id, nullptr) != GAMEID_NONE) return 3;
         return gameidReadImage("Game.cue", &id, nullptr) == GAMEID_FOUND && id == "SLUS-00330" ? 0
-                                                                                               : 3;
+                                                                                               : 4;
     });
 #if defined(__SANITIZE_ADDRESS__)
     (void)status;  // the sanitizer's shadow memory does not fit a limited address space
