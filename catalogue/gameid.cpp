@@ -12,10 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <climits>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "util/md5.h"
@@ -42,15 +40,17 @@ long long readAt(int fd, void* buffer, size_t size, long long offset) {
     return done;
 }
 
-// The ID's shape once the name is cut out: 4 letters, '_' or '-', 5 digits.
-std::string idOfName(std::string name) {
+// The ID's shape once the name is cut out: 4 letters, '_' or '-', 5 digits
+// (ASCII whatever the locale).
+std::string idOfName(const std::string& name) {
     std::string kept;
     for (char c : name)
-        if (c != '.') kept += toupper((unsigned char)c);
+        if (c != '.') kept += c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
     if (kept.size() != 10 || (kept[4] != '_' && kept[4] != '-')) return "";
-    for (int i = 0; i < 10; i++)
-        if (i < 4 ? !isalpha((unsigned char)kept[i]) : i > 4 && !isdigit((unsigned char)kept[i]))
-            return "";
+    for (int i = 0; i < 10; i++) {
+        char c = kept[i];
+        if (i < 4 ? !(c >= 'A' && c <= 'Z') : i > 4 && !(c >= '0' && c <= '9')) return "";
+    }
     return kept.substr(0, 4) + "-" + kept.substr(5);
 }
 
