@@ -86,6 +86,7 @@ TEST_F(GameIdTest, BootLineSpellings) {
         {"VMODE = PAL\nBOOT = cdrom:\\GAME\\SLPM_861.23;1\r\n", "SLPM-86123"},
         {"BOOT = cdrom:\\SLUS-00330;1\n", "SLUS-00330"},
         {"BOOT = cdrom:\\SLUS_003.30\n", "SLUS-00330"},
+        {"BOOT = cdrom:\\SLUS_003.30\rTCB = 4\r", "SLUS-00330"},
         {"BOOT2 = cdrom0:\\SLUS_203.12;1\n", ""},
         {"BOOT = cdrom:\\PSX.EXE;1\n", ""},
         {"BOOT = cdrom:\\SLU_003.30;1\n", ""},
