@@ -1,0 +1,332 @@
+// Game IDs read from real discs made by genisoimage: every BOOT spelling,
+// every sheet and sector layout, discs and files without an ID, the drive's
+// status, and a loop device.
+#include "catalogue/gameid.h"
+
+#include <gtest/gtest.h>
+#include <linux/cdrom.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <map>
+#include <random>
+
+#include "support/discs.h"
+#include "support/testsupport.h"
+
+using testsupport::inChild;
+using testsupport::Layout;
+using testsupport::readFile;
+using testsupport::silence;
+using testsupport::wrapSectors;
+using testsupport::writeFile;
+
+namespace {
+
+const char kBoot[] =
+    "BOOT = cdrom:\\SLUS_003.30;1\r\nTCB = 4\r\nEVENT = 10\r\nSTACK = 801FFFF0\r\n";
+
+// A disc whose SYSTEM.CNF holds cnf (none when null) beside a boot file;
+// made once per text.
+const std::string& disc(const char* cnf = kBoot) {
+    static std::map<std::string, std::string> made;
+    std::string key = cnf ? cnf : std::string("\0", 1);
+    auto found = made.find(key);
+    if (found != made.end()) return found->second;
+    testsupport::DiscFiles files{{"SLUS_003.30", std::string(4096, 'x')}};
+    if (cnf)
+        files.push_back({"SYSTEM.CNF", cnf});
+    else
+        files.push_back({"PSX.EXE", std::string(4096, 'x')});
+    std::string iso = testsupport::makeIso(files);
+    EXPECT_GT(iso.size(), 32768u) << "genisoimage made no disc";
+    return made[key] = iso;
+}
+
+std::string raw2() { return wrapSectors(disc(), Layout::Mode2Raw); }
+
+// Random bytes that hold no file system.
+std::string garbage(size_t size) {
+    std::mt19937 random(7);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = char(random());
+    return bytes;
+}
+
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+class GameIdTest : public ::testing::Test {
+protected:
+    void SetUp() override { gameidPrepareReader(0); }
+
+    // Writes files, reads the image at sheet; the result and the ID.
+    std::pair<GameIdResult, std::string> read(const Files& files, const std::string& sheet,
+                                              GameIdFiles* noted = nullptr) {
+        for (const auto& file : files) writeFile(file.first, file.second);
+        std::string id = "stale";
+        GameIdResult result = gameidReadImage(sheet, &id, noted);
+        for (const auto& file : files) unlink(file.first.c_str());
+        return {result, id};
+    }
+
+    testsupport::ScratchDir scratch_;
+};
+
+TEST_F(GameIdTest, BootLineSpellings) {
+    const struct {
+        std::string text;
+        const char* id;
+    } cases[] = {
+        {kBoot, "SLUS-00330"},
+        {"boot = cdrom:\\slus_003.30;1\n", "SLUS-00330"},
+        {"BOOT=cdrom:SCES_012.34;1", "SCES-01234"},
+        {"BOOT = cdrom:\\\\SCUS_944.26;1\n", "SCUS-94426"},
+        {"  BOOT\t=\tcdrom0:\\SLPS_012.34;1\n", "SLPS-01234"},
+        {"BOOT = cdrom:\\SLES_123.45;1 arg1 c:\\x\n", "SLES-12345"},
+        {"VMODE = PAL\nBOOT = cdrom:\\GAME\\SLPM_861.23;1\r\n", "SLPM-86123"},
+        {"BOOT = cdrom:\\SLUS-00330;1\n", "SLUS-00330"},
+        {"BOOT = cdrom:\\SLUS_003.30\n", "SLUS-00330"},
+        {"BOOT = cdrom:\\SLUS_003.30\rTCB = 4\r", "SLUS-00330"},
+        {"BOOT2 = cdrom0:\\SLUS_203.12;1\n", ""},
+        {"BOOT = cdrom:\\PSX.EXE;1\n", ""},
+        {"BOOT = cdrom:\\SLU_003.30;1\n", ""},
+        {"BOOT = cdrom:\\SLUS_0033.01;1\n", ""},
+        {"BOOT = cdrom:\\1LUS_003.30;1\n", ""},
+        {"REBOOT = cdrom:\\SLUS_003.30;1\n", ""},
+        {"BOOT cdrom:\\SLUS_003.30;1\n", ""},
+        {"", ""},
+        {std::string("BOOT = cdrom:\\SLUS_003\0.30;1\n", 30), ""},
+        {garbage(5000), ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(gameidFromSystemCnf(c.text.data(), c.text.size()), c.id) << c.text;
+}
+
+// Every sheet and sector layout gives the disc's ID, and the sizes of the
+// files it came from.
+TEST_F(GameIdTest, SheetsAndLayouts) {
+    const std::string cue2352 =
+        "FILE \"Game.bin\" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n";
+    const std::string cueMode =
+        "FILE \"Game.bin\" BINARY\r\n  TRACK 01 %s\r\n    INDEX 01 00:00:00\r\n";
+    auto cueOf = [&](const char* mode) {
+        std::string text = cueMode;
+        return text.replace(text.find("%s"), 2, mode);
+    };
+    const struct {
+        const char* what;
+        Files files;  // the sheet first, then the data files
+    } cases[] = {
+        {"cue, cooked", {{"Game.cue", cueOf("MODE1/2048")}, {"Game.bin", disc()}}},
+        {"cue, mode 1 raw",
+         {{"Game.cue", cueOf("MODE1/2352")}, {"Game.bin", wrapSectors(disc(), Layout::Mode1Raw)}}},
+        {"cue, mode 2 raw", {{"Game.cue", cue2352}, {"Game.bin", raw2()}}},
+        {"cue, 2336",
+         {{"Game.cue", cueOf("MODE2/2336")},
+          {"Game.bin", wrapSectors(disc(), Layout::Mode2Form1)}}},
+        {"cue, CD-i", {{"Game.cue", cueOf("CDI/2352")}, {"Game.bin", raw2()}}},
+        {"cue, subchannel after raw sectors",
+         {{"Game.cue", cue2352}, {"Game.bin", wrapSectors(disc(), Layout::Mode2RawSub)}}},
+        {"cue, one file per track",
+         {{"Game.cue",
+           "FILE \"Game (Track 1).bin\" BINARY\n TRACK 01 MODE2/2352\n  INDEX 01 00:00:00\n"
+           "FILE \"Game (Track 2).bin\" BINARY\n TRACK 02 AUDIO\n  INDEX 00 00:00:00\n"
+           "  INDEX 01 00:02:00\n"},
+          {"Game (Track 1).bin", raw2()},
+          {"Game (Track 2).bin", silence(300)}}},
+        {"cue, a name with blanks unquoted",
+         {{"Game.cue",
+           "FILE Game (Europe) (Track 1).bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n"},
+          {"Game (Europe) (Track 1).bin", raw2()}}},
+        {"cue from another system",
+         {{"Game.cue",
+           "FILE \"D:\\Rips\\GAME.BIN\" BINARY\n TRACK 1 MODE2/2352\n INDEX 1 00:00:00\n"},
+          {"game.bin", raw2()}}},
+        {"cue, other letter case", {{"game.CUE", cue2352}, {"GAME.bin", raw2()}}},
+        {"cue, pregap in the file",
+         {{"Game.cue",
+           "FILE Game.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 00 00:00:00\nINDEX 01 00:02:00\n"},
+          {"Game.bin", silence(150) + raw2()}}},
+        {"cue, data after audio",
+         {{"Game.cue",
+           "FILE \"Game.bin\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+           "TRACK 02 MODE1/2352\nINDEX 01 00:04:00\n"},
+          {"Game.bin", silence(300) + wrapSectors(disc(), Layout::Mode1Raw)}}},
+        {"ccd", {{"Game.ccd", "[CloneCD]\nVersion=3\n"}, {"Game.IMG", raw2()}}},
+        {"mds with subchannel",
+         {{"Game.mds", garbage(300)}, {"Game.mdf", wrapSectors(disc(), Layout::Mode2RawSub)}}},
+        {"mds", {{"Game.MDS", garbage(300)}, {"Game.MDF", raw2()}}},
+        {"toc, raw",
+         {{"Game.toc", "CD_ROM_XA\n\nTRACK MODE2_RAW\nDATAFILE \"Game.bin\" 70:00:00\n"},
+          {"Game.bin", raw2()}}},
+        {"toc, cooked",
+         {{"Game.toc", "TRACK MODE1\nDATAFILE \"Game.iso\"\n"}, {"Game.iso", disc()}}},
+        {"toc, 2336 at an offset",
+         {{"Game.toc", "TRACK MODE2_FORM_MIX\nDATAFILE \"Game.bin\" #2336\n"},
+          {"Game.bin", silence(1, 2336) + wrapSectors(disc(), Layout::Mode2Form1)}}},
+        {"toc, raw with subchannel",
+         {{"Game.toc", "// made by hand\nTRACK MODE2_RAW RW_RAW\nDATAFILE \"Game.bin\"\n"},
+          {"Game.bin", wrapSectors(disc(), Layout::Mode2RawSub)}}},
+        {"toc, data at an offset after audio",
+         {{"Game.toc",
+           "CD_DA\nTRACK AUDIO\nFILE \"Game.bin\" 0 00:02:00\n"
+           "TRACK MODE1_RAW\nDATAFILE \"Game.bin\" #352800 // after the audio\n"},
+          {"Game.bin", silence(150) + wrapSectors(disc(), Layout::Mode1Raw)}}},
+        {"toc, START after a pregap",
+         {{"Game.toc", "TRACK MODE2_RAW\nDATAFILE \"Game.bin\"\nSTART 00:02:00\n"},
+          {"Game.bin", silence(150) + raw2()}}},
+        {"toc, cooked at an offset",
+         {{"Game.toc", "TRACK MODE1\nDATAFILE \"Game.bin\" #4096\n"},
+          {"Game.bin", silence(2, 2048) + disc()}}},
+        {"plain image", {{"Game.iso", disc()}}},
+    };
+    for (const auto& c : cases) {
+        GameIdFiles noted;
+        auto got = read(c.files, c.files.front().first, &noted);
+        EXPECT_EQ(got.first, GAMEID_FOUND) << c.what;
+        EXPECT_EQ(got.second, "SLUS-00330") << c.what;
+        EXPECT_EQ(noted.sheetSize, (long long)c.files.front().second.size()) << c.what;
+        EXPECT_EQ(noted.dataSize, (long long)c.files[c.files.size() > 1].second.size()) << c.what;
+        EXPECT_NE(noted.dataTime.tv_sec, 0) << c.what;
+    }
+}
+
+// Discs and files without an ID, and sheets whose data cannot be read.
+TEST_F(GameIdTest, NoId) {
+    const std::string cue = "FILE \"Game.bin\" BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n";
+    const std::string tocAt = "TRACK MODE2_RAW\nDATAFILE \"Game.bin\" #2352\n";
+    // The root folder's record: far past the end of the disc, and 2 GB long.
+    std::string broken = raw2();
+    broken.replace(16 * 2352 + 24 + 156 + 2, 16, 16, '\x7f');
+    const struct {
+        const char* what;
+        Files files;
+        std::string sheet;
+        GameIdResult result;
+    } cases[] = {
+        {"a second-generation disc",
+         {{"Game.cue", cue},
+          {"Game.bin", wrapSectors(disc("BOOT2 = cdrom0:\\SLUS_203.12;1\n"), Layout::Mode2Raw)}},
+         "Game.cue",
+         GAMEID_NONE},
+        {"an early disc without SYSTEM.CNF",
+         {{"Game.cue", cue}, {"Game.bin", wrapSectors(disc(nullptr), Layout::Mode2Raw)}},
+         "Game.cue",
+         GAMEID_NONE},
+        {"a boot file of another shape",
+         {{"Game.cue", cue},
+          {"Game.bin", wrapSectors(disc("BOOT = cdrom:\\MAIN.EXE;1\n"), Layout::Mode2Raw)}},
+         "Game.cue",
+         GAMEID_NONE},
+        {"an executable", {{"PSX.EXE", garbage(4096)}}, "PSX.EXE", GAMEID_NONE},
+        {"garbage data",
+         {{"Game.cue", cue}, {"Game.bin", garbage(200000)}},
+         "Game.cue",
+         GAMEID_NONE},
+        {"garbage data at an offset",
+         {{"Game.toc", tocAt}, {"Game.bin", garbage(200000)}},
+         "Game.toc",
+         GAMEID_NONE},
+        {"a broken root folder",
+         {{"Game.cue", cue}, {"Game.bin", broken}},
+         "Game.cue",
+         GAMEID_NONE},
+        {"a broken root folder at an offset",
+         {{"Game.toc", tocAt}, {"Game.bin", silence(1) + broken}},
+         "Game.toc",
+         GAMEID_NONE},
+        {"a file that is not a disc", {{"notes.iso", "not a disc\n"}}, "notes.iso", GAMEID_NONE},
+        {"a disc cut short",
+         {{"Game.cue", cue}, {"Game.bin", raw2().substr(0, 17 * 2352)}},
+         "Game.cue",
+         GAMEID_NONE},
+        {"a missing data file", {{"Game.cue", cue}}, "Game.cue", GAMEID_UNREADABLE},
+        {"a missing sheet", {}, "Game.cue", GAMEID_UNREADABLE},
+        {"a missing .mdf", {{"Game.mds", "x"}}, "Game.mds", GAMEID_UNREADABLE},
+        {"a sheet without data tracks",
+         {{"Game.cue", "FILE \"Game.bin\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"},
+          {"Game.bin", raw2()}},
+         "Game.cue",
+         GAMEID_UNREADABLE},
+        {"a sheet naming a folder",
+         {{"Game.toc", "TRACK MODE1\nDATAFILE \".\"\n"}},
+         "Game.toc",
+         GAMEID_UNREADABLE},
+    };
+    for (const auto& c : cases) {
+        auto got = read(c.files, c.sheet);
+        EXPECT_EQ(got.first, c.result) << c.what;
+        EXPECT_EQ(got.second, "") << c.what;
+    }
+}
+
+TEST_F(GameIdTest, DriveStatus) {
+    const struct {
+        int status;
+        GameIdResult result;
+    } cases[] = {
+        {CDS_DISC_OK, GAMEID_FOUND},
+        {CDS_NO_INFO, GAMEID_FOUND},
+        {CDS_NO_DISC, GAMEID_NO_DISC},
+        {CDS_TRAY_OPEN, GAMEID_NO_DISC},
+        {CDS_DRIVE_NOT_READY, GAMEID_UNREADABLE},
+        {-1, GAMEID_UNREADABLE},
+        {99, GAMEID_UNREADABLE},
+    };
+    for (const auto& c : cases) EXPECT_EQ(gameidDriveStatus(c.status), c.result) << c.status;
+
+    // Neither a drive nor a disc: never read (a FIFO would block the reader).
+    mkdir("folder", 0700);
+    for (const char* device : {"/nonexistent/sr0", "/dev/zero", "folder"}) {
+        std::string id = "stale";
+        EXPECT_EQ(gameidReadDevice(device, &id), GAMEID_UNREADABLE) << device;
+        EXPECT_EQ(id, "") << device;
+    }
+}
+
+// A loop device is no drive: its blocks are read as an image's.
+TEST_F(GameIdTest, LoopDevice) {
+    if (geteuid() != 0 || access("/dev/loop-control", W_OK) != 0 ||
+        system("command -v losetup >/dev/null") != 0)
+        GTEST_SKIP() << "loop devices need root and losetup";
+    writeFile("disc.iso", disc());
+    FILE* pipe = popen("losetup -r -f --show disc.iso 2>/dev/null", "r");
+    char line[256] = "";
+    if (!pipe || !fgets(line, sizeof line, pipe)) {
+        if (pipe) pclose(pipe);
+        GTEST_SKIP() << "no loop device could be attached";
+    }
+    pclose(pipe);
+    std::string device(line, strcspn(line, "\n"));
+    std::string id;
+    GameIdResult result = gameidReadDevice(device, &id);
+    EXPECT_EQ(system(("losetup -d " + device).c_str()), 0);
+    EXPECT_EQ(result, GAMEID_FOUND);
+    EXPECT_EQ(id, "SLUS-00330");
+}
+
+// The reader's process: its address space is limited, a disc that claims a
+// root folder larger than that gives no ID, and a sound disc still reads.
+TEST_F(GameIdTest, PreparedReader) {
+    std::string broken = raw2();
+    broken.replace(16 * 2352 + 24 + 156 + 10, 8, "\0\0\0\x7f\x7f\0\0\0", 8);
+    writeFile("Broken.bin", broken);
+    writeFile("Game.bin", raw2());
+    writeFile("Game.cue", "FILE Game.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n");
+    int status = inChild([] {
+        if (!gameidPrepareReader(256ull << 20)) return 1;
+        struct rlimit limit;
+        if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur > (256ull << 20)) return 2;
+        std::string id;
+        if (gameidReadImage("Broken.bin", &id, nullptr) != GAMEID_NONE) return 3;
+        return gameidReadImage("Game.cue", &id, nullptr) == GAMEID_FOUND && id == "SLUS-00330" ? 0
+                                                                                               : 4;
+    });
+#if defined(__SANITIZE_ADDRESS__)
+    (void)status;  // the sanitizer's shadow memory does not fit a limited address space
+#else
+    EXPECT_EQ(status, 0);
+#endif
+}
+
+}  // namespace
