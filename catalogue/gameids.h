@@ -7,13 +7,7 @@
 #include <string>
 #include <vector>
 
-// Why a disc has no ID, or that it has one.
-enum GameidResult {
-    GAMEID_FOUND,       // the ID was read
-    GAMEID_NONE,        // a readable disc without a game ID
-    GAMEID_NO_DISC,     // a drive without a disc
-    GAMEID_UNREADABLE,  // the disc or image cannot be read
-};
+#include "catalogue/gameid.h"
 
 // The ID known for an image's full path (path followed by name, as on disk);
 // nullptr when none is known.
@@ -39,7 +33,7 @@ void gameidsRequest(const std::vector<std::string>& fullPaths, bool rereadAll);
 // what is known; done runs on the main thread with the result and, when
 // found, the ID. False when a read of this kind runs already or no helper
 // could be had (done is then not called).
-using GameidsDone = void (*)(GameidResult result, const std::string& id, void* data);
+using GameidsDone = void (*)(GameIdResult result, const std::string& id, void* data);
 bool gameidsReadNow(const std::string& disc, GameidsDone done, void* data);
 bool gameidsReadingNow();
 

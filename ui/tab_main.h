@@ -51,7 +51,7 @@ void tabMainShutdown(void);
 // disc ID" meanwhile, and the unreadable result when no reader can be had.
 void tabMainGetId(void);
 // Shows a read's result on the line for 4 seconds: the ID, or why there is none.
-void tabMainShowGameId(GameidResult result, const std::string& id);
+void tabMainShowGameId(GameIdResult result, const std::string& id);
 // The line's text for the ID, nullptr when there is none to show; busy while
 // the read runs (the bar pulses then).
 const char* tabMainGameIdLine(bool* busy);

@@ -32,14 +32,14 @@ gboolean resultShown(gpointer) {
     return FALSE;
 }
 
-void readDone(GameidResult result, const std::string& id, void*) { tabMainShowGameId(result, id); }
+void readDone(GameIdResult result, const std::string& id, void*) { tabMainShowGameId(result, id); }
 
 // Neither nothing nor the no-disc entry: a disc whose ID can be read.
 bool readable(const char* current) { return current[0] && strcmp(current, noCdName) != 0; }
 
 }  // namespace
 
-void tabMainShowGameId(GameidResult result, const std::string& id) {
+void tabMainShowGameId(GameIdResult result, const std::string& id) {
     reading = false;
     forgetResult();
     if (result == GAMEID_FOUND && !id.empty()) {

@@ -532,7 +532,7 @@ TEST(GetId, TheLineUnderTheListShowsEachResultForAWhile) {
     Dialog dialog;
     dialog.start();
     const struct {
-        GameidResult result;
+        GameIdResult result;
         const char* id;
         const char* line;
     } cases[] = {
