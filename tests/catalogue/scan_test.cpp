@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "app/helpers.h"
 #include "catalogue/cdscan.h"
 #include "catalogue/cdsearch.h"
 #include "catalogue/scantree.h"
@@ -150,7 +149,6 @@ TEST_F(Scan, FolderThatCannotBeReadIsReportedAndTheOthersStillScan) {
         if (err < 0 || dup2(err, 2) < 0) _exit(98);
         cdsearchShutdown();  // a catalogue and helpers of the child's own
         cdsearchInit();
-        appLaunchHelpers();
         cdsearchAddDirectory((root + "missing/").c_str());
         cdsearchAddDirectory(root.c_str());
         bool ok = true;
