@@ -38,6 +38,8 @@ void tabMainStartScan(void);
 void tabMainUpdateRereadingAll(void);
 // Stops showing scans: called before the catalogue shuts down.
 void tabMainShutdown(void);
+// Cancels a running "Calc md5" and closes its progress window.
+void tabMainMd5Shutdown(void);
 
 G_BEGIN_DECLS
 

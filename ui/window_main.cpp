@@ -134,6 +134,7 @@ void on_windowMain_update(void) {
 }
 
 void on_windowMain_shutdown(void) {
+    tabMainMd5Shutdown();
     tabMainShutdown();
     // What init and the tabs made at run time; the windows themselves stay.
     for (GdkPixbuf** pixbuf : {&gdkpixbufpsxIco, &gdkpixbufclear, &gdkpixbufflags[0]}) {

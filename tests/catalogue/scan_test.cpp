@@ -38,11 +38,16 @@ protected:
         if (relative.back() != '/') writeFile(root + relative, "");
     }
 
-    // The CD list after a build, each entry as path + name with the scratch
-    // folder written as "~/".
+    // The CD list after a build.
     Strings build(const char* filter = "") {
         cdsearchSetFilter(filter);
         cdsearchBuild();
+        return shown();
+    }
+
+    // The CD list as it shows now, each entry as path + name with the scratch
+    // folder written as "~/".
+    Strings shown() {
         Strings list = testsupport::catalogueItems();
         for (std::string& full : list)
             if (full.compare(0, root.size(), root) == 0) full = "~/" + full.substr(root.size());
@@ -72,6 +77,41 @@ TEST_F(Scan, ADeadHelperLeavesTheKnownImagesAndIsStartedAgain) {
     if (now == known) now = build();
     EXPECT_EQ(now, (Strings{noCd, "~/a.cue", "~/b.cue"}));
     EXPECT_NE(cdscanHelperPid(), first);
+}
+
+// A scan asked from a folder the helper cannot enter is answered all the
+// same, and the images known stay; once the folder can be entered again the
+// next scan works. As another user who owns the folders: root enters anyway.
+TEST_F(Scan, ARequestFromAFolderThatCannotBeEnteredIsAnsweredAndKeepsTheImages) {
+    touch("home/");
+    touch("games/a.cue");
+    chmod(root.c_str(), 0755);
+    const std::string home = root + "home";
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (geteuid() == 0 && (chown(home.c_str(), 65534, 65534) != 0 ||
+                               chown((root + "games").c_str(), 65534, 65534) != 0 ||
+                               setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(99);
+        cdsearchShutdown();  // a catalogue and helpers of the child's own
+        cdsearchInit();
+        cdsearchAddDirectory((root + "games/").c_str());
+        if (chdir(home.c_str()) != 0) _exit(98);
+        int failed = build() == Strings{noCd, "~/games/a.cue"} ? 0 : 1;
+        touch("games/b.cue");
+        chmod(home.c_str(), 0600);
+        cdsearchScanRequest(false);
+        if (!cdsearchScanWait(20000)) _exit(2);  // never busy for good
+        cdsearchRefilter();
+        failed |= shown() == Strings{noCd, "~/games/a.cue"} ? 0 : 4;
+        chmod(home.c_str(), 0700);
+        failed |= build() == Strings{noCd, "~/games/a.cue", "~/games/b.cue"} ? 0 : 8;
+        _exit(failed);
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(Scan, ListsImagesOfEveryKindSortedAfterTheNoDiscEntryAndDevices) {
