@@ -1,21 +1,28 @@
 #include "catalogue/scanmessages.h"
 
-bool scanSendImages(int fd, const std::vector<ScanImage>& images) {
+std::vector<std::string> scanImageFrames(const std::vector<ScanImage>& images) {
+    std::vector<std::string> frames;
     size_t next = 0;
-    do {
-        // Pairs are counted first, so the count leads the part.
-        size_t size = 4 + 1 + 4, end = next;
+    while (next < images.size()) {
+        // The pairs that fit are counted first, so the count leads the part.
+        size_t length = 1 + 4, end = next;
         while (end < images.size()) {
             size_t pair = 8 + images[end].path.size() + images[end].name.size();
-            if (size + pair > HELPER_FRAME_MAX + 4 && end > next) break;
-            size += pair;
+            if (length + pair > HELPER_FRAME_MAX && end > next) break;
+            length += pair;
             ++end;
         }
         HelperWriter out(SCAN_MSG_IMAGES);
         out.u32(static_cast<uint32_t>(end - next));
         for (; next < end; ++next) out.str(images[next].path).str(images[next].name);
-        if (!helperSendAll(fd, out.frame())) return false;
-    } while (next < images.size());
+        frames.push_back(out.frame());
+    }
+    return frames;
+}
+
+bool scanSendImages(int fd, const std::vector<ScanImage>& images) {
+    for (const std::string& frame : scanImageFrames(images))
+        if (!helperSendAll(fd, frame)) return false;
     return true;
 }
 

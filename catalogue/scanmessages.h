@@ -45,8 +45,9 @@ struct ScanImage {
     std::string name;
 };
 
-// Sends images as IMAGES parts of at most HELPER_FRAME_MAX bytes each (the
-// helper's side); false when the dialog is gone.
+// The IMAGES frames that carry images, each within HELPER_FRAME_MAX, in order.
+std::vector<std::string> scanImageFrames(const std::vector<ScanImage>& images);
+// Sends those frames (the helper's side); false when the dialog is gone.
 bool scanSendImages(int fd, const std::vector<ScanImage>& images);
 // Appends the images of one IMAGES message; false when it does not parse.
 bool scanReadImages(HelperReader& in, std::vector<ScanImage>* images);

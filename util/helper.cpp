@@ -42,6 +42,15 @@ int helperSpawn(HelperKind kind, int* pidfd, pid_t* pid) {
     *pid = -1;
     std::string executable = program.empty() ? besideExecutable() : program;
     if (executable.empty()) return -1;
+    // An ignored SIGCHLD (inherited through exec) would reap helpers behind
+    // the pidfd's back and free their process ids for reuse.
+    struct sigaction action;
+    if (sigaction(SIGCHLD, nullptr, &action) == 0 &&
+        (action.sa_handler == SIG_IGN || (action.sa_flags & SA_NOCLDWAIT))) {
+        action.sa_handler = SIG_DFL;
+        action.sa_flags &= ~SA_NOCLDWAIT;
+        sigaction(SIGCHLD, &action, nullptr);
+    }
     int pair[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return -1;
     // The child's end must differ from its target, or dup2 would keep close-on-exec.
@@ -59,10 +68,10 @@ int helperSpawn(HelperKind kind, int* pidfd, pid_t* pid) {
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, pair[1], HELPER_SOCKET_FD);
     posix_spawn_file_actions_addclosefrom_np(&actions, HELPER_SOCKET_FD + 1);
-    pid_t child = -1;
+    pid_t spawned = -1;
     int failed = pair[1] < 0
                      ? EBADF
-                     : posix_spawn(&child, executable.c_str(), &actions, nullptr, argv, environ);
+                     : posix_spawn(&spawned, executable.c_str(), &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     if (pair[1] >= 0) close(pair[1]);
     if (failed) {
@@ -70,16 +79,16 @@ int helperSpawn(HelperKind kind, int* pidfd, pid_t* pid) {
         return -1;
     }
     // Nothing reaps the child before this: only its parent can, and does not yet.
-    int handle = pidfd_open(child, 0);
+    int handle = pidfd_open(spawned, 0);
     if (handle < 0) {
-        kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
+        kill(spawned, SIGKILL);
+        waitpid(spawned, nullptr, 0);
         close(pair[0]);
         return -1;
     }
     fcntl(pair[0], F_SETFL, fcntl(pair[0], F_GETFL) | O_NONBLOCK);
     *pidfd = handle;
-    *pid = child;
+    *pid = spawned;
     return pair[0];
 }
 

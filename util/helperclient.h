@@ -30,7 +30,7 @@ public:
     };
 
     explicit HelperClient(const Service& service) : service(service) {}
-    ~HelperClient();  // lets the helper go, as drop(false)
+    ~HelperClient();  // lets the helper go: it ends at its end of file
     HelperClient(const HelperClient&) = delete;
     HelperClient& operator=(const HelperClient&) = delete;
 
