@@ -31,26 +31,24 @@ Client client;
 
 bool send(const std::vector<std::string>& folders, bool rereadAll);
 
-// The answer is in: the queued request, if any, goes next.
-void answered() {
+// The answer is in, with images for the receiver (none for a failed scan):
+// the receiver sees the scan finished, then the queued request, if any, goes.
+void answered(std::vector<ScanImage>* images) {
     client.helper.answered();
-    client.answer.clear();
     client.found = 0;
+    if (images) {
+        std::vector<CD*> list;
+        list.reserve(images->size());
+        for (const ScanImage& image : *images)
+            if (CD* cd = cdNew(image.path.c_str(), image.name.c_str())) list.push_back(cd);
+        images->clear();
+        if (client.receiver) client.receiver(list, client.sentFolders, client.receiverData);
+        for (CD* cd : list) CDDestructor(cd);
+    }
     if (client.queued) {
         client.queued = false;
         send(client.queuedFolders, client.queuedRereadAll);
     }
-}
-
-// The images of a DONE, in order, to the receiver.
-void deliver() {
-    std::vector<CD*> images;
-    images.reserve(client.answer.size());
-    for (const ScanImage& image : client.answer)
-        if (CD* cd = cdNew(image.path.c_str(), image.name.c_str())) images.push_back(cd);
-    client.answer.clear();
-    if (client.receiver) client.receiver(images, client.sentFolders, client.receiverData);
-    for (CD* cd : images) CDDestructor(cd);
 }
 
 bool handle(HelperMessage kind, HelperReader& in, void*) {
@@ -74,15 +72,17 @@ bool handle(HelperMessage kind, HelperReader& in, void*) {
         if (!in.done() || !client.helper.outstanding() || number != client.sent ||
             total != client.answer.size())
             return false;
-        deliver();
-        answered();
+        std::vector<ScanImage> images;
+        images.swap(client.answer);
+        answered(&images);
         return true;
     }
     case SCAN_MSG_FAILED: {
         uint32_t number = in.u32();
         in.i32();
         if (!in.done() || !client.helper.outstanding() || number != client.sent) return false;
-        answered();  // the images known stay
+        client.answer.clear();
+        answered(nullptr);  // the images known stay
         return true;
     }
     default:
