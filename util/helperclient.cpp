@@ -67,6 +67,16 @@ void reapWhenEnded(int pidfd, void (*ended)(void*), void* data) {
 
 }  // namespace
 
+struct HelperClientWatch {
+    static gboolean onReadable(gint, GIOCondition, gpointer self) {
+        auto* client = static_cast<HelperClient*>(self);
+        unsigned helper = client->generation;
+        client->takeIn();
+        // A new helper has a watch of its own; this one went with its socket.
+        return helper != client->generation ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+    }
+};
+
 int helperReapEnded() {
     for (auto entry = reaping.begin(); entry != reaping.end();) {
         auto here = entry++;
@@ -83,7 +93,7 @@ bool HelperClient::start() {
     if (fd < 0) return false;
     generation++;
     watch = g_unix_fd_add(fd, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
-                          reinterpret_cast<GUnixFDSourceFunc>(onReadable), this);
+                          HelperClientWatch::onReadable, this);
     return true;
 }
 
@@ -194,15 +204,6 @@ void HelperClient::takeIn() {
         failed(true);
     else if (!alive)
         failed(false);
-}
-
-int HelperClient::onReadable(int, unsigned, void* self) {
-    auto* client = static_cast<HelperClient*>(self);
-    unsigned helper = client->generation;
-    client->takeIn();
-    // A new helper has a watch of its own; this one went with its socket.
-    if (helper != client->generation) return G_SOURCE_REMOVE;
-    return G_SOURCE_CONTINUE;
 }
 
 bool HelperClient::wait(int timeoutMs) {

@@ -58,7 +58,7 @@ private:
     bool sendPending();
     void takeIn();
     void failed(bool kill);
-    static int onReadable(int fd, unsigned condition, void* self);
+    friend struct HelperClientWatch;  // the GLib watch's callback
 
     Service service;
     int fd = -1;
