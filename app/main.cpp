@@ -3,13 +3,13 @@
 #include <pango/pangocairo.h>
 
 #include "app/gui.h"
-#include "app/helpers.h"
 #include "ui/ui.h"
+#include "util/helper.h"
 
 int main(int argc, char* argv[]) {
-    // Storage is read by helper processes, forked while this one is still a
-    // single thread without a display connection.
-    appLaunchHelpers();
+    // A closed standard stream would be taken by the next descriptor made,
+    // a socket, say, and messages would go into it.
+    helperOpenStandardStreams();
     // Fontconfig loads its configuration on a thread of its own once the font
     // map exists: made first, it loads while GTK connects to the display
     // instead of holding up the first label.

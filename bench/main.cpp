@@ -12,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/helpers.h"
+#include "util/helper.h"
 #include "bench/bench.h"
 
 namespace bench {
@@ -107,7 +107,7 @@ std::string format(const char* fmt, ...) {
 }  // namespace bench
 
 int main(int argc, char** argv) {
-    appLaunchHelpers();  // before any thread or display connection
+    helperSetProgram(DISCWREN_HELPER);  // the built helper, not one beside this program
     auto& all = bench::sections();
     std::stable_sort(all.begin(), all.end(), [](const bench::Section& a, const bench::Section& b) {
         return a.order < b.order;

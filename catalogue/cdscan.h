@@ -3,9 +3,13 @@
 // share that does not answer holds the helper, never the dialog.
 //
 // The dialog side sends one request at a time; requests made meanwhile fold
-// into one more, sent when the answer comes. Every answer is the whole image
-// list, sorted as the catalogue sorts, handed to the receiver, which compares.
-// Everything here runs on the main thread, driven by the GLib main loop.
+// into one more, sent when the answer comes (the helper answers each request
+// in turn). Every answer is the whole image list, sorted as the catalogue
+// sorts, handed to the receiver, which compares; a scan that cannot run (the
+// dialog's folder cannot be entered, the helper fails twice) is answered
+// without a call to the receiver, so the images known stay. The messages are
+// in catalogue/scanmessages.h. Everything here runs on the main thread,
+// driven by the GLib main loop.
 #pragma once
 
 #include <string>
@@ -35,8 +39,9 @@ int cdscanFound();
 // The scan helper's process id, -1 while none runs.
 int cdscanHelperPid();
 // Lets the helper go without waiting for it; it ends by itself once its
-// current call returns. Answers not taken in are dropped.
+// current call returns, and is reaped then. Answers not taken in are dropped.
 void cdscanStop();
 
-// The helper's side: serves scan requests on fd until the dialog is gone.
+// The helper's side: answers each scan request on fd in turn until the
+// dialog is gone or sends a bad message.
 void cdscanServe(int fd);

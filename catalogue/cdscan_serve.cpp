@@ -1,6 +1,7 @@
 // The scan helper's side of cdscan.h: it keeps the scan tree's cache of
 // folder listings from one request to the next.
-#include <poll.h>
+#include <errno.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -10,6 +11,7 @@
 #include "catalogue/cdscan.h"
 #include "catalogue/cdsort.h"
 #include "catalogue/keptlist.h"
+#include "catalogue/scanmessages.h"
 #include "catalogue/scantree.h"
 #include "util/helper.h"
 
@@ -18,7 +20,6 @@ namespace {
 struct Request {
     uint32_t number = 0;
     bool rereadAll = false;
-    std::string cwd;
     std::vector<std::string> folders;
 };
 
@@ -26,32 +27,21 @@ bool parse(const std::string& fields, Request* request) {
     HelperReader in(fields.data(), fields.size());
     request->number = in.u32();
     request->rereadAll = in.u8() != 0;
-    request->cwd = in.str();
     uint32_t count = in.u32();
     request->folders.clear();
     for (uint32_t i = 0; i < count && in.ok(); ++i) request->folders.push_back(in.str());
-    return in.ok();
+    return in.done();
 }
 
-// Waits for the next request; requests that arrived meanwhile replace it (a
-// rereadAll among them stays). false once the dialog is gone.
-bool nextRequest(int fd, Request* request) {
-    bool rereadAll = false;
-    bool have = false;
+// Waits for the next request and the dialog's folder that comes with it;
+// false once the dialog is gone or has sent something that is not a request.
+bool nextRequest(int fd, Request* request, int* folder) {
     HelperMessage kind;
     std::string fields;
-    for (;;) {
-        if (have) {
-            struct pollfd ready = {fd, POLLIN, 0};
-            if (poll(&ready, 1, 0) <= 0) break;
-        }
-        if (!helperReceive(fd, &kind, &fields)) return false;
-        if (kind != HELPER_MSG_SCAN || !parse(fields, request)) continue;
-        rereadAll = rereadAll || request->rereadAll;
-        have = true;
-    }
-    request->rereadAll = rereadAll;
-    return true;
+    if (!helperReceive(fd, &kind, &fields, folder)) return false;
+    if (kind == SCAN_MSG_SCAN && parse(fields, request)) return true;
+    if (*folder >= 0) close(*folder);
+    return false;
 }
 
 struct Reporter {
@@ -60,7 +50,7 @@ struct Reporter {
 };
 
 void reportUnreadable(const std::string& folder, int error, void* data) {
-    HelperWriter out(HELPER_MSG_UNREADABLE);
+    HelperWriter out(SCAN_MSG_UNREADABLE);
     out.i32(error).str(folder);
     helperSendAll(static_cast<Reporter*>(data)->fd, out.frame());
 }
@@ -71,7 +61,7 @@ void reportProgress(int found, void* data) {
     auto now = std::chrono::steady_clock::now();
     if (now - reporter->lastProgress < std::chrono::milliseconds(100)) return;
     reporter->lastProgress = now;
-    HelperWriter out(HELPER_MSG_FOUND);
+    HelperWriter out(SCAN_MSG_FOUND);
     out.u32(static_cast<uint32_t>(found));
     helperSendAll(reporter->fd, out.frame());
 }
@@ -104,9 +94,18 @@ void cdscanServe(int fd) {
     tree.setReport(report);
 
     Request request;
-    while (nextRequest(fd, &request)) {
-        // Relative folders are the dialog's, which keeps its own current folder.
-        if (chdir(request.cwd.c_str()) != 0) continue;
+    int home = -1;
+    while (nextRequest(fd, &request, &home)) {
+        // Relative folders and the kept list are the dialog's folder's.
+        int entered = home >= 0 && fchdir(home) == 0 ? 0 : (home >= 0 ? errno : EBADF);
+        if (home >= 0) close(home);
+        home = -1;
+        if (entered != 0) {
+            HelperWriter out(SCAN_MSG_FAILED);
+            out.u32(request.number).i32(entered);
+            if (!helperSendAll(fd, out.frame())) return;
+            continue;
+        }
 
         std::vector<catalogue::ScanItem> items;
         std::vector<bool> opened;
@@ -129,12 +128,14 @@ void cdscanServe(int fd) {
         for (const catalogue::ScanItem& item : items)
             if (CD* cd = cdNew(item.path.c_str(), item.name.c_str())) images.push_back(cd);
         sortCatalogue(images);
-        HelperWriter out(HELPER_MSG_IMAGES);
-        out.u32(request.number).u32(static_cast<uint32_t>(images.size()));
+        std::vector<ScanImage> answer;
+        answer.reserve(images.size());
         for (CD* cd : images) {
-            out.str(cd->path).str(cd->name);
+            answer.push_back({cd->path, cd->name});
             CDDestructor(cd);
         }
-        if (!helperSendAll(fd, out.frame())) return;
+        HelperWriter done(SCAN_MSG_DONE);
+        done.u32(request.number).u32(static_cast<uint32_t>(answer.size()));
+        if (!scanSendImages(fd, answer) || !helperSendAll(fd, done.frame())) return;
     }
 }

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/helpers.h"
+#include "util/helper.h"
 #include "catalogue/cdsearch.h"
 #include "containers/linkedlist.h"
 #include "fuzzsupport.h"
@@ -132,7 +132,7 @@ constexpr size_t longPath = 4000;
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    appLaunchHelpers();  // the scan runs in a helper, as in the dialog
+    helperSetProgram(DISCWREN_HELPER);  // the built helper, not one beside this program
     fuzzsupport::enterScratchDir();
     linkedListSystemInit();
     cdsearchInit();

@@ -45,6 +45,8 @@ void tabMainUpdateRereadingAll(void);
 void tabMainShowScanState(void);
 // Stops showing scans and IDs: called before the catalogue shuts down.
 void tabMainShutdown(void);
+// Cancels a running "Calc md5" and closes its progress window.
+void tabMainMd5Shutdown(void);
 
 // "Get ID" (tab_main_gameid.cpp). Reads the current disc's ID unless current
 // is empty or the no-disc entry or a read runs already; shows "Reading the

@@ -115,6 +115,12 @@ void showDigest(int result, const unsigned char digest[16], void*) {
 
 }  // namespace
 
+void tabMainMd5Shutdown() {
+    // A hash still running has its helper killed rather than left to read on.
+    md5jobCancel();
+    progressClose();
+}
+
 extern "C" void on_buttonMainCalcMd5_clicked(GtkButton*, gpointer) {
     if (md5jobRunning()) return;
     char path[SETTINGS_PATH_SIZE];

@@ -135,6 +135,7 @@ void on_windowMain_update(void) {
 }
 
 void on_windowMain_shutdown(void) {
+    tabMainMd5Shutdown();
     tabMainShutdown();
     // The list no longer listens: the IDs and their readers can go.
     gameidsStop();

@@ -2,142 +2,103 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
-#include <sys/prctl.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
+// This C library's header lacks the C++ linkage block.
+extern "C" {
+#include <sys/pidfd.h>
+}
 
 #include <cstring>
 
+extern char** environ;
+
 namespace {
 
-int launcherFd = -1;  // the dialog's end of the launcher's socket
+std::string program;  // set by helperSetProgram; empty: beside the executable
 
-// The launcher's socket, once its fork holds nothing else.
-constexpr int LAUNCHER_FD = 3;
-
-// Ends the calling process with its parent, and at once if that is gone already.
-void endWithParent(pid_t parent) {
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != parent) _exit(0);
+// The helper executable beside this program's own.
+std::string besideExecutable() {
+    char path[4096];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+    if (length <= 0 || length >= static_cast<ssize_t>(sizeof path)) return "";
+    std::string self(path, static_cast<size_t>(length));
+    return self.substr(0, self.rfind('/') + 1) + "discWrenHelper";
 }
 
-// The launcher's answer: a helper's pid, with room for its socket.
-struct PidMessage {
-    pid_t pid = -1;
-    alignas(struct cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-    struct iovec data = {&pid, sizeof pid};
-    struct msghdr message = {};
-
-    PidMessage() {
-        message.msg_iov = &data;
-        message.msg_iovlen = 1;
-        message.msg_control = control;
-        message.msg_controllen = sizeof control;
-    }
-    PidMessage(const PidMessage&) = delete;
-    PidMessage& operator=(const PidMessage&) = delete;
-};
-
-// Hands fd and the helper's pid to the dialog.
-void sendHelper(int fd, pid_t pid) {
-    PidMessage answer;
-    answer.pid = pid;
-    struct msghdr& message = answer.message;
-    struct cmsghdr* header = CMSG_FIRSTHDR(&message);
-    header->cmsg_level = SOL_SOCKET;
-    header->cmsg_type = SCM_RIGHTS;
-    header->cmsg_len = CMSG_LEN(sizeof(int));
-    memcpy(CMSG_DATA(header), &fd, sizeof fd);
-    while (sendmsg(LAUNCHER_FD, &message, MSG_NOSIGNAL) < 0 && errno == EINTR) {
-    }
-}
-
-// The launcher: one byte in, one helper of that kind out, until the dialog is gone.
-[[noreturn]] void runLauncher(HelperServe serve) {
-    pid_t self = getpid();
-    signal(SIGCHLD, SIG_IGN);  // helpers are reaped as they end
-    for (;;) {
-        uint8_t kind = 0;
-        ssize_t got = read(LAUNCHER_FD, &kind, 1);
-        if (got < 0 && errno == EINTR) continue;
-        if (got != 1) _exit(0);
-        int pair[2];
-        pid_t pid = -1;
-        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) == 0) {
-            pid = fork();
-            if (pid == 0) {
-                close(LAUNCHER_FD);
-                close(pair[0]);
-                endWithParent(self);
-                signal(SIGCHLD, SIG_DFL);
-                serve(static_cast<HelperKind>(kind), pair[1]);
-                _exit(0);
-            }
-            close(pair[1]);
-            if (pid > 0) sendHelper(pair[0], pid);
-            close(pair[0]);
-        }
-        // A pid alone, with no descriptor, says that no helper could be made.
-        if (pid <= 0) send(LAUNCHER_FD, &pid, sizeof pid, MSG_NOSIGNAL);
-    }
-}
+// The descriptor a helper finds its socket on.
+constexpr int HELPER_SOCKET_FD = 3;
 
 }  // namespace
 
-int helperLaunch(HelperServe serve) {
+void helperSetProgram(const char* path) { program = path ? path : ""; }
+
+int helperSpawn(HelperKind kind, int* pidfd, pid_t* pid) {
+    *pidfd = -1;
+    *pid = -1;
+    std::string executable = program.empty() ? besideExecutable() : program;
+    if (executable.empty()) return -1;
+    // An ignored SIGCHLD (inherited through exec) would reap helpers behind
+    // the pidfd's back and free their process ids for reuse.
+    struct sigaction action;
+    if (sigaction(SIGCHLD, nullptr, &action) == 0 &&
+        (action.sa_handler == SIG_IGN || (action.sa_flags & SA_NOCLDWAIT))) {
+        action.sa_handler = SIG_DFL;
+        action.sa_flags &= ~SA_NOCLDWAIT;
+        sigaction(SIGCHLD, &action, nullptr);
+    }
     int pair[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return -1;
-    pid_t parent = getpid();
-    pid_t pid = fork();
-    if (pid < 0) {
-        close(pair[0]);
+    // The child's end must differ from its target, or dup2 would keep close-on-exec.
+    if (pair[1] <= HELPER_SOCKET_FD) {
+        int moved = fcntl(pair[1], F_DUPFD_CLOEXEC, HELPER_SOCKET_FD + 1);
         close(pair[1]);
+        pair[1] = moved;
+    }
+    std::string kindText = std::to_string(kind), parentText = std::to_string(getpid());
+    char* argv[] = {const_cast<char*>("discWrenHelper"), &kindText[0], &parentText[0], nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pair[1], HELPER_SOCKET_FD);
+    posix_spawn_file_actions_addclosefrom_np(&actions, HELPER_SOCKET_FD + 1);
+    pid_t spawned = -1;
+    int failed = pair[1] < 0
+                     ? EBADF
+                     : posix_spawn(&spawned, executable.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (pair[1] >= 0) close(pair[1]);
+    if (failed) {
+        close(pair[0]);
         return -1;
     }
-    if (pid == 0) {
-        // Nothing of the dialog's stays open here: a host that reads the
-        // dialog's output must see its end when the dialog ends.
-        if (dup2(pair[1], LAUNCHER_FD) < 0) _exit(0);
-        int null = open("/dev/null", O_RDWR);
-        for (int fd = 0; fd < 3; ++fd) dup2(null, fd);
-        close_range(LAUNCHER_FD + 1, ~0U, 0);
-        endWithParent(parent);
-        runLauncher(serve);
+    // Nothing reaps the child before this: only its parent can, and does not yet.
+    int handle = pidfd_open(spawned, 0);
+    if (handle < 0) {
+        kill(spawned, SIGKILL);
+        waitpid(spawned, nullptr, 0);
+        close(pair[0]);
+        return -1;
     }
-    close(pair[1]);
-    launcherFd = pair[0];
-    return 0;
+    fcntl(pair[0], F_SETFL, fcntl(pair[0], F_GETFL) | O_NONBLOCK);
+    *pidfd = handle;
+    *pid = spawned;
+    return pair[0];
 }
 
-int helperStart(HelperKind kind, pid_t* pid) {
-    if (launcherFd < 0) return -1;
-    uint8_t byte = kind;
-    ssize_t sent;
-    while ((sent = send(launcherFd, &byte, 1, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
+void helperOpenStandardStreams() {
+    for (int fd = 0; fd < 3; ++fd) {
+        if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        // open takes the lowest free number: this one.
+        int null = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (null >= 0 && null != fd) close(null);
     }
-    // The launcher only forks, so its answer follows at once.
-    PidMessage answer;
-    struct msghdr& message = answer.message;
-    pid_t& child = answer.pid;
-    ssize_t got = -1;
-    if (sent == 1)
-        while ((got = recvmsg(launcherFd, &message, MSG_CMSG_CLOEXEC)) < 0 && errno == EINTR) {
-        }
-    if (got != static_cast<ssize_t>(sizeof child)) {
-        // The launcher is gone: no helper can be had any more.
-        close(launcherFd);
-        launcherFd = -1;
-        return -1;
-    }
-    int fd = -1;
-    struct cmsghdr* header = CMSG_FIRSTHDR(&message);
-    if (header && header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_RIGHTS)
-        memcpy(&fd, CMSG_DATA(header), sizeof fd);
-    if (fd < 0) return -1;
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-    if (pid) *pid = child;
-    return fd;
 }
 
 // ---- Frames
@@ -207,71 +168,135 @@ std::string HelperReader::str() {
     return std::string(text, size);
 }
 
+bool HelperInbox::full() const {
+    return broken || buffer.size() - start >= sizeof(uint32_t) + HELPER_FRAME_MAX;
+}
+
 bool HelperInbox::fill(int fd) {
     // Messages handed out by next() are done with once more is read.
     buffer.erase(0, start);
     start = 0;
     char block[65536];
-    for (;;) {
+    // What stays in the socket is read once next() has taken what is here.
+    while (!full()) {
         ssize_t got = recv(fd, block, sizeof block, MSG_DONTWAIT);
         if (got > 0) {
-            buffer.append(block, static_cast<size_t>(got));
+            take(block, static_cast<size_t>(got));
             continue;
         }
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
         return false;
     }
+    return !broken;
 }
+
+void HelperInbox::take(const char* data, size_t size) { buffer.append(data, size); }
 
 bool HelperInbox::next(HelperMessage* kind, const char** data, size_t* size) {
     uint32_t length;
-    if (buffer.size() - start < sizeof length + 1) {
-        if (start == buffer.size()) clear();
+    if (broken || buffer.size() - start < sizeof length) {
+        if (start == buffer.size()) buffer.clear(), start = 0;
         return false;
     }
     memcpy(&length, buffer.data() + start, sizeof length);
-    if (length < 1 || buffer.size() - start - sizeof length < length) return false;
+    if (length < 1 || length > HELPER_FRAME_MAX) {
+        broken = true;
+        return false;
+    }
+    if (buffer.size() - start - sizeof length < length) return false;
     const char* frame = buffer.data() + start + sizeof length;
-    *kind = static_cast<HelperMessage>(static_cast<uint8_t>(frame[0]));
+    *kind = static_cast<uint8_t>(frame[0]);
     *data = frame + 1;
     *size = length - 1;
     start += sizeof length + length;
     return true;
 }
 
-bool helperSendAll(int fd, const std::string& frame) {
+bool helperSendAll(int fd, const std::string& frame, int passFd) {
+    if (frame.size() < 5 || frame.size() - 4 > HELPER_FRAME_MAX) return false;
     size_t done = 0;
     while (done < frame.size()) {
-        ssize_t sent = send(fd, frame.data() + done, frame.size() - done, MSG_NOSIGNAL);
+        struct iovec data = {const_cast<char*>(frame.data() + done), frame.size() - done};
+        struct msghdr message = {};
+        message.msg_iov = &data;
+        message.msg_iovlen = 1;
+        alignas(struct cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+        if (done == 0 && passFd >= 0) {
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            struct cmsghdr* header = CMSG_FIRSTHDR(&message);
+            header->cmsg_level = SOL_SOCKET;
+            header->cmsg_type = SCM_RIGHTS;
+            header->cmsg_len = CMSG_LEN(sizeof(int));
+            memcpy(CMSG_DATA(header), &passFd, sizeof passFd);
+        }
+        ssize_t sent = sendmsg(fd, &message, MSG_NOSIGNAL);
         if (sent < 0 && errno == EINTR) continue;
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // A helper that reads nothing for this long is not working.
+            struct pollfd room = {fd, POLLOUT, 0};
+            if (poll(&room, 1, 5000) > 0) continue;
+            return false;
+        }
         if (sent <= 0) return false;
         done += static_cast<size_t>(sent);
     }
     return true;
 }
 
-static bool readAll(int fd, void* data, size_t size) {
+namespace {
+
+// Reads size bytes on a blocking socket, keeping the first descriptor that
+// comes along in *passed and closing any other.
+bool readAll(int fd, void* data, size_t size, int* passed) {
     char* at = static_cast<char*>(data);
     while (size > 0) {
-        ssize_t got = read(fd, at, size);
+        struct iovec part = {at, size};
+        struct msghdr message = {};
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        alignas(struct cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))];
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        ssize_t got = recvmsg(fd, &message, MSG_CMSG_CLOEXEC);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return false;
+        for (struct cmsghdr* header = CMSG_FIRSTHDR(&message); header;
+             header = CMSG_NXTHDR(&message, header)) {
+            if (header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS) continue;
+            size_t count = (header->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+            for (size_t i = 0; i < count; ++i) {
+                int received;
+                memcpy(&received, CMSG_DATA(header) + i * sizeof(int), sizeof received);
+                if (*passed < 0)
+                    *passed = received;
+                else
+                    close(received);
+            }
+        }
         at += got;
         size -= static_cast<size_t>(got);
     }
     return true;
 }
 
-bool helperReceive(int fd, HelperMessage* kind, std::string* fields) {
-    uint32_t length;
-    uint8_t type;
-    // No request of the dialog's comes near this size.
-    constexpr uint32_t MAX_REQUEST = 64u << 20;
-    if (!readAll(fd, &length, sizeof length) || length < 1 || length > MAX_REQUEST) return false;
-    if (!readAll(fd, &type, 1)) return false;
-    fields->resize(length - 1);
-    if (!readAll(fd, &(*fields)[0], length - 1)) return false;
-    *kind = static_cast<HelperMessage>(type);
-    return true;
+}  // namespace
+
+bool helperReceive(int fd, HelperMessage* kind, std::string* fields, int* passed) {
+    int received = -1;
+    uint32_t length = 0;
+    uint8_t type = 0;
+    bool ok = readAll(fd, &length, sizeof length, &received) && length >= 1 &&
+              length <= HELPER_FRAME_MAX && readAll(fd, &type, 1, &received);
+    if (ok) {
+        fields->resize(length - 1);
+        ok = length == 1 || readAll(fd, &(*fields)[0], length - 1, &received);
+    }
+    if (ok) *kind = type;
+    if (passed && ok)
+        *passed = received;
+    else if (received >= 0)
+        close(received);
+    return ok;
 }

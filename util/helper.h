@@ -2,30 +2,22 @@
 // by a helper process, so that a share that does not answer can hold only a
 // helper, never the dialog.
 //
-// The dialog forks a launcher on the first line of main, while it is still one
-// thread with no display connection. The launcher holds none of the dialog's
-// descriptors (its standard streams go to /dev/null) and does nothing but fork
-// helpers on request, so it never waits for storage; each helper is a fresh
-// fork of it and talks to the dialog over a socket of its own. A helper ends
-// when its socket reaches end of file, or with the launcher, which ends with
-// the dialog; a call into storage that hangs delays that end, never the dialog's.
+// A helper is the executable discWrenHelper, started with posix_spawn (safe in
+// a process with threads). It takes its kind as its first argument and the
+// dialog's process id as its second, its socket as descriptor 3, and
+// /dev/null as its standard streams; it closes every other descriptor it
+// inherits, so it holds none of the dialog's files. It ends when its socket
+// reaches end of file, or with the dialog. The dialog finds it beside its own
+// executable; the test programs, the screenshot tool and the benchmarks are
+// built elsewhere and name the built helper with helperSetProgram (their
+// compile definition DISCWREN_HELPER).
 //
 // Messages on a helper's socket are frames: a 32-bit length in host order (of
 // what follows), a one-byte kind, then the kind's fields: integers in host
-// order, strings as a 32-bit length and the bytes.
-//
-//   kind          from    fields                          meaning
-//   SCAN          dialog  u32 seq, u8 rereadAll, str cwd,  scan these image folders (relative
-//                         u32 n, n × str folder            ones from cwd); newer requests replace
-//                         older
-//   FOUND         scan    u32 images                       images found so far by the running scan
-//   UNREADABLE    scan    i32 errno, str folder            a folder that cannot be read
-//   IMAGES        scan    u32 seq, u32 n, n × str path,    done: the whole image list, sorted,
-//   answering
-//                         str name                         every request up to seq
-//   HASH          dialog  str cwd, str file                hash this data file
-//   PROGRESS      hash    i64 done, i64 total              bytes hashed so far (total -1: unknown)
-//   DIGEST        hash    i32 result, 16 bytes             done: md5File's result and digest
+// order, strings as a 32-bit length and the bytes. A frame's length is 1 to
+// HELPER_FRAME_MAX; either side takes a frame outside that, or a kind or
+// fields it cannot parse, as the end of the other. Each service's messages
+// are in a header of its own (catalogue/scanmessages.h, util/md5messages.h).
 #pragma once
 
 #include <sys/types.h>
@@ -33,31 +25,28 @@
 #include <cstdint>
 #include <string>
 
+// The helper kinds, one service each (app/helper_main.cpp).
 enum HelperKind : uint8_t { HELPER_SCAN = 1, HELPER_HASH = 2 };
 
-enum HelperMessage : uint8_t {
-    HELPER_MSG_SCAN = 1,
-    HELPER_MSG_FOUND,
-    HELPER_MSG_UNREADABLE,
-    HELPER_MSG_IMAGES,
-    HELPER_MSG_HASH,
-    HELPER_MSG_PROGRESS,
-    HELPER_MSG_DIGEST,
-};
+// A message's kind byte; each service numbers its own.
+using HelperMessage = uint8_t;
 
-// The service a helper of the given kind runs on its socket; it returns when
-// the helper is to end.
-using HelperServe = void (*)(HelperKind kind, int fd);
+// The largest frame length either side sends or takes.
+constexpr uint32_t HELPER_FRAME_MAX = 1u << 20;
 
-// Forks the launcher. Call first thing in main, before any thread or display
-// connection exists. 0, or -1 when no launcher could be made (helpers are then
-// never started and their work is not done).
-int helperLaunch(HelperServe serve);
+// The helper executable to start from now on (nullptr: the one beside this
+// program's executable, which is the default).
+void helperSetProgram(const char* path);
 
-// A new helper of the given kind from the launcher: the dialog's end of its
-// socket (close-on-exec, non-blocking), and its process id in *pid when pid is
-// given; -1 when there is no launcher or it failed.
-int helperStart(HelperKind kind, pid_t* pid = nullptr);
+// Starts a helper of the given kind: the dialog's end of its socket
+// (close-on-exec, non-blocking), or -1 when none could be started. *pidfd gets
+// a descriptor of the child made before anything can reap it (close-on-exec),
+// *pid its process id; the caller reaps it (util/helperclient.h).
+int helperSpawn(HelperKind kind, int* pidfd, pid_t* pid);
+
+// Makes sure descriptors 0, 1 and 2 are open (/dev/null for a closed one), so
+// that no socket made later takes their place. First thing in main.
+void helperOpenStandardStreams();
 
 // Builds a message frame.
 class HelperWriter {
@@ -70,6 +59,8 @@ public:
     HelperWriter& bytes(const void* data, size_t size);
     HelperWriter& str(const std::string& text);
     HelperWriter& str(const char* text);
+    // Bytes written so far, the length field included.
+    size_t size() const { return out.size(); }
     // The frame, its length filled in.
     const std::string& frame();
 
@@ -91,6 +82,8 @@ public:
     // A string read in place: valid while the message is.
     bool view(const char** text, size_t* size);
     bool ok() const { return good; }
+    // True when every field was read and nothing is left over.
+    bool done() const { return good && at == end; }
 
 private:
     template <typename T>
@@ -106,22 +99,35 @@ private:
 };
 
 // Frames received on a non-blocking socket: fill() reads what has arrived,
-// next() hands out complete messages one at a time.
+// next() hands out complete messages one at a time. Buffers at most about one
+// frame beyond those handed out.
 class HelperInbox {
 public:
-    // false once the other side is gone (end of file or an error).
+    // false once the other side is gone (end of file or an error) or has sent
+    // a bad frame.
     bool fill(int fd);
-    // The next complete message: its kind and fields; false when none is complete.
+    // Appends bytes as if received.
+    void take(const char* data, size_t size);
+    // The next complete message: its kind and fields; false when none is
+    // complete or the stream is bad.
     bool next(HelperMessage* kind, const char** data, size_t* size);
-    void clear() { buffer.clear(), start = 0; }
+    // A frame's length was 0 or over HELPER_FRAME_MAX: nothing after it is trusted.
+    bool bad() const { return broken; }
+    void clear() { buffer.clear(), start = 0, broken = false; }
 
 private:
+    bool full() const;
+
     std::string buffer;
     size_t start = 0;
+    bool broken = false;
 };
 
-// Sends the whole frame on a blocking socket (the helpers' side), never raising
-// SIGPIPE. false when the other side is gone.
-bool helperSendAll(int fd, const std::string& frame);
-// Reads one whole message on a blocking socket; false at end of file or error.
-bool helperReceive(int fd, HelperMessage* kind, std::string* fields);
+// Sends the whole frame on a socket (blocking, or waiting for room on a
+// non-blocking one), never raising SIGPIPE; passFd >= 0 goes along with it
+// (SCM_RIGHTS). false when the frame is over the cap or the other side is gone.
+bool helperSendAll(int fd, const std::string& frame, int passFd = -1);
+// Reads one whole message on a blocking socket; false at end of file, on an
+// error or on a frame outside the cap. A descriptor that came with it lands
+// in *passed (close-on-exec; -1 when none came; closed when passed is null).
+bool helperReceive(int fd, HelperMessage* kind, std::string* fields, int* passed = nullptr);

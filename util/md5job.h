@@ -19,8 +19,10 @@ struct Md5JobCallbacks {
 bool md5jobStart(const char* file, const Md5JobCallbacks& callbacks);
 // True from md5jobStart until done is called or the job is cancelled.
 bool md5jobRunning();
-// Drops the job at once; its helper is stopped and ends when its storage lets it.
+// Drops the job at once; its helper is killed and reaped when its storage
+// lets it end. Also what the dialog's shutdown calls.
 void md5jobCancel();
 
-// The helper's side: hashes the one file asked for on fd, then returns.
+// The helper's side: answers each hash request on fd in turn until the dialog
+// is gone (util/md5messages.h).
 void md5Serve(int fd);

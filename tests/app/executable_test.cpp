@@ -4,12 +4,14 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "support/program.h"
 #include "support/slowfs.h"
@@ -43,6 +45,8 @@ protected:
         ASSERT_EQ(mkdir("elsewhere", 0755), 0);
         testsupport::writeFile("install/cfgDiscWren", readFile(DISCWREN_EXECUTABLE));
         chmod("install/cfgDiscWren", 0755);
+        testsupport::writeFile("install/discWrenHelper", readFile(DISCWREN_HELPER));
+        chmod("install/discWrenHelper", 0755);
     }
 
     bool launch(apptest::Program& program, const std::function<bool()>& prepare = {}) {
@@ -64,16 +68,18 @@ protected:
         return share->mounted();
     }
 
-    // How many processes run the program's copy: the dialog and its helpers.
+    // How many processes run the program's copies: the dialog and its helpers.
     int running() {
         const std::string program = dir.path() + "/install/cfgDiscWren";
+        const std::string helper = dir.path() + "/install/discWrenHelper";
         int count = 0;
         DIR* processes = opendir("/proc");
         while (dirent* entry = processes ? readdir(processes) : nullptr) {
             char target[4096];
             std::string link = std::string("/proc/") + entry->d_name + "/exe";
             ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
-            if (n > 0 && std::string(target, static_cast<size_t>(n)) == program) count++;
+            std::string running(target, n > 0 ? static_cast<size_t>(n) : 0);
+            if (running == program || running == helper) count++;
         }
         if (processes) closedir(processes);
         return count;
@@ -198,6 +204,65 @@ TEST_F(Executable, KeepsTheSettingsItFindsWhenCancelled) {
     program.closeWindow();
     EXPECT_EQ(program.exitStatus(), 0);
     EXPECT_EQ(readFile("install/discWren.ini"), mine);
+}
+
+// Helpers that die are started again at the next request: with every child
+// of the dialog killed, Update still reads the image folder (its kept list
+// shows the new image) and "Calc md5" still shows a digest; the dead are reaped.
+TEST_F(Executable, KilledHelpersAreStartedAgainAndReaped) {
+    ASSERT_EQ(mkdir("games", 0755), 0);
+    writeFile("games/Alpha.cue", "");
+    writeFile("games/Alpha.bin", "abc");
+    writeFile("install/discWren.ini", "[cd selection]\ncdimgdir0 = " + dir.path() +
+                                          "/games/\ncurrent = " + dir.path() +
+                                          "/games/Alpha.cue\n");
+    apptest::Program program;
+    ASSERT_TRUE(launch(program));
+    auto kept = [](const char* image) {
+        return readFile("install/discWren.images").find(image) != std::string::npos;
+    };
+    auto digestShows = [&] {
+        // "Calc md5" ends the CD list's row of buttons, below the two rows of tabs.
+        program.click(program.window(), -50, 167);
+        apptest::XWindow digest = program.waitWindow("md5 control sum");
+        if (digest) program.closeWindow(digest);
+        for (int tries = 0; tries < 1000 && digest && program.shows(digest); tries++) usleep(10000);
+        return digest != 0;
+    };
+    for (int tries = 0; tries < 2000 && !kept("Alpha.cue"); tries++) usleep(10000);
+    ASSERT_TRUE(kept("Alpha.cue"));
+    ASSERT_TRUE(digestShows());
+    std::vector<int> helpers = testsupport::childProcesses(program.pid());
+    EXPECT_EQ(helpers.size(), 2u);  // the scan's and the hash's
+    for (int helper : helpers) kill(helper, SIGKILL);
+
+    writeFile("games/Beta.cue", "");
+    program.click(program.window(), -193, 167);  // Update, left of "Get ID"
+    for (int tries = 0; tries < 2000 && !kept("Beta.cue"); tries++) usleep(10000);
+    EXPECT_TRUE(kept("Beta.cue"));
+    EXPECT_TRUE(digestShows());
+    for (int tries = 0; tries < 1000; tries++) {
+        if (testsupport::childProcesses(program.pid(), true).empty()) break;
+        usleep(10000);
+    }
+    EXPECT_EQ(testsupport::childProcesses(program.pid(), true), std::vector<int>{});
+    program.clickOk();
+    EXPECT_EQ(program.exitStatus(), 0);
+}
+
+// Started with its standard streams closed, the dialog has /dev/null there,
+// so no socket or file it opens later takes their place.
+TEST_F(Executable, ClosedStandardStreamsAreOpenedOnDevNull) {
+    apptest::Program program;
+    ASSERT_TRUE(launch(program, [] { return close(0) == 0 && close(1) == 0 && close(2) == 0; }));
+    for (int fd = 0; fd < 3; ++fd) {
+        char target[4096] = {};
+        std::string link = "/proc/" + std::to_string(program.pid()) + "/fd/" + std::to_string(fd);
+        ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+        EXPECT_EQ(std::string(target, n > 0 ? static_cast<size_t>(n) : 0), "/dev/null") << fd;
+    }
+    program.clickOk();
+    EXPECT_EQ(program.exitStatus(), 0);
 }
 
 }  // namespace

@@ -48,6 +48,9 @@ TEST(Install, StagedDialogSavesItsSettingsNextToItself) {
     struct stat st;
     ASSERT_EQ(stat((folder + "/cfgDiscWren").c_str(), &st), 0) << readFile("install.log");
     EXPECT_TRUE(st.st_mode & S_IXUSR);
+    // Its helper goes beside it, where it looks for it.
+    ASSERT_EQ(stat((folder + "/discWrenHelper").c_str(), &st), 0) << readFile("install.log");
+    EXPECT_TRUE(st.st_mode & S_IXUSR);
     // The catalogue needs root on a real system, so a plain install leaves it out.
     EXPECT_FALSE(fileExists(staged(stage, prefix, cacheValue("DISCWREN_LOCALEDIR"))));
 

@@ -2,6 +2,7 @@
 // byte, damaged files refused, and a replacement that is whole or not at all.
 #include "catalogue/keptlist.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -15,6 +16,7 @@
 #include <new>
 
 #include "catalogue/cdscan.h"
+#include "catalogue/scanmessages.h"
 #include "support/testsupport.h"
 #include "util/helper.h"
 
@@ -285,15 +287,17 @@ public:
     }
     // Reads folders again from the working folder; true once the answer came.
     bool scan(const Strings& folders) {
-        char cwd[4096];
-        HelperWriter out(HELPER_MSG_SCAN);
-        out.u32(++number).u8(1).str(getcwd(cwd, sizeof cwd)).u32(uint32_t(folders.size()));
+        HelperWriter out(SCAN_MSG_SCAN);
+        out.u32(++number).u8(1).u32(uint32_t(folders.size()));
         for (const std::string& folder : folders) out.str(folder);
-        if (!helperSendAll(fd, out.frame())) return false;
+        int here = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        bool sent = helperSendAll(fd, out.frame(), here);
+        close(here);
+        if (!sent) return false;
         HelperMessage kind;
         std::string fields;
         while (helperReceive(fd, &kind, &fields))
-            if (kind == HELPER_MSG_IMAGES) return true;
+            if (kind == SCAN_MSG_DONE) return true;
         return false;
     }
 

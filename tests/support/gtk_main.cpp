@@ -5,11 +5,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/helpers.h"
+#include "util/helper.h"
 #include "support/gui.h"
 
 int main(int argc, char** argv) {
-    appLaunchHelpers();  // before any thread or display connection
+    helperSetProgram(DISCWREN_HELPER);  // the built helper, not one beside this program
     ::testing::InitGoogleTest(&argc, argv);
     // File choosers record accepted files among the recently used ones: keep
     // that record in a scratch folder rather than the user's own.

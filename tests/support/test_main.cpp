@@ -1,11 +1,11 @@
-// The main function of the test programs without a display: the helpers'
-// launcher is forked first, as the dialog does, then the tests run.
+// The main function of the test programs without a display: helpers are
+// started from the built helper program, then the tests run.
 #include <gtest/gtest.h>
 
-#include "app/helpers.h"
+#include "util/helper.h"
 
 int main(int argc, char** argv) {
-    appLaunchHelpers();
+    helperSetProgram(DISCWREN_HELPER);  // the built helper, not one beside this program
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -132,4 +132,26 @@ std::vector<std::string> recentList() {
     return recent;
 }
 
+std::vector<int> childProcesses(int pid, bool zombies) {
+    std::vector<int> children;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task/";
+    for (const std::string& task : folderNames(tasks)) {
+        std::string list = readFile(tasks + task + "/children");
+        size_t at = 0;
+        while (at < list.size()) {
+            size_t end = list.find(' ', at);
+            if (end == std::string::npos) end = list.size();
+            int child = atoi(list.substr(at, end - at).c_str());
+            at = end + 1;
+            if (child <= 0) continue;
+            // The state follows the command's closing parenthesis.
+            std::string stat = readFile("/proc/" + std::to_string(child) + "/stat");
+            size_t close = stat.rfind(')');
+            bool zombie = close != std::string::npos && stat.compare(close, 3, ") Z") == 0;
+            if (!zombies || zombie) children.push_back(child);
+        }
+    }
+    return children;
+}
+
 }  // namespace testsupport

@@ -63,6 +63,10 @@ int inChild(Body body) {
 
 // The CD list as last built, each entry as its path followed by its name.
 std::vector<std::string> catalogueItems();
+
+// The child processes of pid, those that have ended and are not yet reaped
+// (zombies) alone when zombies is set.
+std::vector<int> childProcesses(int pid, bool zombies = false);
 // The catalogue's devices, each as its path, between, then its name; and its
 // image folders.
 std::vector<std::string> deviceList(const std::string& between = "");

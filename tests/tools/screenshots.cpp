@@ -14,7 +14,7 @@
 #include <string>
 
 #include "app/gui.h"
-#include "app/helpers.h"
+#include "util/helper.h"
 #include "catalogue/cdsearch.h"
 #include "support/testsupport.h"
 #include "ui/tab_main.h"
@@ -126,7 +126,7 @@ bool save(GtkWidget* window, const std::string& path) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    appLaunchHelpers();  // before any thread or display connection
+    helperSetProgram(DISCWREN_HELPER);  // the built helper, not one beside this program
     gtk_init(&argc, &argv);
     if (argc != 2) {
         fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);

@@ -14,6 +14,7 @@
 #include "support/slowfs.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"
+#include "util/md5job.h"
 
 using testsupport::cursorRow;
 using testsupport::Dialog;
@@ -235,6 +236,20 @@ TEST_F(HeldShare, CalcMd5OfAnImageOnTheShareGivesItsDigest) {
     testsupport::waitForMd5();
     // RFC 1321's digest of "abc".
     EXPECT_EQ(responder.messages, std::vector<std::string>{"900150983cd24fb0d6963f7d28e17f72"});
+}
+
+// Ending the dialog while "Calc md5" waits for the share stops the hash.
+TEST_F(HeldShare, EndingTheDialogStopsARunningHash) {
+    writeFile(server.path() + "/games/sub/Alpha.bin", "abc");
+    {
+        Dialog dialog;
+        startHeld(dialog);
+        snprintf(settings.current, sizeof settings.current, "%s/sub/Alpha.cue",
+                 share->path().c_str());
+        gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainCalcMd5")));
+        ASSERT_TRUE(md5jobRunning());
+    }
+    EXPECT_FALSE(md5jobRunning());
 }
 
 }  // namespace

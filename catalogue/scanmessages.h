@@ -1,0 +1,53 @@
+// The scan helper's messages, in frames as util/helper.h describes.
+//
+//   kind        from    fields                              meaning
+//   SCAN        dialog  u32 seq, u8 rereadAll, u32 n,       scan these image folders; relative ones
+//                       n × str folder; with it, the        are taken from the dialog's folder
+//                       dialog's folder as a descriptor
+//                       (SCM_RIGHTS)
+//   FOUND       scan    u32 images                          images found so far by the running scan
+//   UNREADABLE  scan    i32 errno, str folder               a folder that cannot be read
+//   IMAGES      scan    u32 n, n × (str path, str name)     n more images of the answer being sent
+//   DONE        scan    u32 seq, u32 total                  the answer to SCAN seq: the images of
+//   the
+//                                                           IMAGES since the last answer, total of
+//                                                           them, sorted as the catalogue sorts
+//   FAILED      scan    u32 seq, i32 errno                  the answer to SCAN seq when the scan
+//                                                           cannot run (the dialog's folder cannot
+//                                                           be entered): the images known stay as
+//                                                           they are
+//
+// Every SCAN gets exactly one answer, DONE or FAILED, in the order sent; the
+// dialog sends the next only after it. The image list has no limit: it comes
+// in as many IMAGES as it takes, each within HELPER_FRAME_MAX. A path or a
+// name is at most SCAN_TEXT_MAX bytes; anything else is a bad message.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "util/helper.h"
+
+enum ScanMessage : HelperMessage {
+    SCAN_MSG_SCAN = 1,
+    SCAN_MSG_FOUND,
+    SCAN_MSG_UNREADABLE,
+    SCAN_MSG_IMAGES,
+    SCAN_MSG_DONE,
+    SCAN_MSG_FAILED,
+};
+
+constexpr size_t SCAN_TEXT_MAX = 4095;
+
+struct ScanImage {
+    std::string path;  // the folder, with its '/'
+    std::string name;
+};
+
+// The IMAGES frames that carry images, each within HELPER_FRAME_MAX, in order.
+std::vector<std::string> scanImageFrames(const std::vector<ScanImage>& images);
+// Sends those frames (the helper's side); false when the dialog is gone.
+bool scanSendImages(int fd, const std::vector<ScanImage>& images);
+// Appends the images of one IMAGES message; false when it does not parse.
+bool scanReadImages(HelperReader& in, std::vector<ScanImage>* images);
