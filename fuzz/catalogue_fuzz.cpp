@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "util/helper.h"
 #include "catalogue/cdsearch.h"
 #include "containers/linkedlist.h"
 #include "fuzzsupport.h"
+#include "util/helper.h"
 #include "util/path.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "util/helper.h"
 #include "support/gui.h"
+#include "util/helper.h"
 
 int main(int argc, char** argv) {
     helperSetProgram(DISCWREN_HELPER);  // the built helper, not one beside this program
