@@ -104,7 +104,13 @@ struct ReadPool::State {
             if (device->stopping || device->stack.empty()) break;
             std::shared_ptr<Job> job = device->stack.back();
             device->stack.pop_back();
-            if (job->dropped) continue;
+            if (job->dropped) {
+                // Its open parent may be let go here: closed with no lock held.
+                guard.unlock();
+                job.reset();
+                guard.lock();
+                continue;
+            }
             job->started = true;
             --device->idle;
             bool keep = self->open.fetch_add(1) < self->openLimit;
@@ -118,16 +124,18 @@ struct ReadPool::State {
         --device->idle;
     }
 
-    // Lists the job's folder and queues its subfolders. Called unlocked.
+    // Lists the job's folder and queues its subfolders. Called unlocked;
+    // folders are closed unlocked too (a close may wait on a share).
     void list(const std::shared_ptr<State>& self, Job& job, bool keep, ListingBuffer& buffer) {
         int fd = -1;
         std::string name;
-        if (job.parent) {
+        std::shared_ptr<OpenFolder> parent = std::move(job.parent);
+        if (parent) {
             size_t slash = job.path.rfind('/', job.path.size() - 2);
             name = job.path.substr(slash + 1, job.path.size() - slash - 2);
         }
-        Listing listing = listFolder(job.path, job.parent ? job.parent->fd : -1, name.c_str(),
-                                     false, job.dev, buffer, keep ? &fd : nullptr);
+        Listing listing = listFolder(job.path, parent ? parent->fd : -1, name.c_str(), false,
+                                     job.dev, buffer, keep ? &fd : nullptr);
         // The parent's file system, whose changes go unreported.
         if (listing.error == 0 && listing.st.st_dev == job.dev) listing.unreported = true;
         std::shared_ptr<OpenFolder> folder;
@@ -148,7 +156,6 @@ struct ReadPool::State {
             }
         }
         std::lock_guard<std::mutex> guard(lock);
-        job.parent.reset();
         job.listing = std::move(listing);
         job.done = true;
         answered.notify_all();
@@ -201,14 +208,19 @@ bool ReadPool::take(const std::string& path, Listing* listing) {
 }
 
 void ReadPool::cancel() {
+    // Queued folders hold their open parents: both go, closed once unlocked.
+    std::vector<std::shared_ptr<State::Job>> gone;
     std::lock_guard<std::mutex> guard(state->lock);
     for (auto& job : state->jobs) job.second->dropped = true;
     state->jobs.clear();
-    // Queued folders hold their open parents: let both go now.
-    for (auto& device : state->devices) device.second->stack.clear();
+    for (auto& device : state->devices) {
+        for (auto& job : device.second->stack) gone.push_back(std::move(job));
+        device.second->stack.clear();
+    }
 }
 
 void ReadPool::keepDevices(const std::unordered_set<dev_t>& keep) {
+    std::vector<std::shared_ptr<State::Job>> gone;  // closed once unlocked
     std::lock_guard<std::mutex> guard(state->lock);
     for (auto device = state->devices.begin(); device != state->devices.end();) {
         if (keep.count(device->first)) {
@@ -216,6 +228,7 @@ void ReadPool::keepDevices(const std::unordered_set<dev_t>& keep) {
             continue;
         }
         device->second->stopping = true;
+        for (auto& job : device->second->stack) gone.push_back(std::move(job));
         device->second->stack.clear();
         device->second->wake.notify_all();
         device = state->devices.erase(device);
