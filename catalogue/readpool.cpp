@@ -1,6 +1,7 @@
 #include "catalogue/readpool.h"
 
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -21,6 +22,8 @@ namespace {
 constexpr size_t THREADS_PER_DEVICE = 16;
 // How long a thread with nothing to list waits for more before it ends.
 constexpr std::chrono::seconds IDLE_WHILE(2);
+// The listing threads' niceness (the thread that walks keeps the process's).
+constexpr int LISTING_NICENESS = 10;
 
 // Folders kept open for their subfolders, at most: half the process's
 // descriptors, less a reserve for the walk (which keeps some levels open),
@@ -94,6 +97,8 @@ struct ReadPool::State {
     // One listing thread: takes the newest job of its device until the device
     // goes or nothing comes for a while.
     static void serve(std::shared_ptr<State> self, std::shared_ptr<Device> device) {
+        // Background work: the dialog's window goes first when the cores are busy.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), LISTING_NICENESS);
         ListingBuffer buffer;
         std::unique_lock<std::mutex> guard(self->lock);
         for (;;) {
