@@ -11,4 +11,11 @@ namespace bench {
 // an image. Names are varied and reproducible for a given count.
 void makeLibrary(const std::string& root, int files);
 
+// Fills root with files empty files in a library of uneven depth:
+// Category/Letter/"Title (Region)", whose disc files lie in it or, for a game
+// on several discs, in "Disc k" folders, and now and then a "Saves" folder
+// beside them (3 to 5 levels). One file in ten is an image. Returns the
+// number of images.
+int makeUnevenLibrary(const std::string& root, int files);
+
 }  // namespace bench

@@ -10,7 +10,6 @@
 #include "catalogue/cdscan.h"
 #include "catalogue/cdsort.h"
 #include "catalogue/keptlist.h"
-#include "catalogue/scantree.h"
 #include "containers/linkedlist.h"
 #include "util/path.h"
 
@@ -193,24 +192,6 @@ static void sortCatalogueList(int list) {
     }
     sortCatalogue(cds);
     for (CD* cd : cds) appendCD(list, cd);
-}
-
-// Appends the images found to imageList, in scan order.
-static void appendImages(const std::vector<catalogue::ScanItem>& found) {
-    for (const catalogue::ScanItem& item : found) {
-        appendCD(imageList, cdNew(item.path.c_str(), item.name.c_str()));
-    }
-}
-
-void seekImgDir(const char* dir) {
-    if (!dir) return;
-    // A walk of its own: the background scan's cache belongs to its thread.
-    catalogue::ScanTree tree;
-    std::vector<catalogue::ScanItem> found;
-    tree.beginBuild();
-    tree.scan(dir, found);
-    appendImages(found);
-    imageFolders.clear();  // the image list is no longer a scan's
 }
 
 // Appends copies of the entries of list whose name contains the filter.

@@ -55,7 +55,3 @@ int cdsearchScanFound();               // images found so far by the running sca
 void cdsearchScanNotify(void (*notify)(bool changed, void* data), void* data);
 CD* cdsearchItemGet(int index);  // borrowed; nullptr when the list is empty
 int cdsearchItemQuantity();
-
-// Scans one directory tree (the string should end in '/') and appends every
-// image found to the image list.
-void seekImgDir(const char* dir);

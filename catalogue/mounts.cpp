@@ -105,10 +105,12 @@ bool MountWatch::readTable(std::vector<Mount>& into) {
 std::vector<std::string> MountWatch::changed() {
     std::vector<std::string> points;
     if (fd_ < 0) return points;
+    // The kernel flags a change once: a failed read leaves it pending here.
     struct pollfd watch = {fd_, POLLPRI, 0};
-    if (poll(&watch, 1, 0) <= 0 || !(watch.revents & (POLLPRI | POLLERR))) return points;
+    if (poll(&watch, 1, 0) > 0 && (watch.revents & (POLLPRI | POLLERR))) pending = true;
     std::vector<Mount> now;
-    if (!readTable(now)) return points;
+    if (!pending || !readTable(now)) return points;
+    pending = false;
     // Both tables are sorted by id: one pass finds what is in only one of them.
     auto before = table.begin(), after = now.begin();
     while (before != table.end() || after != now.end()) {

@@ -24,22 +24,26 @@ std::vector<Mount> parseMountInfo(const std::string& text);
 class MountWatch {
 public:
     MountWatch();  // opens the table and keeps what it holds now
-    ~MountWatch();
+    virtual ~MountWatch();
     MountWatch(const MountWatch&) = delete;
     MountWatch& operator=(const MountWatch&) = delete;
 
     // The mount points added or removed since the last call (or since the
     // table was opened), sorted, each once. Reads the table again only when
-    // the kernel has flagged a change; empty when the table cannot be read.
+    // the kernel has flagged a change; when that read fails, the change stays
+    // pending and a later call reports it.
     std::vector<std::string> changed();
     // The table file, for callers that wait for POLLPRI on it; -1 when it
     // could not be opened.
     int fd() const { return fd_; }
 
-private:
-    bool readTable(std::vector<Mount>& into);
+protected:
+    // The table as it is now, sorted by id; false when it cannot be read.
+    virtual bool readTable(std::vector<Mount>& into);
 
+private:
     int fd_ = -1;
+    bool pending = false;  // flagged by the kernel, not read yet
     std::vector<Mount> table;  // sorted by id
 };
 

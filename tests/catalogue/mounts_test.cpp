@@ -1,10 +1,17 @@
-// The mount table parser on lines as the kernel writes them and on damaged ones.
+// The mount table parser on lines as the kernel writes them and on damaged
+// ones, and the watch on the table.
 #include "catalogue/mounts.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
+#include <climits>
 #include <string>
 #include <vector>
+
+#include "support/testsupport.h"
 
 namespace {
 
@@ -35,6 +42,28 @@ TEST(MountInfo, IdsAndMountPointsWithEscapesDecoded) {
             got.push_back({mount.id, mount.point});
         EXPECT_EQ(got, c.expected) << c.text;
     }
+}
+
+// A change the kernel flags while the table cannot be read is reported by
+// the next call that can read it.
+TEST(MountWatch, AChangeOutlivesAFailedRead) {
+    if (geteuid() != 0) GTEST_SKIP() << "mounting needs root";
+    struct FlakyWatch : catalogue::MountWatch {
+        bool fail = false;
+        bool readTable(std::vector<catalogue::Mount>& into) override {
+            return !fail && MountWatch::readTable(into);
+        }
+    } watch;
+    testsupport::ScratchDir scratch;
+    char point[PATH_MAX];
+    ASSERT_TRUE(realpath(scratch.path().c_str(), point));
+    ASSERT_EQ(mount("none", point, "tmpfs", 0, nullptr), 0) << strerror(errno);
+    watch.fail = true;
+    EXPECT_EQ(watch.changed(), std::vector<std::string>{});
+    watch.fail = false;
+    EXPECT_EQ(watch.changed(), std::vector<std::string>{point});
+    EXPECT_EQ(watch.changed(), std::vector<std::string>{});
+    umount2(point, MNT_DETACH);
 }
 
 }  // namespace

@@ -1,13 +1,19 @@
 // Image folders on a file system whose changes are not reported to this
 // machine (a network share, here a slow FUSE view of a scratch folder): every
 // build sees what is there now, in every subfolder.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "catalogue/cdsearch.h"
@@ -18,6 +24,7 @@
 #include "support/testsupport.h"
 
 using testsupport::SlowFs;
+using testsupport::SlowFsOptions;
 using testsupport::writeFile;
 
 namespace {
@@ -80,6 +87,16 @@ protected:
     testsupport::CatalogueLists lists;
     std::string source;
 };
+
+// The threads of this process.
+size_t threadCount() {
+    size_t count = 0;
+    if (DIR* tasks = opendir("/proc/self/task")) {
+        while (dirent* entry = readdir(tasks)) count += entry->d_name[0] != '.';
+        closedir(tasks);
+    }
+    return count;
+}
 
 TEST_F(Share, ChangesBelowTheRootOfAShareShow) {
     SlowFs share(source);
@@ -159,6 +176,74 @@ TEST_F(Share, MountsInAndOnAWatchedFolderShowAtTheNextBuild) {
         EXPECT_EQ(treeNames(tree, linked), step.expected) << step.at;
         EXPECT_EQ(treeNames(tree, linked), step.expected) << step.at;
     }
+}
+
+// A listing that breaks off with an I/O error is a folder that cannot be
+// read: reported, none of its images listed, and the scan not complete.
+TEST_F(Share, AListingCutShortIsReportedAndItsImagesLeaveTheList) {
+    for (const char* name : {"a.cue", "b.cue", "c.cue"}) writeFile(source + "/sub/" + name, "");
+    SlowFsOptions flaky;
+    flaky.failListing = "/sub";
+    SlowFs share(source, 0, false, false, flaky);
+    ASSERT_TRUE(share.mounted()) << share.error();
+    using Reports = std::vector<std::pair<std::string, int>>;
+    Reports reported;
+    catalogue::ScanReport report;
+    report.unreadable = [](const std::string& folder, int error, void* to) {
+        static_cast<Reports*>(to)->push_back({folder, error});
+    };
+    report.data = &reported;
+    catalogue::ScanTree tree;
+    tree.setReport(report);
+    for (int build = 0; build < 2; ++build) {  // nothing of it is kept for the next build
+        reported.clear();
+        std::vector<catalogue::ScanItem> items;
+        tree.beginBuild();
+        EXPECT_FALSE(tree.scan(share.path() + "/", items));
+        tree.endBuild();
+        ASSERT_EQ(items.size(), 1u);
+        EXPECT_EQ(items[0].name, "top.cue");
+        EXPECT_EQ(reported, (Reports{{share.path() + "/sub/", EIO}}));
+    }
+}
+
+// Listing threads end once idle, and with the share they list: a share
+// mounted again and again leaves none behind. With no thread to be had, the
+// walk lists the share itself.
+TEST_F(Share, ListingThreadsEndWhenIdleAndAreNotNeeded) {
+    const std::vector<std::string> expected = {"old.cue", "top.cue"};
+    size_t before = threadCount();
+    {
+        catalogue::ScanTree tree;
+        for (int mount = 0; mount < 3; ++mount) {
+            SlowFs share(source);
+            ASSERT_TRUE(share.mounted()) << share.error();
+            ASSERT_EQ(treeNames(tree, share.path() + "/"), expected);
+        }
+        auto limit = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+        while (threadCount() > before && std::chrono::steady_clock::now() < limit)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_EQ(threadCount(), before);
+    }
+
+    chmod(scratch.path().c_str(), 0755);
+    SlowFsOptions shared;
+    shared.allowOther = true;
+    SlowFs share(source, 0, false, false, shared);
+    ASSERT_TRUE(share.mounted()) << share.error();
+    pid_t pid = fork();
+    if (pid == 0) {
+        // Another user, allowed no more processes than it has: no thread starts.
+        struct rlimit none = {0, 0};
+        if (setgid(65534) != 0 || setuid(65534) != 0 || setrlimit(RLIMIT_NPROC, &none) != 0)
+            _exit(99);
+        catalogue::ScanTree tree;
+        bool same = treeNames(tree, share.path() + "/") == expected;
+        _exit(same && treeNames(tree, share.path() + "/") == expected ? 0 : 1);
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 }  // namespace

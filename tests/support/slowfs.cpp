@@ -178,7 +178,8 @@ bool SlowFs::available(std::string* why) {
     return reason.empty();
 }
 
-SlowFs::SlowFs(const std::string& source, int delayUs, bool hold, bool holdReads)
+SlowFs::SlowFs(const std::string& source, int delayUs, bool hold, bool holdReads,
+               const SlowFsOptions& options)
     : state_(new State) {
     State& s = *state_;
     std::string why;
@@ -210,9 +211,14 @@ SlowFs::SlowFs(const std::string& source, int delayUs, bool hold, bool holdReads
                                      "--until-eof"};
     if (hold) args.push_back("--hold");
     if (holdReads) args.push_back("--hold-reads");
+    args.insert(args.end(), {"--cache-s", std::to_string(options.cacheSeconds), "--max-calls",
+                             std::to_string(options.maxCalls)});
+    if (!options.failListing.empty())
+        args.insert(args.end(), {"--fail-listing", options.failListing});
     // auto_unmount: should the server die, fusermount3 takes the mount away.
     for (const char* arg : {source.c_str(), s.mountPoint.c_str(), "-o", "auto_unmount"})
         args.push_back(arg);
+    if (options.allowOther) args.insert(args.end(), {"-o", "allow_other"});
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(&arg[0]);
     argv.push_back(nullptr);

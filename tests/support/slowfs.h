@@ -10,6 +10,14 @@
 
 namespace testsupport {
 
+// How the view answers beyond its delay.
+struct SlowFsOptions {
+    double cacheSeconds = 0;  // look-ups and status the kernel keeps (0: none)
+    int maxCalls = 64;        // calls served at once
+    std::string failListing;  // a path in the view ("/a") whose listings break off with EIO
+    bool allowOther = false;  // other users may use the view
+};
+
 class SlowFs {
 public:
     // True when a view can be mounted here; otherwise false with the reason
@@ -21,7 +29,7 @@ public:
     // with holdReads, reads of files are held and released with them.
     // On failure mounted() is false and error() says why.
     explicit SlowFs(const std::string& source, int delayUs = 0, bool hold = false,
-                    bool holdReads = false);
+                    bool holdReads = false, const SlowFsOptions& options = {});
     // Releases held listings and unmounts; never leaves a mount behind.
     ~SlowFs();
     SlowFs(SlowFs&&) noexcept;

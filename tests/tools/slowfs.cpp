@@ -1,8 +1,12 @@
 // A read-only FUSE view of a folder that answers like a network share: every
 // look-up, status and listing call waits a set time, and listings (and with
 // --hold-reads, reads of files too) can be held until a test lets them go.
-//   discwren_slowfs [--delay-us N] [--hold] [--hold-reads] [--until-eof] SOURCE MOUNTPOINT
-//                   [fuse options]
+//   discwren_slowfs [--delay-us N] [--hold] [--hold-reads] [--until-eof] [--cache-s SECONDS]
+//                   [--max-calls N] [--fail-listing PATH] SOURCE MOUNTPOINT [fuse options]
+// --cache-s lets the kernel keep look-ups and status for that long (a share
+// that caches them); --max-calls serves at most N calls at once (64 by
+// default); --fail-listing makes every listing of PATH in the view ("/a/b")
+// give its first entry, then fail with an I/O error, as a flaky share does.
 // Control: SIGUSR1 releases every held listing and stops holding, SIGUSR2
 // starts holding again; SIGTERM, SIGINT and SIGHUP release and unmount. With
 // --until-eof the end of standard input does the same, so the view goes away
@@ -36,7 +40,9 @@ namespace {
 
 int sourceFd = -1;
 long delayUs = 0;
-const char* mountPoint = nullptr;  // in argv: threads may read it while main returns
+double cacheSeconds = 0;
+const char* failListing = nullptr;  // in argv
+const char* mountPoint = nullptr;   // in argv: threads may read it while main returns
 
 // Never destroyed: the signal thread may still use them while exit runs.
 std::mutex& holdLock = *new std::mutex;
@@ -96,11 +102,11 @@ struct DirHandle {
 DirHandle* dirHandle(const fuse_file_info* fi) { return reinterpret_cast<DirHandle*>(fi->fh); }
 
 void* slowInit(fuse_conn_info* conn, fuse_config* cfg) {
-    // Nothing is cached by the kernel: every look-up and listing reaches here,
-    // as on a share whose changes this machine is not told about.
+    // Nothing is cached by the kernel unless asked: every look-up and listing
+    // reaches here, as on a share whose changes this machine is not told about.
     cfg->use_ino = 1;
-    cfg->entry_timeout = 0;
-    cfg->attr_timeout = 0;
+    cfg->entry_timeout = cacheSeconds;
+    cfg->attr_timeout = cacheSeconds;
     cfg->negative_timeout = 0;
     cfg->kernel_cache = 0;
     // Plain listings: names and types only, each entry looked up on its own.
@@ -143,6 +149,8 @@ int slowReaddir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t offs
     delay();
     DirHandle* handle = dirHandle(fi);
     if (offset == 0 && handle->listed) holdListing(path);
+    bool flaky = failListing && strcmp(path, failListing) == 0;
+    if (flaky && offset != 0) return -EIO;
     handle->listed = true;
     if (offset == 0)
         rewinddir(handle->dir);
@@ -160,6 +168,8 @@ int slowReaddir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t offs
             st.st_mode = 0;
         if (fill(buffer, entry->d_name, &st, telldir(handle->dir), fuse_fill_dir_flags(0)))
             return 0;
+        // A flaky listing stops after its first name; the next part fails.
+        if (flaky && strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0) return 0;
     }
 }
 
@@ -244,8 +254,8 @@ void stdinLoop() {
 
 int usage(const char* program) {
     fprintf(stderr,
-            "usage: %s [--delay-us N] [--hold] [--hold-reads] [--until-eof] SOURCE MOUNTPOINT "
-            "[fuse options]\n",
+            "usage: %s [--delay-us N] [--hold] [--hold-reads] [--until-eof] [--cache-s SECONDS] "
+            "[--max-calls N] [--fail-listing PATH] SOURCE MOUNTPOINT [fuse options]\n",
             program);
     return 2;
 }
@@ -254,12 +264,23 @@ int usage(const char* program) {
 
 int main(int argc, char** argv) {
     bool untilEof = false;
+    long maxCalls = 64;
     int i = 1;
     for (; i < argc && strncmp(argv[i], "--", 2) == 0; ++i) {
         if (strcmp(argv[i], "--delay-us") == 0 && i + 1 < argc) {
             char* end;
             delayUs = strtol(argv[++i], &end, 10);
             if (*end != '\0' || delayUs < 0) return usage(argv[0]);
+        } else if (strcmp(argv[i], "--cache-s") == 0 && i + 1 < argc) {
+            char* end;
+            cacheSeconds = strtod(argv[++i], &end);
+            if (*end != '\0' || !(cacheSeconds >= 0)) return usage(argv[0]);
+        } else if (strcmp(argv[i], "--max-calls") == 0 && i + 1 < argc) {
+            char* end;
+            maxCalls = strtol(argv[++i], &end, 10);
+            if (*end != '\0' || maxCalls < 1 || maxCalls > 100000) return usage(argv[0]);
+        } else if (strcmp(argv[i], "--fail-listing") == 0 && i + 1 < argc) {
+            failListing = argv[++i];
         } else if (strcmp(argv[i], "--hold") == 0) {
             holding = true;
         } else if (strcmp(argv[i], "--hold-reads") == 0) {
@@ -316,9 +337,9 @@ int main(int argc, char** argv) {
     if (untilEof) std::thread(stdinLoop).detach();
     say("ready");
 
-    // Enough workers that other calls still answer while listings are held.
+    // By default enough workers that other calls still answer while listings are held.
     fuse_loop_config* config = fuse_loop_cfg_create();
-    fuse_loop_cfg_set_max_threads(config, 64);
+    fuse_loop_cfg_set_max_threads(config, static_cast<unsigned>(maxCalls));
     int result = fuse_loop_mt(fs, config);
     fuse_loop_cfg_destroy(config);
     fuse_unmount(fs);
