@@ -51,7 +51,12 @@ int answer(const Request& request, std::string* id, GameIdFiles* files) {
         *files = GameIdFiles();
     }
     if (gameidServeBeforeRead) gameidServeBeforeRead(request.disc);
-    if (request.how == GAMEID_HOW_DEVICE) return gameidReadDevice(request.disc, id);
+    // A block device named as an image (a loop device) is read as a device.
+    struct stat st;
+    if (request.how == GAMEID_HOW_DEVICE ||
+        (request.how == GAMEID_HOW_IMAGE && stat(request.disc.c_str(), &st) == 0 &&
+         S_ISBLK(st.st_mode)))
+        return gameidReadDevice(request.disc, id);
     return gameidReadImage(request.disc, id, files);
 }
 
