@@ -89,8 +89,8 @@ bool handle(HelperMessage kind, HelperReader& in, void*) {
     case SCAN_MSG_DONE: {
         uint32_t number = in.u32();
         uint32_t total = in.u32();
-        if (!in.done() || !client.helper.outstanding() || client.sentKeep || number != client.sent ||
-            total != client.answer.size())
+        if (!in.done() || !client.helper.outstanding() || client.sentKeep ||
+            number != client.sent || total != client.answer.size())
             return false;
         std::vector<ScanImage> images;
         images.swap(client.answer);
@@ -186,9 +186,7 @@ void cdscanRequest(const std::vector<std::string>& folders, bool rereadAll) {
     send(folders, rereadAll);
 }
 
-bool cdscanBusy() {
-    return (client.helper.outstanding() && !client.sentKeep) || client.queued;
-}
+bool cdscanBusy() { return (client.helper.outstanding() && !client.sentKeep) || client.queued; }
 
 bool cdscanWait(int timeoutMs) {
     client.helper.wait(timeoutMs);

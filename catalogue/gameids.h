@@ -36,6 +36,9 @@ void gameidsSetNotify(GameidsNotify notify, void* data);
 // give way. Returns at once.
 void gameidsRequest(const std::vector<std::string>& fullPaths, bool rereadAll);
 
+// Images whose ID is being read or checked for the list, or waits to be.
+size_t gameidsPending();
+
 // "Get ID": reads the disc (an image's full path or a device) now, bypassing
 // what is known; done runs on the main thread with the result and, when
 // found, the ID. False when a read of this kind runs already or no helper

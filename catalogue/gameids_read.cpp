@@ -48,9 +48,9 @@ void* nowData = nullptr;
 
 std::deque<Job> queue;
 std::unordered_map<std::string, GameIdFiles> stamps;  // of the kept IDs, by full path
-std::unordered_set<std::string> settled;  // read or checked since the start
-std::unordered_set<std::string> bad;      // their reader died twice: never tried again
-std::vector<ScanKeptId> toKeep;           // IDs for the scan helper, sent once per turn
+std::unordered_set<std::string> settled;              // read or checked since the start
+std::unordered_set<std::string> bad;                  // their reader died twice: never tried again
+std::vector<ScanKeptId> toKeep;                       // IDs for the scan helper, sent once per turn
 guint keepSource = 0;
 
 gboolean sendToKeep(gpointer) {
@@ -71,8 +71,8 @@ bool send(Reader& reader, const std::string& disc, GameIdHow how) {
     HelperWriter out(GAMEID_MSG_READ);
     out.u8(how).str(disc);
     auto kept = stamps.find(disc);
-    gameidWriteStamps(out, how == GAMEID_HOW_CHECK && kept != stamps.end() ? kept->second
-                                                                           : GameIdFiles());
+    gameidWriteStamps(
+        out, how == GAMEID_HOW_CHECK && kept != stamps.end() ? kept->second : GameIdFiles());
     int here = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (here < 0) return false;
     bool sent = reader.helper.request(out.frame(), here);
@@ -176,6 +176,12 @@ void gameidsRequest(const std::vector<std::string>& fullPaths, bool rereadAll) {
         queue.push_back({path, checkable ? GAMEID_HOW_CHECK : GAMEID_HOW_IMAGE});
     }
     startJobs();
+}
+
+size_t gameidsPending() {
+    size_t running = 0;
+    for (const auto& reader : readers) running += reader && !reader->disc.empty();
+    return queue.size() + running;
 }
 
 bool gameidsReadNow(const std::string& disc, GameidsDone done, void* data) {

@@ -252,9 +252,9 @@ void sweepTemporaries(const std::string& folder, const std::string& base) {
 static std::string idText(const KeptId& kept) {
     const GameIdFiles& f = kept.files;
     std::string text;
-    for (long long stamp : {f.sheetSize, (long long)f.sheetTime.tv_sec,
-                            (long long)f.sheetTime.tv_nsec, f.dataSize,
-                            (long long)f.dataTime.tv_sec, (long long)f.dataTime.tv_nsec})
+    for (long long stamp :
+         {f.sheetSize, (long long)f.sheetTime.tv_sec, (long long)f.sheetTime.tv_nsec, f.dataSize,
+          (long long)f.dataTime.tv_sec, (long long)f.dataTime.tv_nsec})
         text += std::to_string(stamp) + ' ';
     return text + kept.id;
 }

@@ -30,9 +30,9 @@ bool operator==(const KeptId& a, const KeptId& b);
 
 // The images of one image folder, as the last complete read found them.
 struct KeptFolder {
-    std::string folder;               // exactly as the settings file holds it
-    std::vector<std::string> images;  // full paths, in any order
-    std::unordered_map<std::string, KeptId> ids;  // of images among those, by full path
+    std::string folder;                                // exactly as the settings file holds it
+    std::vector<std::string> images;                   // full paths, in any order
+    std::unordered_map<std::string, KeptId> ids = {};  // of images among those, by full path
 };
 
 // "./discWren.images": beside the settings file's name in the working folder

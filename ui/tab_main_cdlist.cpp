@@ -135,9 +135,7 @@ void idsArrived(const std::vector<std::string>& fullPaths, void*) {
 }
 
 // Asks for the IDs of the complete list's images.
-void requestIds(bool rereadAll) {
-    gameidsRequest(cdsearchImageFullPaths(), rereadAll);
-}
+void requestIds(bool rereadAll) { gameidsRequest(cdsearchImageFullPaths(), rereadAll); }
 
 // A scan finished: the list shows its images, the cursor on current's row,
 // and the IDs of its images are read or checked. Runs on the main thread.
