@@ -44,16 +44,8 @@ protected:
     // A real disc whose boot file is id ("SLUS_003.30" gives SLUS-00330), as
     // a cue sheet and its raw data file in the library.
     void disc(const std::string& name, const std::string& boot) {
-        testsupport::DiscFiles files{{boot, std::string(2048, 'x')},
-                                     {"SYSTEM.CNF", "BOOT = cdrom:\\" + boot + ";1\r\n"}};
-        std::string iso = testsupport::makeIso(files);
-        ASSERT_FALSE(iso.empty());
-        lastIso = iso;
-        mkdir(root.c_str(), 0755);
-        writeFile(root + name + ".bin",
-                  testsupport::wrapSectors(iso, testsupport::Layout::Mode2Raw));
-        writeFile(root + name + ".cue",
-                  "FILE \"" + name + ".bin\" BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n");
+        lastIso = testsupport::writeDisc(root, name, boot);
+        ASSERT_FALSE(lastIso.empty());
     }
 
     // A complete list of the library, then its IDs asked for.

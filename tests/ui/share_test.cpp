@@ -10,6 +10,7 @@
 #include "catalogue/cdsearch.h"
 #include "catalogue/keptlist.h"
 #include "settings/settings.h"
+#include "support/discs.h"
 #include "support/gui.h"
 #include "support/slowfs.h"
 #include "ui/tab_main.h"
@@ -250,6 +251,50 @@ TEST_F(HeldShare, EndingTheDialogStopsARunningHash) {
         ASSERT_TRUE(md5jobRunning());
     }
     EXPECT_FALSE(md5jobRunning());
+}
+
+// The IDs read on a first start fill the column and are kept; a second start
+// shows them with the kept names while the share holds every listing and
+// read, and reads no image to show them.
+TEST(KeptIds, ShowOnASecondStartWhileTheShareHoldsItsReads) {
+    std::string why;
+    if (!SlowFs::available(&why)) GTEST_SKIP() << why;
+    testsupport::ScratchDir server;
+    const std::string source = server.path() + "/games";
+    ASSERT_FALSE(testsupport::writeDisc(source, "Alpha", "SLUS_003.30").empty());
+    ASSERT_FALSE(testsupport::writeDisc(source, "Beta", "SCES_012.34").empty());
+    SlowFs share(source, 0, false, true);
+    ASSERT_TRUE(share.mounted()) << share.error();
+    const std::string settingsFile = "[cd selection]\ncdimgdir0 = " + share.path() + "/\n";
+    const std::vector<std::string> ids = {"", "SLUS-00330", "SCES-01234"};
+    auto shownIds = [] {
+        std::vector<std::string> shown;
+        for (int row = 0; row < 3; row++)
+            shown.push_back(testsupport::cell("liststoreMainCDList", row, CDLIST_GAMEID));
+        return shown;
+    };
+    std::string kept;
+    {
+        Dialog first;
+        writeFile("discWren.ini", settingsFile);
+        first.start();
+        testsupport::waitFor([&] { return shownIds() == ids; }, "the IDs in the column");
+        testsupport::waitFor(
+            [&] { return readFile("discWren.images").find("SCES-01234") != std::string::npos; },
+            "the IDs kept");
+        kept = readFile("discWren.images");
+    }
+    Dialog second;
+    writeFile("discWren.ini", settingsFile);
+    writeFile("discWren.images", kept);
+    ASSERT_TRUE(share.hold());
+    second.start(false);
+    ASSERT_TRUE(share.waitHeld());
+    EXPECT_EQ(titles(), (std::vector<std::string>{"No CD (bios shell)", "Alpha.cue", "Beta.cue"}));
+    EXPECT_EQ(shownIds(), ids);
+    ASSERT_TRUE(share.release());
+    ASSERT_TRUE(testsupport::waitForCatalogue());
+    EXPECT_EQ(shownIds(), ids);
 }
 
 }  // namespace
