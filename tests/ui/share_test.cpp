@@ -297,4 +297,46 @@ TEST(KeptIds, ShowOnASecondStartWhileTheShareHoldsItsReads) {
     EXPECT_EQ(shownIds(), ids);
 }
 
+// Get ID on a disc whose read the share holds: OK, Cancel and closing the
+// window end the dialog at once, and the reader held by the share is ended.
+TEST(KeptIds, EveryWayOutEndsTheDialogWhileGetIdsReadHangs) {
+    std::string why;
+    if (!SlowFs::available(&why)) GTEST_SKIP() << why;
+    testsupport::ScratchDir server;
+    const std::string source = server.path() + "/games";
+    ASSERT_FALSE(testsupport::writeDisc(source, "Alpha", "SLUS_003.30").empty());
+    SlowFs share(source, 0, false, true);
+    ASSERT_TRUE(share.mounted()) << share.error();
+    // The share's own server is a child too.
+    const size_t ownChildren = testsupport::childProcesses(getpid()).size();
+    for (const char* how : {"ok", "cancel", "close"}) {
+        {
+            Dialog dialog;
+            writeFile("discWren.ini", "[cd selection]\ncdimgdir0 = " + share.path() + "/\n");
+            dialog.start();
+            testsupport::waitFor([] { return gameidsPending() == 0; }, "the list's IDs");
+            ASSERT_TRUE(share.hold());
+            snprintf(settings.current, sizeof settings.current, "%s/Alpha.cue",
+                     share.path().c_str());
+            gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainGetID")));
+            ASSERT_TRUE(share.waitHeld());
+            EXPECT_TRUE(gameidsReadingNow());
+            EXPECT_TRUE(dialog.runUntilQuit([&] {
+                std::string way = how;
+                if (way == "ok")
+                    gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainOk")));
+                else if (way == "cancel")
+                    gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainCancel")));
+                else
+                    testsupport::closeWindow(windowMain);
+            })) << how;
+        }
+        // The reader the share holds was ended, not left to finish its read.
+        testsupport::waitFor(
+            [&] { return testsupport::childProcesses(getpid()).size() == ownChildren; },
+            "the helpers to end");
+        ASSERT_TRUE(share.release());
+    }
+}
+
 }  // namespace
