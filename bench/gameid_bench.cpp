@@ -2,8 +2,8 @@
 // per look-up, status and listing call): the dialog's ID helpers against the
 // same reader going through the images one after another, the kept IDs of a
 // second start, and keystrokes while IDs are read.
-#include <gtk/gtk.h>
 #include <fcntl.h>
+#include <gtk/gtk.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,7 +50,8 @@ std::vector<std::string> makeDiscs(const std::string& library, int variant) {
     mkdir(library.c_str(), 0755);
     for (int n = 0; n < DISCS; n++) {
         std::string bytes = iso, from = bootOf(0), to = bootOf(n, variant);
-        for (size_t at = bytes.find(from); at != std::string::npos; at = bytes.find(from, at))
+        for (size_t at = bytes.find(from); at != std::string::npos;
+             at = bytes.find(from, at + to.size()))
             bytes.replace(at, from.size(), to);
         std::string shelf = library + "/shelf" + std::to_string(n / 50);
         mkdir(shelf.c_str(), 0755);
@@ -109,7 +110,8 @@ void endDialog() {
 // Turns the main loop until done() holds or a minute passed.
 template <typename Done>
 bool turnUntil(Done done) {
-    guint tick = g_timeout_add(5, [](gpointer) -> gboolean { return TRUE; }, nullptr);
+    guint tick = g_timeout_add(
+        5, [](gpointer) -> gboolean { return TRUE; }, nullptr);
     auto start = bench::Clock::now();
     bool met;
     while (!(met = done()) && bench::millisecondsSince(start) < 60000)
@@ -163,9 +165,10 @@ void idsOnShare(const std::string& scratch, const std::string& library, const st
 
     double oneByOne = readOneByOne(share, sheets);
     double ratio = oneByOne > 0 ? oursMs / oneByOne : 0;
-    printf("first start: %d of %d IDs shown %.0f ms after the complete list; one reader one "
-           "image after another: %.0f ms\n",
-           shownFirst, DISCS, oursMs, oneByOne);
+    printf(
+        "first start: %d of %d IDs shown %.0f ms after the complete list; one reader one "
+        "image after another: %.0f ms\n",
+        shownFirst, DISCS, oursMs, oneByOne);
     bench::target("first start, complete list to every ID shown, 1,000 discs on a 0.5 ms share",
                   bench::format("%.0f ms", oursMs), bench::format("one by one %.0f ms", oneByOne),
                   bench::format("%.2fx", ratio), "<= 0.2x",
@@ -182,9 +185,10 @@ void idsOnShare(const std::string& scratch, const std::string& library, const st
     double checkedMs = bench::millisecondsSince(start);
     int unchanged = idsShown(images, &firstIds);
     endDialog();
-    printf("second start: %d of %d kept IDs shown with the list drawn after %.0f ms; checked "
-           "after %.0f ms, %d IDs as kept (image data read for %d)\n",
-           shownAtOnce, DISCS, drawnMs, checkedMs, unchanged, DISCS - unchanged);
+    printf(
+        "second start: %d of %d kept IDs shown with the list drawn after %.0f ms; checked "
+        "after %.0f ms, %d IDs as kept (image data read for %d)\n",
+        shownAtOnce, DISCS, drawnMs, checkedMs, unchanged, DISCS - unchanged);
     bench::target("second start, kept IDs shown with the kept list, 1,000 discs",
                   bench::format("%d shown, %d read", shownAtOnce, DISCS - unchanged),
                   bench::format("%d", DISCS), bench::format("%.0f ms", drawnMs),
@@ -207,9 +211,9 @@ void idsOnShare(const std::string& scratch, const std::string& library, const st
     printf("keys while IDs are read: %zu keys, median %.1f ms, worst %.1f ms\n", keys.size(),
            median, worst);
     bench::target("filter keystrokes while 1,000 IDs are read on a 0.5 ms share",
-                  bench::format("median %.1f ms, worst %.1f ms", median, worst),
-                  "30 ms and 100 ms", bench::format("%.1f / %.1f ms", median, worst),
-                  "median < 30 ms, worst < 100 ms", median < 30 && worst < 100);
+                  bench::format("median %.1f ms, worst %.1f ms", median, worst), "30 ms and 100 ms",
+                  bench::format("%.1f / %.1f ms", median, worst), "median < 30 ms, worst < 100 ms",
+                  median < 30 && worst < 100);
     if (chdir(previous) != 0) return;
 }
 

@@ -20,7 +20,7 @@ bool parse(const std::string& fields, Request* request) {
     request->how = in.u8();
     request->disc = in.str();
     request->kept = gameidReadStamps(in);
-    return in.done() && request->how <= GAMEID_HOW_CHECK && !request->disc.empty() &&
+    return in.done() && request->how <= GAMEID_HOW_DISC && !request->disc.empty() &&
            request->disc.size() <= GAMEID_TEXT_MAX;
 }
 
@@ -51,10 +51,10 @@ int answer(const Request& request, std::string* id, GameIdFiles* files) {
         *files = GameIdFiles();
     }
     if (gameidServeBeforeRead) gameidServeBeforeRead(request.disc);
-    // A block device named as an image (a loop device) is read as a device.
+    // A block device named as a disc (a loop device) is read as a device.
     struct stat st;
     if (request.how == GAMEID_HOW_DEVICE ||
-        (request.how == GAMEID_HOW_IMAGE && stat(request.disc.c_str(), &st) == 0 &&
+        (request.how == GAMEID_HOW_DISC && stat(request.disc.c_str(), &st) == 0 &&
          S_ISBLK(st.st_mode)))
         return gameidReadDevice(request.disc, id);
     return gameidReadImage(request.disc, id, files);

@@ -3,8 +3,9 @@
 //   kind    from    fields                          meaning
 //   READ    dialog  u8 how, str disc, stamps;       read the ID of disc (a relative name is
 //                   with it, the dialog's folder    taken from the dialog's folder): how is
-//                   as a descriptor (SCM_RIGHTS)    an image, a device, or an image to check
-//                                                   against stamps first
+//                   as a descriptor (SCM_RIGHTS)    an image, a device, an image to check
+//                                                   against stamps first, or either of the
+//                                                   first two as the disc's type says
 //   ID      helper  i32 result, str id, stamps      the answer: a GameIdResult, or
 //                                                   GAMEID_UNCHANGED (no data read) when a
 //                                                   check found the stamps as they were;
@@ -34,6 +35,7 @@ enum GameIdHow : uint8_t {
     GAMEID_HOW_IMAGE = 0,   // an image, through gameidReadImage
     GAMEID_HOW_DEVICE = 1,  // a drive or a block device, through gameidReadDevice
     GAMEID_HOW_CHECK = 2,   // an image, read only when its files' stamps differ
+    GAMEID_HOW_DISC = 3,    // a block device (a loop device) as a device, else an image
 };
 
 // The answer to a check whose stamps are the files' own.

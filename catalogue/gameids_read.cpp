@@ -23,7 +23,9 @@
 
 namespace {
 
-constexpr size_t READERS = 4;
+// Reads side by side: each mostly waits on the storage, so a share's round
+// trips overlap.
+constexpr size_t READERS = 8;
 
 struct Reader;
 bool handle(HelperMessage kind, HelperReader& in, void* data);
@@ -191,7 +193,7 @@ bool gameidsReadNow(const std::string& disc, GameidsDone done, void* data) {
         nowReader->forList = false;
     }
     // A disc of the device list is a drive; any other block device the helper finds itself.
-    GameIdHow how = GAMEID_HOW_IMAGE;
+    GameIdHow how = GAMEID_HOW_DISC;
     for (int i = 0; i < cdsearchDeviceQuantity(); ++i)
         if (CD* device = cdsearchDeviceGet(i); device && cdFullPath(device) == disc)
             how = GAMEID_HOW_DEVICE;
