@@ -29,6 +29,9 @@
 
 namespace {
 
+using bench::endDialog;
+using bench::startDialog;
+
 constexpr int DISCS = 1000;
 
 // The ID of disc n: "SLUS-0nnnn" from the boot file SLUS_0nn.nn.
@@ -91,20 +94,6 @@ double readOneByOne(const std::string& share, const std::vector<std::string>& sh
     waitpid(child, &status, 0);
     double ms = bench::millisecondsSince(start);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ms : -1;
-}
-
-void startDialog() {
-    uiCreateBuilder(nullptr);
-    on_gui_build();
-    guiStart();
-    bench::drawn();
-}
-
-void endDialog() {
-    on_gui_shutdown();
-    gtk_widget_destroy(GTK_WIDGET(windowMain));
-    g_object_unref(builder);
-    builder = nullptr;
 }
 
 // Turns the main loop until done() holds or a minute passed.

@@ -12,8 +12,8 @@
 #include <cstring>
 #include <vector>
 
-#include "util/helper.h"
 #include "bench/bench.h"
+#include "util/helper.h"
 
 namespace bench {
 

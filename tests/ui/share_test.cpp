@@ -253,18 +253,28 @@ TEST_F(HeldShare, EndingTheDialogStopsARunningHash) {
     EXPECT_FALSE(md5jobRunning());
 }
 
+// Real discs on a share whose reads can be held with its listings.
+class KeptIds : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string why;
+        if (!SlowFs::available(&why)) GTEST_SKIP() << why;
+        const std::string source = server.path() + "/games";
+        ASSERT_FALSE(testsupport::writeDisc(source, "Alpha", "SLUS_003.30").empty());
+        ASSERT_FALSE(testsupport::writeDisc(source, "Beta", "SCES_012.34").empty());
+        shared = std::make_unique<SlowFs>(source, 0, false, true);
+        ASSERT_TRUE(shared->mounted()) << shared->error();
+    }
+
+    testsupport::ScratchDir server;
+    std::unique_ptr<SlowFs> shared;
+};
+
 // The IDs read on a first start fill the column and are kept; a second start
 // shows them with the kept names while the share holds every listing and
 // read, and reads no image to show them.
-TEST(KeptIds, ShowOnASecondStartWhileTheShareHoldsItsReads) {
-    std::string why;
-    if (!SlowFs::available(&why)) GTEST_SKIP() << why;
-    testsupport::ScratchDir server;
-    const std::string source = server.path() + "/games";
-    ASSERT_FALSE(testsupport::writeDisc(source, "Alpha", "SLUS_003.30").empty());
-    ASSERT_FALSE(testsupport::writeDisc(source, "Beta", "SCES_012.34").empty());
-    SlowFs share(source, 0, false, true);
-    ASSERT_TRUE(share.mounted()) << share.error();
+TEST_F(KeptIds, ShowOnASecondStartWhileTheShareHoldsItsReads) {
+    SlowFs& share = *shared;
     const std::string settingsFile = "[cd selection]\ncdimgdir0 = " + share.path() + "/\n";
     const std::vector<std::string> ids = {"", "SLUS-00330", "SCES-01234"};
     auto shownIds = [] {
@@ -299,14 +309,8 @@ TEST(KeptIds, ShowOnASecondStartWhileTheShareHoldsItsReads) {
 
 // Get ID on a disc whose read the share holds: OK, Cancel and closing the
 // window end the dialog at once, and the reader held by the share is ended.
-TEST(KeptIds, EveryWayOutEndsTheDialogWhileGetIdsReadHangs) {
-    std::string why;
-    if (!SlowFs::available(&why)) GTEST_SKIP() << why;
-    testsupport::ScratchDir server;
-    const std::string source = server.path() + "/games";
-    ASSERT_FALSE(testsupport::writeDisc(source, "Alpha", "SLUS_003.30").empty());
-    SlowFs share(source, 0, false, true);
-    ASSERT_TRUE(share.mounted()) << share.error();
+TEST_F(KeptIds, EveryWayOutEndsTheDialogWhileGetIdsReadHangs) {
+    SlowFs& share = *shared;
     // The share's own server is a child too.
     const size_t ownChildren = testsupport::childProcesses(getpid()).size();
     for (const char* how : {"ok", "cancel", "close"}) {
