@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "catalogue/cdscan.h"
+#include "catalogue/gameidmessages.h"
 #include "util/helper.h"
 #include "util/md5job.h"
 
@@ -22,9 +23,18 @@ struct Service {
 const Service services[] = {
     {HELPER_SCAN, cdscanServe},
     {HELPER_HASH, md5Serve},
+    {HELPER_GAMEID, gameidServe},
 };
 
 constexpr int SOCKET_FD = 3;
+
+#ifdef DISCWREN_TEST_HOOKS
+// The tests' helper: a reader that comes to a disc of this name dies, as a
+// reader crashing on a bad image would.
+void crashOnChosenDiscs(const std::string& disc) {
+    if (disc.find("crashes-reader") != std::string::npos) raise(SIGKILL);
+}
+#endif
 
 }  // namespace
 
@@ -37,6 +47,9 @@ int main(int argc, char* argv[]) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != static_cast<pid_t>(atol(argv[2]))) return 0;
     signal(SIGPIPE, SIG_IGN);
+#ifdef DISCWREN_TEST_HOOKS
+    gameidServeBeforeRead = crashOnChosenDiscs;
+#endif
     long kind = atol(argv[1]);
     for (const Service& service : services)
         if (service.kind == kind) {

@@ -4,10 +4,25 @@
 
 #include <string>
 
+#include "app/gui.h"
 #include "bench/bench.h"
 #include "ui/ui.h"
 
 namespace bench {
+
+void startDialog() {
+    uiCreateBuilder(nullptr);
+    on_gui_build();
+    guiStart();
+    drawn();
+}
+
+void endDialog() {
+    on_gui_shutdown();
+    gtk_widget_destroy(GTK_WIDGET(windowMain));
+    g_object_unref(builder);
+    builder = nullptr;
+}
 
 void drawn() {
     while (gtk_events_pending()) gtk_main_iteration_do(FALSE);

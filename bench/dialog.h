@@ -6,6 +6,10 @@
 
 namespace bench {
 
+// The dialog in this process, as main starts and ends it, without its main loop.
+void startDialog();
+void endDialog();
+
 // Lets the dialog handle everything it has queued, draw, and the X server
 // finish the drawing.
 void drawn();

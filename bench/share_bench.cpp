@@ -43,6 +43,9 @@ double timeFindImages(const std::string& dir, double* cpu) {
 
 namespace {
 
+using bench::endDialog;
+using bench::startDialog;
+
 std::string copyProgram(const std::string& folder) {
     std::string program = folder + "/cfgDiscWren";
     std::ifstream in(DISCWREN_EXECUTABLE, std::ios::binary);
@@ -56,21 +59,6 @@ std::string copyProgram(const std::string& folder) {
 void writeSettings(const std::string& folder, const std::string& imageFolder) {
     std::ofstream ini(folder + "/discWren.ini");
     ini << "[cd selection]\ncdimgdir0 = " << imageFolder << "\n";
-}
-
-// The dialog in this process, as main starts and ends it, without its main loop.
-void startDialog() {
-    uiCreateBuilder(nullptr);
-    on_gui_build();
-    guiStart();
-    bench::drawn();
-}
-
-void endDialog() {
-    on_gui_shutdown();
-    gtk_widget_destroy(GTK_WIDGET(windowMain));
-    g_object_unref(builder);
-    builder = nullptr;
 }
 
 // The dialog started in this process in install (which holds its settings)

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <iterator>
 
 #include "catalogue/scanmessages.h"
 #include "util/helperclient.h"
@@ -22,6 +23,8 @@ struct Client {
     bool queued = false;            // a request waits for the answer to the one sent
     bool queuedRereadAll = false;
     std::vector<std::string> queuedFolders;
+    bool sentKeep = false;              // the request sent is a KEEP
+    std::vector<ScanKeptId> keepQueue;  // IDs to keep, sent when no scan waits
     int found = 0;
     CdscanReceiver receiver = nullptr;
     void* receiverData = nullptr;
@@ -30,11 +33,23 @@ struct Client {
 Client client;
 
 bool send(const std::vector<std::string>& folders, bool rereadAll);
+bool sendKeep();
+
+// The next request once the helper is idle: a queued scan, then IDs to keep.
+void sendNext() {
+    if (client.queued) {
+        client.queued = false;
+        send(client.queuedFolders, client.queuedRereadAll);
+    } else if (!client.keepQueue.empty()) {
+        sendKeep();
+    }
+}
 
 // The answer is in, with images for the receiver (none for a failed scan):
 // the receiver sees the scan finished, then the queued request, if any, goes.
 void answered(std::vector<ScanImage>* images) {
     client.helper.answered();
+    client.sentKeep = false;
     client.found = 0;
     if (images) {
         std::vector<CD*> list;
@@ -45,10 +60,7 @@ void answered(std::vector<ScanImage>* images) {
         if (client.receiver) client.receiver(list, client.sentFolders, client.receiverData);
         for (CD* cd : list) CDDestructor(cd);
     }
-    if (client.queued) {
-        client.queued = false;
-        send(client.queuedFolders, client.queuedRereadAll);
-    }
+    if (!client.helper.outstanding()) sendNext();
 }
 
 bool handle(HelperMessage kind, HelperReader& in, void*) {
@@ -65,12 +77,20 @@ bool handle(HelperMessage kind, HelperReader& in, void*) {
         return true;
     }
     case SCAN_MSG_IMAGES:
-        return client.helper.outstanding() && scanReadImages(in, &client.answer);
+        return client.helper.outstanding() && !client.sentKeep &&
+               scanReadImages(in, &client.answer);
+    case SCAN_MSG_KEPT: {
+        uint32_t number = in.u32();
+        if (!in.done() || !client.helper.outstanding() || !client.sentKeep || number != client.sent)
+            return false;
+        answered(nullptr);
+        return true;
+    }
     case SCAN_MSG_DONE: {
         uint32_t number = in.u32();
         uint32_t total = in.u32();
-        if (!in.done() || !client.helper.outstanding() || number != client.sent ||
-            total != client.answer.size())
+        if (!in.done() || !client.helper.outstanding() || client.sentKeep ||
+            number != client.sent || total != client.answer.size())
             return false;
         std::vector<ScanImage> images;
         images.swap(client.answer);
@@ -80,7 +100,8 @@ bool handle(HelperMessage kind, HelperReader& in, void*) {
     case SCAN_MSG_FAILED: {
         uint32_t number = in.u32();
         in.i32();
-        if (!in.done() || !client.helper.outstanding() || number != client.sent) return false;
+        if (!in.done() || !client.helper.outstanding() || client.sentKeep || number != client.sent)
+            return false;
         client.answer.clear();
         answered(nullptr);  // the images known stay
         return true;
@@ -90,11 +111,14 @@ bool handle(HelperMessage kind, HelperReader& in, void*) {
     }
 }
 
-// The request got no answer from two helpers: the images known stay.
+// The request got no answer from two helpers: the images known stay. IDs
+// that were to be kept are dropped; a scan waiting behind them still goes.
 void lost(void*) {
     client.answer.clear();
     client.found = 0;
-    client.queued = false;
+    if (!client.sentKeep) client.queued = false;
+    client.sentKeep = false;
+    sendNext();
 }
 
 // Sends a request; the dialog's folder goes along as a descriptor, so a folder
@@ -116,7 +140,29 @@ bool send(const std::vector<std::string>& folders, bool rereadAll) {
     return true;
 }
 
+// Sends the first IDs waiting, as many as one frame holds, with the dialog's
+// folder, where the kept list is.
+bool sendKeep() {
+    int here = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (here < 0) return false;
+    size_t next = 0;
+    std::string frame = scanKeepFrame(client.sent + 1, client.keepQueue, 0, &next);
+    bool sent = client.helper.request(frame, here);
+    close(here);
+    if (!sent) return false;
+    client.keepQueue.erase(client.keepQueue.begin(), client.keepQueue.begin() + next);
+    client.sent++;
+    client.sentKeep = true;
+    return true;
+}
+
 }  // namespace
+
+void cdscanKeepIds(std::vector<ScanKeptId> ids) {
+    client.keepQueue.insert(client.keepQueue.end(), std::make_move_iterator(ids.begin()),
+                            std::make_move_iterator(ids.end()));
+    if (!client.helper.outstanding() && !client.queued) sendKeep();
+}
 
 void cdscanSetReceiver(CdscanReceiver receiver, void* data) {
     client.receiver = receiver;
@@ -131,7 +177,7 @@ void cdscanRequest(const std::vector<std::string>& folders, bool rereadAll) {
         if (client.receiver) client.receiver(none, folders, client.receiverData);
         return;
     }
-    if (cdscanBusy()) {
+    if (client.helper.outstanding() || client.queued) {
         client.queuedFolders = folders;
         client.queuedRereadAll = client.queued ? client.queuedRereadAll || rereadAll : rereadAll;
         client.queued = true;
@@ -140,7 +186,7 @@ void cdscanRequest(const std::vector<std::string>& folders, bool rereadAll) {
     send(folders, rereadAll);
 }
 
-bool cdscanBusy() { return client.helper.outstanding() || client.queued; }
+bool cdscanBusy() { return (client.helper.outstanding() && !client.sentKeep) || client.queued; }
 
 bool cdscanWait(int timeoutMs) {
     client.helper.wait(timeoutMs);
@@ -152,6 +198,11 @@ int cdscanFound() { return client.found; }
 int cdscanHelperPid() { return client.helper.pid(); }
 
 void cdscanStop() {
+    // IDs still waiting go to an idle helper before it is let go: it takes
+    // the request in before it sees the end of its socket.
+    if (!client.helper.outstanding() && !client.keepQueue.empty()) sendKeep();
+    client.keepQueue.clear();
+    client.sentKeep = false;
     client.helper.drop(false);
     client.answer.clear();
     client.queued = false;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "catalogue/cd.h"
+#include "catalogue/scanmessages.h"
 
 // Receives a finished scan: the images (the receiver takes the records) and
 // the folders they were read from. Runs on the main thread.
@@ -29,7 +30,10 @@ void cdscanPrepare();
 // taken from the helper's cache). A helper that is gone is started again here.
 // No folders need no helper: the receiver gets the empty list at once.
 void cdscanRequest(const std::vector<std::string>& folders, bool rereadAll);
-// True while a request has no answer yet: the one notion of a running scan.
+// Hands images' game IDs to the scan helper, the kept list's one writer: they
+// go in batches whenever it has no scan to make.
+void cdscanKeepIds(std::vector<ScanKeptId> ids);
+// True while a scan request has no answer yet: the one notion of a running scan.
 bool cdscanBusy();
 // Takes in answers until none is outstanding, for at most timeoutMs (-1: no
 // limit); true when idle then.

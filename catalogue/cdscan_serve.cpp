@@ -21,10 +21,15 @@ struct Request {
     uint32_t number = 0;
     bool rereadAll = false;
     std::vector<std::string> folders;
+    bool keep = false;  // a KEEP: ids go into the kept list
+    std::unordered_map<std::string, KeptId> ids;
 };
 
-bool parse(const std::string& fields, Request* request) {
+bool parse(HelperMessage kind, const std::string& fields, Request* request) {
     HelperReader in(fields.data(), fields.size());
+    request->keep = kind == SCAN_MSG_KEEP;
+    request->ids.clear();
+    if (request->keep) return scanReadKeep(in, &request->number, &request->ids);
     request->number = in.u32();
     request->rereadAll = in.u8() != 0;
     uint32_t count = in.u32();
@@ -39,7 +44,8 @@ bool nextRequest(int fd, Request* request, int* folder) {
     HelperMessage kind;
     std::string fields;
     if (!helperReceive(fd, &kind, &fields, folder)) return false;
-    if (kind == SCAN_MSG_SCAN && parse(fields, request)) return true;
+    if ((kind == SCAN_MSG_SCAN || kind == SCAN_MSG_KEEP) && parse(kind, fields, request))
+        return true;
     if (*folder >= 0) close(*folder);
     return false;
 }
@@ -100,6 +106,14 @@ void cdscanServe(int fd) {
         int entered = home >= 0 && fchdir(home) == 0 ? 0 : (home >= 0 ? errno : EBADF);
         if (home >= 0) close(home);
         home = -1;
+        if (request.keep) {
+            // Without the dialog's folder there is no kept list to enter them in.
+            if (entered == 0) keptlistKeepIds(request.ids);
+            HelperWriter out(SCAN_MSG_KEPT);
+            out.u32(request.number);
+            if (!helperSendAll(fd, out.frame())) return;
+            continue;
+        }
         if (entered != 0) {
             HelperWriter out(SCAN_MSG_FAILED);
             out.u32(request.number).i32(entered);

@@ -9,6 +9,7 @@
 
 #include "catalogue/cdscan.h"
 #include "catalogue/cdsort.h"
+#include "catalogue/gameids.h"
 #include "catalogue/keptlist.h"
 #include "containers/linkedlist.h"
 #include "util/path.h"
@@ -235,6 +236,9 @@ int cdsearchLoadKept() {
             if (entry.folder == folder) {
                 for (const std::string& image : entry.images)
                     if (CD* cd = cdFromFullPath(image.c_str())) images.push_back(cd);
+                // Their IDs show at once; the complete list checks them.
+                for (const auto& [image, kept] : entry.ids)
+                    gameidsTakeKept(image, kept.id, kept.files);
                 break;
             }
     sortCatalogue(images);
@@ -290,6 +294,15 @@ int cdsearchScanFound() { return cdscanFound(); }
 void cdsearchScanNotify(void (*notify)(bool changed, void* data), void* data) {
     scanNotify = notify;
     scanNotifyData = data;
+}
+
+std::vector<std::string> cdsearchImageFullPaths() {
+    std::vector<std::string> paths;
+    paths.reserve(linkedListSize(imageList));
+    linkedListToStart(imageList);
+    for (int n = linkedListSize(imageList); n > 0; --n, linkedListToNext(imageList))
+        paths.push_back(cdFullPath(static_cast<const CD*>(linkedListGet(imageList))));
+    return paths;
 }
 
 // itemList changes only here, so a copy of its entries answers index look-ups

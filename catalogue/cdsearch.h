@@ -1,6 +1,9 @@
 // The disc catalogue: the CD-ROM devices and image directories the user keeps.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "catalogue/cd.h"
 
 // The no-disc entry's name, which is also its full path as the current disc.
@@ -53,5 +56,7 @@ bool cdsearchScanBusy();               // a scan runs or waits to run
 bool cdsearchScanWait(int timeoutMs);  // takes in answers; true once idle; -1 waits without limit
 int cdsearchScanFound();               // images found so far by the running scan
 void cdsearchScanNotify(void (*notify)(bool changed, void* data), void* data);
+// The full paths of every image known (the filter aside), in list order.
+std::vector<std::string> cdsearchImageFullPaths();
 CD* cdsearchItemGet(int index);  // borrowed; nullptr when the list is empty
 int cdsearchItemQuantity();

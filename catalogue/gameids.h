@@ -18,6 +18,10 @@ const std::string* gameidsFind(const std::string& fullPath);
 // that differs from the one known (none counts as "") is news for the notice.
 void gameidsTake(const std::string& fullPath, const std::string& id);
 
+// Enters an ID from the kept list with the stamps of the files it was read
+// from: after a complete list it is checked by them, not read again.
+void gameidsTakeKept(const std::string& fullPath, const std::string& id, const GameIdFiles& files);
+
 // Runs after IDs arrived, with the full paths whose ID changed, each once:
 // the table batches, calling it from an idle source once per turn of the
 // main loop for every take since the last call, so callers take IDs one by
@@ -25,9 +29,15 @@ void gameidsTake(const std::string& fullPath, const std::string& id);
 using GameidsNotify = void (*)(const std::vector<std::string>& fullPaths, void* data);
 void gameidsSetNotify(GameidsNotify notify, void* data);
 
-// Asks the helpers for the IDs of images not known yet (every one with
-// rereadAll, for "Update"), after a complete list. Returns at once.
+// Asks the helpers for the IDs of images not read yet since the start, after
+// a complete list: a kept ID is checked by its stamps, every ID is read again
+// with rereadAll ("Update"); .exe files have none, and an image whose reader
+// died twice is not tried again. Reads still waiting from an earlier call
+// give way. Returns at once.
 void gameidsRequest(const std::vector<std::string>& fullPaths, bool rereadAll);
+
+// Images whose ID is being read or checked for the list, or waits to be.
+size_t gameidsPending();
 
 // "Get ID": reads the disc (an image's full path or a device) now, bypassing
 // what is known; done runs on the main thread with the result and, when

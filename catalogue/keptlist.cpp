@@ -13,12 +13,16 @@
 #include <iterator>
 #include <new>
 #include <string_view>
+#include <unordered_set>
 
+#include "catalogue/gameidmessages.h"
 #include "util/wholefile.h"
 
 namespace {
 
-const char kHeader[] = "discWren image list 1\n";
+// Written as version 2; version 1, the same without ID records, is still read.
+const char kHeader[] = "discWren image list 2\n";
+const char kHeaderVersion1[] = "discWren image list 1\n";
 const size_t kHeaderSize = sizeof kHeader - 1;
 // Far above any real library (100,000 images take a few MB); a larger file is not ours.
 const size_t kLargest = size_t(256) << 20;
@@ -59,6 +63,8 @@ struct Walk {
     size_t folders = 0, images = 0;  // the end record's counts not yet met
     bool inFolder = false;
     std::string_view folder;  // the name of the last folder record
+    bool ids = true;          // the version holds ID records
+    std::string_view image;   // the image an ID record may follow, empty after one
     std::vector<KeptFolder>* out = nullptr;
 };
 
@@ -67,7 +73,8 @@ bool takeFolder(Walk& walk, std::string_view name) {
     walk.folders--;
     walk.inFolder = true;
     walk.folder = name;
-    if (walk.out) walk.out->push_back(KeptFolder{std::string(name), {}});
+    walk.image = {};
+    if (walk.out) walk.out->push_back(KeptFolder{std::string(name), {}, {}});
     return true;
 }
 
@@ -77,7 +84,44 @@ bool takeImage(Walk& walk, std::string_view path) {
         path.compare(0, walk.folder.size(), walk.folder) != 0)
         return false;
     walk.images--;
+    walk.image = path;
     if (walk.out) walk.out->back().images.emplace_back(path);
+    return true;
+}
+
+// One signed decimal number of an ID record, then its blank; moves text past both.
+bool readStamp(std::string_view* text, long long* value) {
+    size_t blank = text->find(' ');
+    std::string_view digits = text->substr(0, blank);
+    bool negative = !digits.empty() && digits[0] == '-';
+    if (negative) digits.remove_prefix(1);
+    if (blank == std::string_view::npos || digits.empty() || digits.size() > 18) return false;
+    long long number = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return false;
+        number = number * 10 + (c - '0');
+    }
+    *value = negative ? -number : number;
+    text->remove_prefix(blank + 1);
+    return true;
+}
+
+// The ID of the image record just before, with its files' stamps.
+bool takeId(Walk& walk, std::string_view text) {
+    if (!walk.ids || walk.image.empty()) return false;
+    long long stamps[6];
+    for (long long& stamp : stamps)
+        if (!readStamp(&text, &stamp)) return false;
+    if (text.size() > KEPT_ID_MAX) return false;
+    if (walk.out) {
+        KeptId& kept = walk.out->back().ids[std::string(walk.image)];
+        kept.id = std::string(text);
+        kept.files.sheetSize = stamps[0];
+        kept.files.sheetTime = {static_cast<time_t>(stamps[1]), static_cast<long>(stamps[2])};
+        kept.files.dataSize = stamps[3];
+        kept.files.dataTime = {static_cast<time_t>(stamps[4]), static_cast<long>(stamps[5])};
+    }
+    walk.image = {};
     return true;
 }
 
@@ -86,7 +130,7 @@ struct RecordType {
     char type;
     bool (*take)(Walk& walk, std::string_view text);
 };
-const RecordType kRecordTypes[] = {{'F', takeFolder}, {'I', takeImage}};
+const RecordType kRecordTypes[] = {{'F', takeFolder}, {'I', takeImage}, {'G', takeId}};
 
 // Walks the records from p up to end, the start of the end record; every
 // record there ends in a NUL, since one ends just before end.
@@ -108,7 +152,9 @@ bool walkRecords(const char* p, const char* end, Walk& walk) {
 // list is built only once every record is found sound: a refused file costs
 // no memory beyond its bytes.
 bool parseRecords(const char* data, size_t size, std::vector<KeptFolder>* out) {
-    if (size < kHeaderSize || memcmp(data, kHeader, kHeaderSize) != 0) return false;
+    if (size < kHeaderSize) return false;
+    bool version1 = memcmp(data, kHeaderVersion1, kHeaderSize) == 0;
+    if (!version1 && memcmp(data, kHeader, kHeaderSize) != 0) return false;
     const char* body = data + kHeaderSize;
     const char* end = data + size;
     if (end == body || end[-1] != '\0') return false;  // empty, or cut short
@@ -118,6 +164,7 @@ bool parseRecords(const char* data, size_t size, std::vector<KeptFolder>* out) {
     std::string_view counts(endRecord + 1, size_t(end - 2 - endRecord));
     size_t space = counts.find(' ');
     Walk check;
+    check.ids = !version1;
     if (space == std::string_view::npos ||
         !readCount(counts.substr(0, space), kMostFolders, &check.folders) ||
         !readCount(counts.substr(space + 1), kMostImages, &check.images))
@@ -201,6 +248,21 @@ void sweepTemporaries(const std::string& folder, const std::string& base) {
 
 }  // namespace
 
+// The text of an ID record.
+static std::string idText(const KeptId& kept) {
+    const GameIdFiles& f = kept.files;
+    std::string text;
+    for (long long stamp :
+         {f.sheetSize, (long long)f.sheetTime.tv_sec, (long long)f.sheetTime.tv_nsec, f.dataSize,
+          (long long)f.dataTime.tv_sec, (long long)f.dataTime.tv_nsec})
+        text += std::to_string(stamp) + ' ';
+    return text + kept.id;
+}
+
+bool operator==(const KeptId& a, const KeptId& b) {
+    return a.id == b.id && gameidSameStamps(a.files, b.files);
+}
+
 const char* keptlistPath() { return "./discWren.images"; }
 
 bool keptlistSerialise(const std::vector<KeptFolder>& folders, std::string* bytes) {
@@ -209,14 +271,19 @@ bool keptlistSerialise(const std::vector<KeptFolder>& folders, std::string* byte
     for (const KeptFolder& f : folders) {
         size += f.folder.size() + 2;
         for (const std::string& image : f.images) size += image.size() + 2;
+        size += f.ids.size() * (KEPT_ID_MAX + 64);
         images += f.images.size();
     }
     bytes->reserve(size);
     bytes->append(kHeader, kHeaderSize);
     for (const KeptFolder& f : folders) {
         bool ok = appendRecord(bytes, 'F', f.folder);
-        for (size_t i = 0; ok && i < f.images.size(); i++)
+        for (size_t i = 0; ok && i < f.images.size(); i++) {
             ok = appendRecord(bytes, 'I', f.images[i]);
+            auto kept = f.ids.find(f.images[i]);
+            if (ok && kept != f.ids.end() && kept->second.id.size() <= KEPT_ID_MAX)
+                ok = appendRecord(bytes, 'G', idText(kept->second));
+        }
         if (!ok) {
             bytes->clear();
             return false;
@@ -280,7 +347,8 @@ bool keptlistSame(const std::vector<KeptFolder>& a, const std::vector<KeptFolder
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); i++) {
         const KeptFolder &x = a[i], &y = b[i];
-        if (x.folder != y.folder || x.images.size() != y.images.size()) return false;
+        if (x.folder != y.folder || x.images.size() != y.images.size() || x.ids != y.ids)
+            return false;
         if (x.images == y.images) continue;
         // Another order of the same images: compare sorted views.
         std::vector<std::string_view> sx(x.images.begin(), x.images.end());
@@ -300,6 +368,16 @@ int keptlistKeep(std::vector<KeptFolder> read, const std::vector<bool>& complete
     for (size_t i = 0; i < read.size(); i++) {
         if (i < complete.size() && complete[i]) {
             now.push_back(std::move(read[i]));
+            // The IDs the file holds stay with the images still there.
+            for (const KeptFolder& before : held)
+                if (before.folder == now.back().folder && !before.ids.empty()) {
+                    KeptFolder& after = now.back();
+                    std::unordered_set<std::string_view> listed(after.images.begin(),
+                                                                after.images.end());
+                    for (const auto& kept : before.ids)
+                        if (listed.count(kept.first)) after.ids.insert(kept);
+                    break;
+                }
             continue;
         }
         // Not read whole this time: the file's entry stays, if it has one.
@@ -311,4 +389,21 @@ int keptlistKeep(std::vector<KeptFolder> read, const std::vector<bool>& complete
     }
     if (sound && keptlistSame(now, held)) return 0;
     return keptlistWrite(now, file) == 0 ? 1 : -1;
+}
+
+int keptlistKeepIds(const std::unordered_map<std::string, KeptId>& ids, const char* file) {
+    std::vector<KeptFolder> held;
+    if (ids.empty() || !keptlistRead(&held, file)) return 0;
+    bool changed = false;
+    for (KeptFolder& folder : held)
+        for (const std::string& image : folder.images) {
+            auto news = ids.find(image);
+            if (news == ids.end()) continue;
+            auto [kept, added] = folder.ids.insert(*news);
+            if (!added && kept->second == news->second) continue;
+            kept->second = news->second;
+            changed = true;
+        }
+    if (!changed) return 0;
+    return keptlistWrite(held, file) == 0 ? 1 : -1;
 }

@@ -2,34 +2,53 @@
 // kept in a file beside the settings file so that the next start can show them
 // at once while the folders are read again. Plain functions, no GTK.
 //
-// File form: the line "discWren image list 1\n", then records of one type
+// File form: the line "discWren image list 2\n", then records of one type
 // byte, a text and a NUL: 'F' a folder, 'I' an image of the folder before it,
-// and last 'E' "<folders> <images>" (counts in decimal), which ends the file.
-// Names are stored byte for byte, so any name a path can hold comes back.
+// 'G' the game ID of the image just before it, as "<sheet size> <seconds>
+// <nanoseconds> <data size> <seconds> <nanoseconds> <ID>" (decimal; the ID,
+// at most KEPT_ID_MAX bytes, may be empty), and last 'E' "<folders> <images>"
+// (counts in decimal), which ends the file. Names are stored byte for byte, so
+// any name a path can hold comes back. Version 1 files, without 'G' records,
+// are still read.
 #pragma once
 
 #include <cstddef>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+#include "catalogue/gameid.h"
+
+constexpr size_t KEPT_ID_MAX = 64;
+
+// An image's game ID and the stamps of the files it was read from.
+struct KeptId {
+    std::string id;
+    GameIdFiles files;
+};
+bool operator==(const KeptId& a, const KeptId& b);
 
 // The images of one image folder, as the last complete read found them.
 struct KeptFolder {
-    std::string folder;               // exactly as the settings file holds it
-    std::vector<std::string> images;  // full paths, in any order
+    std::string folder;                                // exactly as the settings file holds it
+    std::vector<std::string> images;                   // full paths, in any order
+    std::unordered_map<std::string, KeptId> ids = {};  // of images among those, by full path
 };
 
 // "./discWren.images": beside the settings file's name in the working folder
 // (the program's own folder), never beside the target of a link of that name.
 const char* keptlistPath();
 
-// The file's bytes for folders. False (bytes empty) when a name holds a NUL
-// byte, which no path can hold and the file cannot carry.
+// The file's bytes for folders. False (bytes empty) when a name or an ID holds
+// a NUL byte, which no path can hold and the file cannot carry. IDs of images
+// the folder does not list, and IDs over KEPT_ID_MAX bytes, are left out.
 bool keptlistSerialise(const std::vector<KeptFolder>& folders, std::string* bytes);
 
 // Parses a kept list's bytes. False, with *out empty, for anything damaged,
 // cut short, empty, foreign or of another version, for more than 65,536
-// folders or 1,048,576 images, and for an image whose path is not its
-// folder's name followed by more; never reads past size. A refused list costs
+// folders or 1,048,576 images, for an image whose path is not its folder's
+// name followed by more, and for an ID record that follows no image, repeats
+// one or does not parse; never reads past size. A refused list costs
 // no memory; a sound one is built only after every record is checked.
 bool keptlistParse(const char* data, size_t size, std::vector<KeptFolder>* out);
 
@@ -47,7 +66,8 @@ bool keptlistRead(std::vector<KeptFolder>* out, const char* file = nullptr);
 int keptlistWrite(const std::vector<KeptFolder>& folders, const char* file = nullptr);
 
 // True when a and b hold the same folders in the same order, each with the
-// same images in any order: the caller writes the list only when this is false.
+// same images in any order and the same IDs: the caller writes the list only
+// when this is false.
 bool keptlistSame(const std::vector<KeptFolder>& a, const std::vector<KeptFolder>& b);
 
 // Brings file (keptlistPath() when nullptr) up to date after a read of the
@@ -56,6 +76,14 @@ bool keptlistSame(const std::vector<KeptFolder>& a, const std::vector<KeptFolder
 // entry from the file as it is now, and has none when the file holds none. The
 // file is written only when it holds something else (or is damaged), so that
 // writers sharing it never go by a copy of their own. No folders leave it as
-// it is. 1 written, 0 already so, -1 with errno set when the write failed.
+// it is. The IDs the file holds for images still listed stay with them.
+// 1 written, 0 already so, -1 with errno set when the write failed.
 int keptlistKeep(std::vector<KeptFolder> read, const std::vector<bool>& complete,
                  const char* file = nullptr);
+
+// Enters IDs (by an image's full path) into file (keptlistPath() when
+// nullptr): each goes to the image of that path the file lists, replacing
+// the one it had; IDs of images it does not list are dropped. Written only
+// when that changes it. 1 written, 0 already so or nothing to keep it in (no
+// sound file), -1 with errno set when the write failed.
+int keptlistKeepIds(const std::unordered_map<std::string, KeptId>& ids, const char* file = nullptr);

@@ -1,5 +1,7 @@
 #include "catalogue/scanmessages.h"
 
+#include "catalogue/gameidmessages.h"
+
 std::vector<std::string> scanImageFrames(const std::vector<ScanImage>& images) {
     std::vector<std::string> frames;
     size_t next = 0;
@@ -34,6 +36,37 @@ bool scanReadImages(HelperReader& in, std::vector<ScanImage>* images) {
         image.name = in.str();
         if (image.path.size() > SCAN_TEXT_MAX || image.name.size() > SCAN_TEXT_MAX) return false;
         if (in.ok()) images->push_back(std::move(image));
+    }
+    return in.done();
+}
+
+std::string scanKeepFrame(uint32_t seq, const std::vector<ScanKeptId>& ids, size_t first,
+                          size_t* next) {
+    // An entry's fields: two lengths, the texts and six stamps.
+    auto entrySize = [&](size_t i) { return 8 + ids[i].image.size() + ids[i].kept.id.size() + 48; };
+    size_t length = 1 + 4 + 4, end = first;
+    while (end < ids.size() && (end == first || length + entrySize(end) <= HELPER_FRAME_MAX))
+        length += entrySize(end++);
+    HelperWriter out(SCAN_MSG_KEEP);
+    out.u32(seq).u32(static_cast<uint32_t>(end - first));
+    for (size_t i = first; i < end; ++i) {
+        out.str(ids[i].image).str(ids[i].kept.id);
+        gameidWriteStamps(out, ids[i].kept.files);
+    }
+    *next = end;
+    return out.frame();
+}
+
+bool scanReadKeep(HelperReader& in, uint32_t* seq, std::unordered_map<std::string, KeptId>* ids) {
+    *seq = in.u32();
+    uint32_t count = in.u32();
+    for (uint32_t i = 0; i < count && in.ok(); ++i) {
+        std::string image = in.str();
+        KeptId kept;
+        kept.id = in.str();
+        kept.files = gameidReadStamps(in);
+        if (image.size() > SCAN_TEXT_MAX || kept.id.size() > KEPT_ID_MAX) return false;
+        if (in.ok()) (*ids)[image] = std::move(kept);
     }
     return in.done();
 }

@@ -16,17 +16,26 @@
 //                                                           cannot run (the dialog's folder cannot
 //                                                           be entered): the images known stay as
 //                                                           they are
+//   KEEP        dialog  u32 seq, u32 n, n × (str image,     keep these images' game IDs in the kept
+//                       str id, stamps as in                list (catalogue/keptlist.h); with it,
+//                       catalogue/gameidmessages.h);        the dialog's folder as a descriptor
+//                       with it, the dialog's folder
+//   KEPT        scan    u32 seq                             the answer to KEEP seq, whether or not
+//                                                           the list changed
 //
-// Every SCAN gets exactly one answer, DONE or FAILED, in the order sent; the
-// dialog sends the next only after it. The image list has no limit: it comes
+// Every SCAN gets exactly one answer, DONE or FAILED, and every KEEP one KEPT,
+// in the order sent; the dialog sends the next only after it. An ID is at most
+// KEPT_ID_MAX bytes. The image list has no limit: it comes
 // in as many IMAGES as it takes, each within HELPER_FRAME_MAX. A path or a
 // name is at most SCAN_TEXT_MAX bytes; anything else is a bad message.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "catalogue/keptlist.h"
 #include "util/helper.h"
 
 enum ScanMessage : HelperMessage {
@@ -36,6 +45,8 @@ enum ScanMessage : HelperMessage {
     SCAN_MSG_IMAGES,
     SCAN_MSG_DONE,
     SCAN_MSG_FAILED,
+    SCAN_MSG_KEEP,
+    SCAN_MSG_KEPT,
 };
 
 constexpr size_t SCAN_TEXT_MAX = 4095;
@@ -51,3 +62,16 @@ std::vector<std::string> scanImageFrames(const std::vector<ScanImage>& images);
 bool scanSendImages(int fd, const std::vector<ScanImage>& images);
 // Appends the images of one IMAGES message; false when it does not parse.
 bool scanReadImages(HelperReader& in, std::vector<ScanImage>* images);
+
+// An image's game ID for the kept list.
+struct ScanKeptId {
+    std::string image;  // full path
+    KeptId kept;
+};
+
+// The KEEP frame of request seq for ids[first...], as many as fit within
+// HELPER_FRAME_MAX (at least one); *next gets the index after the last taken.
+std::string scanKeepFrame(uint32_t seq, const std::vector<ScanKeptId>& ids, size_t first,
+                          size_t* next);
+// The fields of one KEEP message; false when they do not parse.
+bool scanReadKeep(HelperReader& in, uint32_t* seq, std::unordered_map<std::string, KeptId>* ids);

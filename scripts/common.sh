@@ -4,7 +4,7 @@ BUILD_PACKAGES="cmake g++ make pkg-config gettext libgtk2.0-dev libiniparser-dev
 RUN_PACKAGES="xdg-utils"
 TEST_PACKAGES="libxtst-dev libgtest-dev xvfb xauth fuse3 libfuse3-dev genisoimage"
 FUZZ_PACKAGES="clang-14 libclang-rt-14-dev"
-BENCH_PACKAGES="fuse3 libfuse3-dev"
+BENCH_PACKAGES="fuse3 libfuse3-dev genisoimage"
 
 # Installs the Debian packages that are not installed yet (sudo when not root).
 install_missing() {

@@ -23,6 +23,7 @@ constexpr gint64 STATE_DELAY_MS = 300;
 
 bool startScanRunning = false;  // the scan started with the dialog is the first update's
 bool rereadAllNext = false;     // "Update" asks for every folder to be read again
+bool idsRereadAll = false;      // the scan running is an "Update": every ID is read again
 guint pulseSource = 0;          // the busy state's timer, 0 while no scan runs
 gint64 busySince = 0;           // when the running scan was first seen, 0 when none runs
 bool listIncomplete = false;    // the first update did not see the start-up scan end
@@ -133,14 +134,19 @@ void idsArrived(const std::vector<std::string>& fullPaths, void*) {
     g_free(scratch);
 }
 
-// A scan finished: the list shows its images, the cursor on current's row.
-// Runs on the main thread.
+// Asks for the IDs of the complete list's images.
+void requestIds(bool rereadAll) { gameidsRequest(cdsearchImageFullPaths(), rereadAll); }
+
+// A scan finished: the list shows its images, the cursor on current's row,
+// and the IDs of its images are read or checked. Runs on the main thread.
 void scanFinished(bool changed, void*) {
     checkingKept = false;
     if (changed) {
         cdsearchRefilter();
         tabMainFillCdList();
     }
+    requestIds(idsRereadAll);
+    idsRereadAll = false;
     showScanState();
 }
 
@@ -153,6 +159,7 @@ void requestScan() {
         return;
     }
     cdsearchScanRequest(rereadAllNext);
+    idsRereadAll = idsRereadAll || rereadAllNext;
     rereadAllNext = false;
 }
 
@@ -270,6 +277,7 @@ void tabMainShutdown(void) {
     rowsByPathStale = true;
     startScanRunning = false;
     rereadAllNext = false;
+    idsRereadAll = false;
     if (pulseSource) g_source_remove(pulseSource);
     pulseSource = 0;
     busySince = 0;

@@ -17,7 +17,8 @@
 // order, strings as a 32-bit length and the bytes. A frame's length is 1 to
 // HELPER_FRAME_MAX; either side takes a frame outside that, or a kind or
 // fields it cannot parse, as the end of the other. Each service's messages
-// are in a header of its own (catalogue/scanmessages.h, util/md5messages.h).
+// are in a header of its own (catalogue/scanmessages.h, util/md5messages.h,
+// catalogue/gameidmessages.h).
 #pragma once
 
 #include <sys/types.h>
@@ -26,7 +27,7 @@
 #include <string>
 
 // The helper kinds, one service each (app/helper_main.cpp).
-enum HelperKind : uint8_t { HELPER_SCAN = 1, HELPER_HASH = 2 };
+enum HelperKind : uint8_t { HELPER_SCAN = 1, HELPER_HASH = 2, HELPER_GAMEID = 3 };
 
 // A message's kind byte; each service numbers its own.
 using HelperMessage = uint8_t;

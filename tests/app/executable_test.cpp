@@ -209,6 +209,7 @@ TEST_F(Executable, KeepsTheSettingsItFindsWhenCancelled) {
 // Helpers that die are started again at the next request: with every child
 // of the dialog killed, Update still reads the image folder (its kept list
 // shows the new image) and "Calc md5" still shows a digest; the dead are reaped.
+// The image's ID reader is among them.
 TEST_F(Executable, KilledHelpersAreStartedAgainAndReaped) {
     ASSERT_EQ(mkdir("games", 0755), 0);
     writeFile("games/Alpha.cue", "");
@@ -233,7 +234,7 @@ TEST_F(Executable, KilledHelpersAreStartedAgainAndReaped) {
     ASSERT_TRUE(kept("Alpha.cue"));
     ASSERT_TRUE(digestShows());
     std::vector<int> helpers = testsupport::childProcesses(program.pid());
-    EXPECT_EQ(helpers.size(), 2u);  // the scan's and the hash's
+    EXPECT_EQ(helpers.size(), 3u);  // the scan's, the hash's and the one image's ID reader
     for (int helper : helpers) kill(helper, SIGKILL);
 
     writeFile("games/Beta.cue", "");

@@ -33,7 +33,17 @@ Strings flat(const List& list) {
     Strings lines;
     for (const KeptFolder& f : list) {
         lines.push_back("F " + f.folder);
-        for (const std::string& image : f.images) lines.push_back("I " + image);
+        for (const std::string& image : f.images) {
+            lines.push_back("I " + image);
+            auto kept = f.ids.find(image);
+            if (kept == f.ids.end()) continue;
+            const GameIdFiles& s = kept->second.files;
+            lines.push_back("G " + kept->second.id);
+            for (long long stamp :
+                 {s.sheetSize, (long long)s.sheetTime.tv_sec, (long long)s.sheetTime.tv_nsec,
+                  s.dataSize, (long long)s.dataTime.tv_sec, (long long)s.dataTime.tv_nsec})
+                lines.back() += " " + std::to_string(stamp);
+        }
     }
     return lines;
 }
@@ -46,9 +56,18 @@ List readBack(const char* file = nullptr) {
 
 // Written by hand from the form in keptlist.h; the literal's own terminator
 // ends the end record.
-const char kGolden[] = "discWren image list 1\nF/g/\0I/g/a.cue\0I/g/b\nc.ccd\0F/h\0E2 2";
+const char kGolden[] =
+    "discWren image list 2\nF/g/\0I/g/a.cue\0G2048 100 5 9408 -200 7 SLUS-00330\0I/g/b\nc.ccd\0"
+    "G1 2 3 4 5 6 \0F/h\0E2 2";
 const std::string golden(kGolden, sizeof kGolden);
-const List goldenList = {{"/g/", {"/g/a.cue", "/g/b\nc.ccd"}}, {"/h", {}}};
+const List goldenList = {{"/g/",
+                          {"/g/a.cue", "/g/b\nc.ccd"},
+                          {{"/g/a.cue", {"SLUS-00330", {2048, {100, 5}, 9408, {-200, 7}}}},
+                           {"/g/b\nc.ccd", {"", {1, {2, 3}, 4, {5, 6}}}}}},
+                         {"/h", {}}};
+// The list as the first version wrote it, without IDs: still read.
+const char kVersion1[] = "discWren image list 1\nF/g/\0I/g/a.cue\0I/g/b\nc.ccd\0F/h\0E2 2";
+const List version1List = {{"/g/", {"/g/a.cue", "/g/b\nc.ccd"}}, {"/h", {}}};
 
 class KeptList : public ::testing::Test {
 protected:
@@ -59,6 +78,9 @@ TEST_F(KeptList, TheFormIsExactAndAnyNameComesBack) {
     std::string bytes;
     ASSERT_TRUE(keptlistSerialise(goldenList, &bytes));
     EXPECT_EQ(bytes, golden);
+    List old;
+    ASSERT_TRUE(keptlistParse(kVersion1, sizeof kVersion1, &old));
+    EXPECT_EQ(flat(old), flat(version1List));
 
     std::string controls;
     for (char c = 1; c < 32; c++) controls += c;
@@ -80,7 +102,8 @@ TEST_F(KeptList, TheFormIsExactAndAnyNameComesBack) {
 
 TEST_F(KeptList, DamagedOrForeignFilesAreRefused) {
     const std::string body = golden.substr(22);  // after the version line
-    Strings bad = {"", "discWren image list 2\n" + body, "[cd selection]\ncdimgdir0 = /g/\n",
+    const std::string head = golden.substr(0, 22) + "F/g/" + '\0' + "I/g/a" + '\0';
+    Strings bad = {"", "discWren image list 3\n" + body, "[cd selection]\ncdimgdir0 = /g/\n",
                    golden + "x", golden.substr(0, golden.size() - 4) + "3 2" + '\0',  // wrong count
                    golden.substr(0, golden.size() - 4) + "02 2" + '\0',  // not the one form
                    golden.substr(0, 22) + "I/a.cue" + '\0' + "E0 1" + '\0',
@@ -91,9 +114,23 @@ TEST_F(KeptList, DamagedOrForeignFilesAreRefused) {
                    golden.substr(0, 22) + "F/g/" + '\0' + "I/g/" + '\0' + "E1 1" + '\0',
                    golden.substr(0, 22) + "F/g/" + '\0' + "I/h/a.cue" + '\0' + "E1 1" + '\0',
                    golden.substr(0, 22) + "F/g/" + '\0' + "I/g" + '\0' + "E1 1" + '\0',
+                   // ID records that follow no image, repeat one, or do not parse.
+                   golden.substr(0, 22) + "G1 2 3 4 5 6 A" + '\0' + "E0 0" + '\0',
+                   golden.substr(0, 22) + "F/g/" + '\0' + "G1 2 3 4 5 6 A" + '\0' + "E1 0" + '\0',
+                   head + "G1 2 3 4 5 6 A" + '\0' + "G1 2 3 4 5 6 A" + '\0' + "E1 1" + '\0',
+                   "discWren image list 1\nF/g/" + std::string(1, '\0') + "I/g/a" + '\0' +
+                       "G1 2 3 4 5 6 A" + '\0' + "E1 1" + '\0',
+                   head + "G1 2 3 4 5 A" + '\0' + "E1 1" + '\0',
+                   head + "G1 2 3 4 5 x6 A" + '\0' + "E1 1" + '\0',
+                   head + "G1  2 3 4 5 6 A" + '\0' + "E1 1" + '\0',
+                   head + "G1 2 3 4 5 1234567890123456789 A" + '\0' + "E1 1" + '\0',
+                   head + "G1 2 3 4 5 6 " + std::string(65, 'A') + '\0' + "E1 1" + '\0',
                    // Counts no file of this size can hold.
                    golden.substr(0, 22) + "E0 99999999999999999999999" + '\0'};
     for (size_t cut = 0; cut < golden.size(); cut++) bad.push_back(golden.substr(0, cut));
+    const std::string sound = head + "G1 2 3 4 5 -6 A" + '\0' + "E1 1" + '\0';
+    List one;
+    EXPECT_TRUE(keptlistParse(sound.data(), sound.size(), &one));
     for (const std::string& bytes : bad) {
         std::vector<char> exact(bytes.begin(), bytes.end());  // a sanitizer sees overreads
         List out = goldenList;
@@ -264,6 +301,35 @@ TEST_F(KeptList, KeepingTakesUnreadFoldersFromTheFileAndWritesOnlyChanges) {
     EXPECT_EQ(keptlistKeep({{"/b/", {}}}, {false}), 1);
     EXPECT_EQ(flat(readBack()), Strings{});
     EXPECT_EQ(keptlistKeep({{"/b/", {}}}, {true}, "missing/discWren.images"), -1);
+}
+
+// A read keeps the IDs of the images still there; IDs handed in go to the
+// images listed only, and the file is written only when they change it.
+TEST_F(KeptList, IdsStayWithTheirImagesAndEnterOnlyListedOnes) {
+    auto inode = [] {
+        struct stat st;
+        return stat("discWren.images", &st) == 0 ? st.st_ino : 0;
+    };
+    const KeptId one{"SLUS-00001", {1, {2, 3}, 4, {5, 6}}}, two{"SLUS-00002", {}};
+    const KeptId three{"", {7, {8, 9}, 10, {11, 12}}};
+    EXPECT_EQ(keptlistKeepIds({{"/a/1.cue", one}}), 0) << "no list to keep them in";
+    ASSERT_EQ(
+        keptlistWrite({{"/a/", {"/a/1.cue", "/a/2.cue"}, {{"/a/1.cue", one}, {"/a/2.cue", two}}}}),
+        0);
+    EXPECT_EQ(keptlistKeep({{"/a/", {"/a/1.cue", "/a/3.cue"}}}, {true}), 1);
+    EXPECT_EQ(flat(readBack()), flat({{"/a/", {"/a/1.cue", "/a/3.cue"}, {{"/a/1.cue", one}}}}));
+
+    EXPECT_EQ(keptlistKeepIds({{"/a/3.cue", three}, {"/b/x.cue", two}, {"/a/2.cue", two}}), 1);
+    const List both = {{"/a/", {"/a/1.cue", "/a/3.cue"}, {{"/a/1.cue", one}, {"/a/3.cue", three}}}};
+    EXPECT_EQ(flat(readBack()), flat(both));
+    const ino_t written = inode();
+    EXPECT_EQ(keptlistKeepIds({{"/a/3.cue", three}}), 0);
+    EXPECT_EQ(keptlistKeep({{"/a/", {"/a/3.cue", "/a/1.cue"}}}, {true}), 0);
+    EXPECT_EQ(inode(), written);
+    KeptId moved = one;
+    moved.files.dataTime.tv_nsec++;
+    EXPECT_EQ(keptlistKeepIds({{"/a/1.cue", moved}}), 1);
+    EXPECT_EQ(readBack()[0].ids.at("/a/1.cue"), moved);
 }
 
 // A scan helper of its own, serving requests on a socket as the dialog's does.

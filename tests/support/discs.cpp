@@ -56,6 +56,17 @@ std::string wrapSectors(const std::string& iso, Layout layout) {
     return out;
 }
 
+std::string writeDisc(const std::string& folder, const std::string& name, const std::string& boot) {
+    std::string iso = makeIso(
+        {{boot, std::string(2048, 'x')}, {"SYSTEM.CNF", "BOOT = cdrom:\\" + boot + ";1\r\n"}});
+    if (iso.empty()) return iso;
+    mkdir(folder.c_str(), 0755);
+    writeFile(folder + "/" + name + ".bin", wrapSectors(iso, Layout::Mode2Raw));
+    writeFile(folder + "/" + name + ".cue",
+              "FILE \"" + name + ".bin\" BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n");
+    return iso;
+}
+
 std::string silence(int sectors, int sectorSize) {
     return std::string(size_t(sectors) * sectorSize, '\0');
 }

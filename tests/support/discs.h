@@ -29,6 +29,11 @@ enum class Layout {
 // stay zero).
 std::string wrapSectors(const std::string& iso, Layout layout);
 
+// Writes a real disc whose SYSTEM.CNF boots boot ("SLUS_003.30": ID
+// SLUS-00330) as folder/name.cue and its raw data file folder/name.bin; the
+// disc's blocks, or "" when none could be made.
+std::string writeDisc(const std::string& folder, const std::string& name, const std::string& boot);
+
 // Bytes of a sector size for n audio sectors (a pregap or an audio track).
 std::string silence(int sectors, int sectorSize = 2352);
 

@@ -10,6 +10,7 @@
 #include "catalogue/cdsearch.h"
 #include "catalogue/keptlist.h"
 #include "settings/settings.h"
+#include "support/discs.h"
 #include "support/gui.h"
 #include "support/slowfs.h"
 #include "ui/tab_main.h"
@@ -250,6 +251,96 @@ TEST_F(HeldShare, EndingTheDialogStopsARunningHash) {
         ASSERT_TRUE(md5jobRunning());
     }
     EXPECT_FALSE(md5jobRunning());
+}
+
+// Real discs on a share whose reads can be held with its listings.
+class KeptIds : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string why;
+        if (!SlowFs::available(&why)) GTEST_SKIP() << why;
+        const std::string source = server.path() + "/games";
+        ASSERT_FALSE(testsupport::writeDisc(source, "Alpha", "SLUS_003.30").empty());
+        ASSERT_FALSE(testsupport::writeDisc(source, "Beta", "SCES_012.34").empty());
+        shared = std::make_unique<SlowFs>(source, 0, false, true);
+        ASSERT_TRUE(shared->mounted()) << shared->error();
+    }
+
+    testsupport::ScratchDir server;
+    std::unique_ptr<SlowFs> shared;
+};
+
+// The IDs read on a first start fill the column and are kept; a second start
+// shows them with the kept names while the share holds every listing and
+// read, and reads no image to show them.
+TEST_F(KeptIds, ShowOnASecondStartWhileTheShareHoldsItsReads) {
+    SlowFs& share = *shared;
+    const std::string settingsFile = "[cd selection]\ncdimgdir0 = " + share.path() + "/\n";
+    const std::vector<std::string> ids = {"", "SLUS-00330", "SCES-01234"};
+    auto shownIds = [] {
+        std::vector<std::string> shown;
+        for (int row = 0; row < 3; row++)
+            shown.push_back(testsupport::cell("liststoreMainCDList", row, CDLIST_GAMEID));
+        return shown;
+    };
+    std::string kept;
+    {
+        Dialog first;
+        writeFile("discWren.ini", settingsFile);
+        first.start();
+        testsupport::waitFor([&] { return shownIds() == ids; }, "the IDs in the column");
+        testsupport::waitFor(
+            [&] { return readFile("discWren.images").find("SCES-01234") != std::string::npos; },
+            "the IDs kept");
+        kept = readFile("discWren.images");
+    }
+    Dialog second;
+    writeFile("discWren.ini", settingsFile);
+    writeFile("discWren.images", kept);
+    ASSERT_TRUE(share.hold());
+    second.start(false);
+    ASSERT_TRUE(share.waitHeld());
+    EXPECT_EQ(titles(), (std::vector<std::string>{"No CD (bios shell)", "Alpha.cue", "Beta.cue"}));
+    EXPECT_EQ(shownIds(), ids);
+    ASSERT_TRUE(share.release());
+    ASSERT_TRUE(testsupport::waitForCatalogue());
+    EXPECT_EQ(shownIds(), ids);
+}
+
+// Get ID on a disc whose read the share holds: OK, Cancel and closing the
+// window end the dialog at once, and the reader held by the share is ended.
+TEST_F(KeptIds, EveryWayOutEndsTheDialogWhileGetIdsReadHangs) {
+    SlowFs& share = *shared;
+    // The share's own server is a child too.
+    const size_t ownChildren = testsupport::childProcesses(getpid()).size();
+    for (const char* how : {"ok", "cancel", "close"}) {
+        {
+            Dialog dialog;
+            writeFile("discWren.ini", "[cd selection]\ncdimgdir0 = " + share.path() + "/\n");
+            dialog.start();
+            testsupport::waitFor([] { return gameidsPending() == 0; }, "the list's IDs");
+            ASSERT_TRUE(share.hold());
+            snprintf(settings.current, sizeof settings.current, "%s/Alpha.cue",
+                     share.path().c_str());
+            gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainGetID")));
+            ASSERT_TRUE(share.waitHeld());
+            EXPECT_TRUE(gameidsReadingNow());
+            EXPECT_TRUE(dialog.runUntilQuit([&] {
+                std::string way = how;
+                if (way == "ok")
+                    gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainOk")));
+                else if (way == "cancel")
+                    gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainCancel")));
+                else
+                    testsupport::closeWindow(windowMain);
+            })) << how;
+        }
+        // The reader the share holds was ended, not left to finish its read.
+        testsupport::waitFor(
+            [&] { return testsupport::childProcesses(getpid()).size() == ownChildren; },
+            "the helpers to end");
+        ASSERT_TRUE(share.release());
+    }
 }
 
 }  // namespace

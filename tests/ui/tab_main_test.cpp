@@ -10,6 +10,7 @@
 
 #include "containers/recently.h"
 #include "settings/settingsfile.h"
+#include "support/discs.h"
 #include "support/gui.h"
 #include "ui/ui.h"
 
@@ -549,15 +550,24 @@ TEST(GetId, TheLineUnderTheListShowsEachResultForAWhile) {
     }
     testsupport::waitFor([] { return testsupport::stateLine().empty(); }, "the result to go");
 
-    // A click on a disc with no reader at hand says it cannot be read; the
-    // no-disc entry is not read at all.
+    // A click reads the current disc: a missing one cannot be read, a real
+    // one shows its ID there and in its row; the no-disc entry is not read.
     GtkButton* getId = GTK_BUTTON(dialog.widget("buttonMainGetID"));
     snprintf(settings.current, sizeof settings.current, "No CD (bios shell)");
     gtk_button_clicked(getId);
     EXPECT_EQ(testsupport::stateLine(), "");
-    snprintf(settings.current, sizeof settings.current, "/psx/one.cue");
-    gtk_button_clicked(getId);
-    EXPECT_EQ(testsupport::stateLine(), "The disc cannot be read");
+    const struct {
+        std::string current;
+        const char* line;
+    } reads[] = {{"/psx/one.cue", "The disc cannot be read"},
+                 {dialog.dir.path() + "/games/Alpha.cue", "SLUS-00330"}};
+    ASSERT_FALSE(testsupport::writeDisc("games", "Alpha", "SLUS_003.30").empty());
+    for (const auto& read : reads) {
+        snprintf(settings.current, sizeof settings.current, "%s", read.current.c_str());
+        gtk_button_clicked(getId);
+        testsupport::waitFor([&] { return testsupport::stateLine() == read.line; }, read.line);
+        EXPECT_NE(gameidsFind(read.current) != nullptr, read.line[0] == 'T') << read.line;
+    }
 }
 
 }  // namespace

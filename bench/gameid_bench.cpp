@@ -1,0 +1,235 @@
+// Disc IDs of a library of 1,000 real small discs on the slow share (0.5 ms
+// per look-up, status and listing call): the dialog's ID helpers against the
+// same reader going through the images one after another, the kept IDs of a
+// second start, and keystrokes while IDs are read.
+#include <fcntl.h>
+#include <gtk/gtk.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/gui.h"
+#include "bench/bench.h"
+#include "bench/dialog.h"
+#include "bench/share.h"
+#include "catalogue/cdsearch.h"
+#include "catalogue/gameid.h"
+#include "catalogue/gameids.h"
+#include "catalogue/keptlist.h"
+#include "support/discs.h"
+#include "support/testsupport.h"
+#include "ui/ui.h"
+#include "util/helper.h"
+
+namespace {
+
+using bench::endDialog;
+using bench::startDialog;
+
+constexpr int DISCS = 1000;
+
+// The ID of disc n: "SLUS-0nnnn" from the boot file SLUS_0nn.nn.
+std::string bootOf(int n, int variant = 0) {
+    char boot[16];
+    snprintf(boot, sizeof boot, "SL%cS_%03d.%02d", variant ? 'E' : 'U', n / 100, n % 100);
+    return boot;
+}
+
+// One disc made by genisoimage, its boot file's name then set per disc in
+// place (the same length, so the file system stays sound): DISCS folders of
+// a sheet and its data file, 50 to a shelf. The sheets' relative paths.
+std::vector<std::string> makeDiscs(const std::string& library, int variant) {
+    static std::string iso;
+    if (iso.empty())
+        iso = testsupport::makeIso({{bootOf(0), std::string(2048, 'x')},
+                                    {"SYSTEM.CNF", "BOOT = cdrom:\\" + bootOf(0) + ";1\r\n"}});
+    std::vector<std::string> sheets;
+    mkdir(library.c_str(), 0755);
+    for (int n = 0; n < DISCS; n++) {
+        std::string bytes = iso, from = bootOf(0), to = bootOf(n, variant);
+        for (size_t at = bytes.find(from); at != std::string::npos;
+             at = bytes.find(from, at + to.size()))
+            bytes.replace(at, from.size(), to);
+        std::string shelf = library + "/shelf" + std::to_string(n / 50);
+        mkdir(shelf.c_str(), 0755);
+        std::string name = shelf + "/Game " + std::to_string(n);
+        // A new variant keeps the files' sizes and times: only their bytes differ.
+        struct stat before {};
+        bool had = stat((name + ".iso").c_str(), &before) == 0;
+        testsupport::writeFile(name + ".iso", bytes);
+        if (had) {
+            const timespec times[2] = {before.st_atim, before.st_mtim};
+            utimensat(AT_FDCWD, (name + ".iso").c_str(), times, 0);
+        } else {
+            testsupport::writeFile(name + ".cue", "FILE \"Game " + std::to_string(n) +
+                                                      ".iso\" BINARY\nTRACK 01 MODE1/2048\n"
+                                                      "INDEX 01 00:00:00\n");
+        }
+        sheets.push_back(name.substr(library.size()) + ".cue");
+    }
+    return sheets;
+}
+
+// The reference: one reader, in a process of its own, going through the images
+// one after another. Milliseconds, -1 when an ID was missing.
+double readOneByOne(const std::string& share, const std::vector<std::string>& sheets) {
+    auto start = bench::Clock::now();
+    pid_t child = fork();
+    if (child == 0) {
+        gameidPrepareReader();
+        int found = 0;
+        for (const std::string& sheet : sheets) {
+            std::string id;
+            found += gameidReadImage(share + sheet, &id, nullptr) == GAMEID_FOUND;
+        }
+        _exit(found == int(sheets.size()) ? 0 : 1);
+    }
+    int status = 1;
+    waitpid(child, &status, 0);
+    double ms = bench::millisecondsSince(start);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ms : -1;
+}
+
+// Turns the main loop until done() holds or a minute passed.
+template <typename Done>
+bool turnUntil(Done done) {
+    guint tick = g_timeout_add(
+        5, [](gpointer) -> gboolean { return TRUE; }, nullptr);
+    auto start = bench::Clock::now();
+    bool met;
+    while (!(met = done()) && bench::millisecondsSince(start) < 60000)
+        g_main_context_iteration(nullptr, TRUE);
+    g_source_remove(tick);
+    return met;
+}
+
+// Images of the list whose ID is known and, with kept, equal to theirs there.
+int idsShown(const std::vector<std::string>& images, std::vector<std::string>* ids = nullptr) {
+    int shown = 0;
+    for (size_t i = 0; i < images.size(); i++) {
+        const std::string* id = gameidsFind(images[i]);
+        if (!id || id->empty()) continue;
+        if (ids && ids->size() == images.size() && (*ids)[i] != *id) continue;
+        shown++;
+    }
+    return shown;
+}
+
+int keptIds() {
+    std::vector<KeptFolder> kept;
+    if (!keptlistRead(&kept)) return 0;
+    size_t ids = 0;
+    for (const KeptFolder& folder : kept) ids += folder.ids.size();
+    return int(ids);
+}
+
+void idsOnShare(const std::string& scratch, const std::string& library, const std::string& share,
+                const std::vector<std::string>& sheets) {
+    const std::string home = scratch + "/dialog";
+    mkdir(home.c_str(), 0755);
+    std::ofstream(home + "/discWren.ini") << "[cd selection]\ncdimgdir0 = " << share << "/\n";
+    char previous[4096];
+    if (!getcwd(previous, sizeof previous) || chdir(home.c_str()) != 0) return;
+    helperSetProgram(DISCWREN_HELPER);
+
+    // First start: from the complete list to every ID shown.
+    startDialog();
+    turnUntil([] { return !cdsearchScanBusy() && cdsearchItemQuantity() == DISCS + 1; });
+    auto complete = bench::Clock::now();
+    std::vector<std::string> images = cdsearchImageFullPaths();
+    turnUntil([&] { return idsShown(images) == DISCS; });
+    double oursMs = bench::millisecondsSince(complete);
+    int shownFirst = idsShown(images);
+    turnUntil([] { return keptIds() == DISCS; });
+    std::vector<std::string> firstIds;
+    for (const std::string& image : images)
+        firstIds.push_back(gameidsFind(image) ? *gameidsFind(image) : "");
+    endDialog();
+
+    double oneByOne = readOneByOne(share, sheets);
+    double ratio = oneByOne > 0 ? oursMs / oneByOne : 0;
+    printf(
+        "first start: %d of %d IDs shown %.0f ms after the complete list; one reader one "
+        "image after another: %.0f ms\n",
+        shownFirst, DISCS, oursMs, oneByOne);
+    bench::target("first start, complete list to every ID shown, 1,000 discs on a 0.5 ms share",
+                  bench::format("%.0f ms", oursMs), bench::format("one by one %.0f ms", oneByOne),
+                  bench::format("%.2fx", ratio), "<= 0.2x",
+                  shownFirst == DISCS && ratio > 0 && ratio <= 0.2);
+
+    // Second start: every disc's bytes changed behind the same sizes and
+    // times, so an ID that changes shows image data was read.
+    makeDiscs(library, 1);
+    auto start = bench::Clock::now();
+    startDialog();
+    double drawnMs = bench::millisecondsSince(start);
+    int shownAtOnce = idsShown(images, &firstIds);
+    turnUntil([] { return !cdsearchScanBusy() && gameidsPending() == 0; });
+    double checkedMs = bench::millisecondsSince(start);
+    int unchanged = idsShown(images, &firstIds);
+    endDialog();
+    printf(
+        "second start: %d of %d kept IDs shown with the list drawn after %.0f ms; checked "
+        "after %.0f ms, %d IDs as kept (image data read for %d)\n",
+        shownAtOnce, DISCS, drawnMs, checkedMs, unchanged, DISCS - unchanged);
+    bench::target("second start, kept IDs shown with the kept list, 1,000 discs",
+                  bench::format("%d shown, %d read", shownAtOnce, DISCS - unchanged),
+                  bench::format("%d", DISCS), bench::format("%.0f ms", drawnMs),
+                  "all shown at once, no image data read",
+                  shownAtOnce == DISCS && unchanged == DISCS);
+
+    // Keystrokes while a first start's IDs are read.
+    unlink("discWren.images");
+    startDialog();
+    turnUntil([] { return !cdsearchScanBusy() && cdsearchItemQuantity() == DISCS + 1; });
+    std::vector<double> keys;
+    int rounds = 0;
+    while (gameidsPending() > 0 || rounds == 0) {
+        bench::typeFilterKeys(keys);
+        rounds++;
+    }
+    endDialog();
+    double median = bench::median(keys);
+    double worst = keys.empty() ? 0 : *std::max_element(keys.begin(), keys.end());
+    printf("keys while IDs are read: %zu keys, median %.1f ms, worst %.1f ms\n", keys.size(),
+           median, worst);
+    bench::target("filter keystrokes while 1,000 IDs are read on a 0.5 ms share",
+                  bench::format("median %.1f ms, worst %.1f ms", median, worst), "30 ms and 100 ms",
+                  bench::format("%.1f / %.1f ms", median, worst), "median < 30 ms, worst < 100 ms",
+                  median < 30 && worst < 100);
+    if (chdir(previous) != 0) return;
+}
+
+}  // namespace
+
+BENCH_SECTION(gameids, 26) {
+    std::string why;
+    if (!bench::SlowMount::available(&why)) {
+        printf("skipped: %s\n", why.c_str());
+        return;
+    }
+    int argc = 0;
+    char** argv = nullptr;
+    if (!getenv("DISPLAY") || !gtk_init_check(&argc, &argv)) {
+        printf("skipped: no X display\n");
+        return;
+    }
+    char folder[] = "/tmp/discwren-bench-ids-XXXXXX";
+    if (!mkdtemp(folder)) return;
+    const std::string library = std::string(folder) + "/library";
+    std::vector<std::string> sheets = makeDiscs(library, 0);
+    {
+        bench::SlowMount share = bench::mountSlowLibrary(library, 500);
+        if (!share.mounted())
+            printf("skipped: %s\n", share.error().c_str());
+        else
+            idsOnShare(folder, library, share.path(), sheets);
+    }
+    if (system(("rm -rf " + std::string(folder)).c_str()) != 0) return;
+}

@@ -1,0 +1,197 @@
+// Disc IDs read by the ID helpers for a scanned folder of real discs: the
+// IDs arrive, a reader that crashes or hangs costs its own image only, the
+// scan helper keeps them, and a later start shows them and checks them by
+// their files' stamps; "Get ID" on an image and on a loop device.
+#include <fcntl.h>
+#include <glib.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "catalogue/cdsearch.h"
+#include "catalogue/gameids.h"
+#include "catalogue/keptlist.h"
+#include "support/discs.h"
+#include "support/testsupport.h"
+
+using testsupport::writeFile;
+
+namespace {
+
+// Turns the main loop until done() holds, for at most a minute.
+bool turnUntil(bool (*done)(void*), void* data = nullptr) {
+    const gint64 end = g_get_monotonic_time() + 60 * G_USEC_PER_SEC;
+    guint tick = g_timeout_add(
+        5, [](gpointer) -> gboolean { return TRUE; }, nullptr);
+    bool met;
+    while (!(met = done(data)) && g_get_monotonic_time() < end)
+        g_main_context_iteration(nullptr, TRUE);
+    g_source_remove(tick);
+    return met;
+}
+
+const std::string* idOf(const std::string& path) { return gameidsFind(path); }
+
+class GameidsRead : public ::testing::Test {
+protected:
+    void SetUp() override { root = scratch.path() + "/lib/"; }
+    void TearDown() override { gameidsStop(); }
+
+    // A real disc whose boot file is id ("SLUS_003.30" gives SLUS-00330), as
+    // a cue sheet and its raw data file in the library.
+    void disc(const std::string& name, const std::string& boot) {
+        lastIso = testsupport::writeDisc(root, name, boot);
+        ASSERT_FALSE(lastIso.empty());
+    }
+
+    // A complete list of the library, then its IDs asked for.
+    void scanAndRequest(bool rereadAll = false) {
+        cdsearchScanRequest(rereadAll);
+        ASSERT_TRUE(cdsearchScanWait(60000));
+        gameidsRequest(cdsearchImageFullPaths(), rereadAll);
+    }
+
+    // Until every ID asked for has its answer but those that hang.
+    static bool settledBut(size_t hanging) {
+        return turnUntil([](void* n) { return gameidsPending() <= *static_cast<size_t*>(n); },
+                         &hanging);
+    }
+
+    // The IDs of names (in the library) as the table has them; "?" for none known.
+    std::vector<std::string> ids(const std::vector<std::string>& names) {
+        std::vector<std::string> out;
+        for (const std::string& name : names) {
+            const std::string* id = idOf(root + name);
+            out.push_back(id ? *id : "?");
+        }
+        return out;
+    }
+
+    // The kept list's IDs of names; "?" for none kept.
+    std::vector<std::string> keptIds(const std::vector<std::string>& names) {
+        std::vector<KeptFolder> kept;
+        EXPECT_TRUE(keptlistRead(&kept));
+        std::vector<std::string> out;
+        for (const std::string& name : names) {
+            out.push_back("?");
+            for (const KeptFolder& folder : kept)
+                if (auto found = folder.ids.find(root + name); found != folder.ids.end())
+                    out.back() = found->second.id;
+        }
+        return out;
+    }
+
+    testsupport::ScratchDir scratch;
+    testsupport::CatalogueLists lists;
+    std::string root;
+    std::string lastIso;  // the blocks of the last disc made
+};
+
+// A folder of discs: the IDs arrive side by side, a disc that kills its reader
+// (twice) and one whose sheet never answers cost their own ID only, and the
+// scan helper keeps the IDs for the next start, which shows them at once and
+// reads only the images whose files changed; "Update" reads every one.
+TEST_F(GameidsRead, IdsArriveAreKeptAndAreCheckedByTheirStamps) {
+    disc("Alpha", "SLUS_003.30");
+    disc("Beta", "SCES_012.34");
+    disc("Gamma", "SLPS_000.01");
+    disc("crashes-reader", "SLUS_999.99");
+    writeFile(root + "Tool.exe", "MZ");
+    ASSERT_EQ(mkfifo((root + "Hangs.cue").c_str(), 0644), 0);
+    const std::vector<std::string> names = {"Alpha.cue", "Beta.cue", "Gamma.cue",
+                                            "crashes-reader.cue", "Tool.exe"};
+    cdsearchAddDirectory(root.c_str());
+    scanAndRequest();
+    ASSERT_TRUE(settledBut(1)) << "the hanging sheet held more than its own reader";
+    EXPECT_EQ(ids(names),
+              (std::vector<std::string>{"SLUS-00330", "SCES-01234", "SLPS-00001", "?", "?"}));
+    // Asked again, nothing is read: the crashing disc is not tried twice more.
+    gameidsRequest(cdsearchImageFullPaths(), false);
+    EXPECT_LE(gameidsPending(), 1u);
+    ASSERT_TRUE(turnUntil([](void*) {
+        return !cdsearchScanBusy() && cdsearchScanWait(0) &&
+               testsupport::readFile("discWren.images").find("SLPS-00001") != std::string::npos;
+    }));
+    const std::vector<std::string> kept = {"SLUS-00330", "SCES-01234", "SLPS-00001", "?", "?"};
+    EXPECT_EQ(keptIds(names), kept);
+
+    // A second start: the kept IDs show with the kept names, before any read.
+    gameidsStop();
+    cdsearchClear();
+    cdsearchAddDirectory(root.c_str());
+    ASSERT_EQ(cdsearchLoadKept(), 6);
+    EXPECT_EQ(ids(names), kept);
+
+    // Beta's disc swapped for another with its stamps put back: a check reads
+    // nothing and keeps the ID. Gamma's changed for real: read again.
+    struct stat before, cue;
+    ASSERT_EQ(stat((root + "Beta.bin").c_str(), &before), 0);
+    ASSERT_EQ(stat((root + "Beta.cue").c_str(), &cue), 0);
+    disc("Beta", "SCES_043.21");
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    const timespec cueTimes[2] = {cue.st_atim, cue.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, (root + "Beta.bin").c_str(), times, 0), 0);
+    ASSERT_EQ(utimensat(AT_FDCWD, (root + "Beta.cue").c_str(), cueTimes, 0), 0);
+    disc("Gamma", "SLPS_000.02");
+    const timespec later[2] = {{0, UTIME_OMIT}, {before.st_mtim.tv_sec + 10, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (root + "Gamma.bin").c_str(), later, 0), 0);
+    unlink((root + "Hangs.cue").c_str());
+    scanAndRequest();
+    ASSERT_TRUE(settledBut(0));
+    EXPECT_EQ(ids(names),
+              (std::vector<std::string>{"SLUS-00330", "SCES-01234", "SLPS-00002", "?", "?"}));
+    scanAndRequest(true);
+    ASSERT_TRUE(settledBut(0));
+    EXPECT_EQ(ids(names),
+              (std::vector<std::string>{"SLUS-00330", "SCES-04321", "SLPS-00002", "?", "?"}));
+}
+
+// Get ID reads at once, whatever is known, an image by its sheet and a loop
+// device as a device; its ID enters the table.
+TEST_F(GameidsRead, GetIdReadsAnImageAndALoopDevice) {
+    disc("Alpha", "SLUS_003.30");
+    struct Answer {
+        bool done = false;
+        GameIdResult result = GAMEID_UNREADABLE;
+        std::string id;
+    };
+    auto readNow = [](const std::string& disc) {
+        static Answer answer;
+        answer = Answer();
+        auto done = [](GameIdResult result, const std::string& id, void*) {
+            answer = {true, result, id};
+        };
+        EXPECT_TRUE(gameidsReadNow(disc, done, nullptr));
+        EXPECT_TRUE(gameidsReadingNow());
+        EXPECT_FALSE(gameidsReadNow(disc, done, nullptr)) << "one read at a time";
+        EXPECT_TRUE(turnUntil([](void*) { return answer.done; }));
+        return answer;
+    };
+    gameidsTake(root + "Alpha.cue", "SLUS-99999");
+    Answer image = readNow(root + "Alpha.cue");
+    EXPECT_EQ(image.result, GAMEID_FOUND);
+    EXPECT_EQ(image.id, "SLUS-00330");
+    EXPECT_EQ(*idOf(root + "Alpha.cue"), "SLUS-00330");
+    EXPECT_EQ(readNow(root + "Missing.cue").result, GAMEID_UNREADABLE);
+
+    if (geteuid() != 0 || access("/dev/loop-control", W_OK) != 0 ||
+        system("command -v losetup >/dev/null") != 0)
+        GTEST_SKIP() << "loop devices need root and losetup";
+    writeFile("Alpha.iso", lastIso);
+    FILE* pipe = popen("losetup -r -f --show Alpha.iso 2>/dev/null", "r");
+    char line[256] = "";
+    bool attached = pipe && fgets(line, sizeof line, pipe);
+    if (pipe) pclose(pipe);
+    if (!attached) GTEST_SKIP() << "no loop device could be attached";
+    std::string device(line, strcspn(line, "\n"));
+    Answer loop = readNow(device);
+    EXPECT_EQ(system(("losetup -d " + device).c_str()), 0);
+    EXPECT_EQ(loop.result, GAMEID_FOUND);
+    EXPECT_EQ(loop.id, "SLUS-00330");
+}
+
+}  // namespace
