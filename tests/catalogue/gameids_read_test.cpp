@@ -55,7 +55,7 @@ protected:
         gameidsRequest(cdsearchImageFullPaths(), rereadAll);
     }
 
-    // Until every ID asked for has its answer but those that hang.
+    // Until every ID asked for has its answer but `hanging` of them.
     static bool settledBut(size_t hanging) {
         return turnUntil([](void* n) { return gameidsPending() <= *static_cast<size_t*>(n); },
                          &hanging);
@@ -92,21 +92,22 @@ protected:
 };
 
 // A folder of discs: the IDs arrive side by side, a disc that kills its reader
-// (twice) and one whose sheet never answers cost their own ID only, and the
-// scan helper keeps the IDs for the next start, which shows them at once and
-// reads only the images whose files changed; "Update" reads every one.
+// (twice) and a sheet that is a FIFO (never opened to wait on) cost their own
+// ID only, and the scan helper keeps the IDs for the next start, which shows
+// them at once and reads only the images whose files changed; "Update" reads
+// every one.
 TEST_F(GameidsRead, IdsArriveAreKeptAndAreCheckedByTheirStamps) {
     disc("Alpha", "SLUS_003.30");
     disc("Beta", "SCES_012.34");
     disc("Gamma", "SLPS_000.01");
     disc("crashes-reader", "SLUS_999.99");
     writeFile(root + "Tool.exe", "MZ");
-    ASSERT_EQ(mkfifo((root + "Hangs.cue").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo((root + "Fifo.cue").c_str(), 0644), 0);
     const std::vector<std::string> names = {"Alpha.cue", "Beta.cue", "Gamma.cue",
                                             "crashes-reader.cue", "Tool.exe"};
     cdsearchAddDirectory(root.c_str());
     scanAndRequest();
-    ASSERT_TRUE(settledBut(1)) << "the hanging sheet held more than its own reader";
+    ASSERT_TRUE(settledBut(0)) << "the FIFO sheet held its reader";
     EXPECT_EQ(ids(names),
               (std::vector<std::string>{"SLUS-00330", "SCES-01234", "SLPS-00001", "?", "?"}));
     // Asked again, nothing is read: the crashing disc is not tried twice more.
@@ -139,7 +140,7 @@ TEST_F(GameidsRead, IdsArriveAreKeptAndAreCheckedByTheirStamps) {
     disc("Gamma", "SLPS_000.02");
     const timespec later[2] = {{0, UTIME_OMIT}, {before.st_mtim.tv_sec + 10, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, (root + "Gamma.bin").c_str(), later, 0), 0);
-    unlink((root + "Hangs.cue").c_str());
+    unlink((root + "Fifo.cue").c_str());
     scanAndRequest();
     ASSERT_TRUE(settledBut(0));
     EXPECT_EQ(ids(names),
