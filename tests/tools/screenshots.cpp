@@ -29,47 +29,54 @@ using testsupport::writeFile;
 // A fixed place, so that the Path column reads the same on every refresh.
 const std::string kDemo = "/tmp/discwren-demo";
 
-// A small real disc for the .cue at path: a data track (ISO 9660, cooked
-// 2048-byte sectors) whose SYSTEM.CNF boots the executable id names
-// (SLUS-00330 boots SLUS_003.30), in the .bin beside it. Without genisoimage
-// the .cue stays an empty file, listed all the same.
-void makeDisc(const std::string& cue, const std::string& id) {
+// A small real disc for the image at sheet (.cue .toc .ccd .mds): a data
+// track (ISO 9660, cooked 2048-byte sectors) whose SYSTEM.CNF boots the
+// executable id names (SLUS-00330 boots SLUS_003.30), in the data file the
+// sheet names or that lies beside it. Without genisoimage the sheet stays an
+// empty file, listed all the same.
+void makeDisc(const std::string& sheet, const std::string& id) {
     const std::string exe = id.substr(0, 4) + "_" + id.substr(5, 3) + "." + id.substr(8);
-    const std::string tree = cue + ".tree", bin = cue.substr(0, cue.size() - 4) + ".bin";
+    const std::string kind = sheet.substr(sheet.size() - 4);
+    const std::string data = sheet.substr(0, sheet.size() - 4) + (kind == ".ccd"   ? ".img"
+                                                                  : kind == ".mds" ? ".mdf"
+                                                                                   : ".bin");
+    const std::string tree = sheet + ".tree", dataName = data.substr(data.rfind('/') + 1);
     mkdir(tree.c_str(), 0755);
     writeFile(tree + "/SYSTEM.CNF",
               "BOOT = cdrom:\\" + exe + ";1\r\nTCB = 4\r\nEVENT = 10\r\nSTACK = 801FFFF0\r\n");
     writeFile(tree + "/" + exe, std::string(2048, '\0'));
-    const char* argv[] = {"genisoimage", "-quiet", "-o", bin.c_str(), tree.c_str(), nullptr};
+    const char* argv[] = {"genisoimage", "-quiet", "-o", data.c_str(), tree.c_str(), nullptr};
     gint status = -1;
     bool made = g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_SEARCH_PATH,
                              nullptr, nullptr, nullptr, nullptr, &status, nullptr) &&
                 status == 0;
     removeTree(tree);
-    if (!made) {
-        fprintf(stderr, "genisoimage failed: %s has no disc\n", cue.c_str());
-        writeFile(cue, "");
-        return;
-    }
-    writeFile(cue, "FILE \"" + bin.substr(bin.rfind('/') + 1) +
-                       "\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
+    if (!made) fprintf(stderr, "genisoimage failed: %s has no disc\n", sheet.c_str());
+    if (made && kind == ".cue")
+        writeFile(sheet, "FILE \"" + dataName +
+                             "\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
+    else if (made && kind == ".toc")
+        writeFile(sheet, "CD_ROM\n\nTRACK MODE1\nDATAFILE \"" + dataName + "\"\n");
+    else
+        writeFile(sheet, "");  // the reader takes the data file beside it
 }
 
-// Image folders with made-up titles; descriptors and executables are what
-// the catalogue lists, so empty files do, and the .cue images are small real
-// discs with IDs.
+// Image folders with made-up titles: the images are small real discs with
+// IDs, the executable an empty file.
 void makeDemoLibrary() {
     removeTree(kDemo);
-    const char* const files[] = {
-        "Arcade/Moss Knight Chronicles.ccd", "Arcade/Puzzle Garden (Disc 1).toc",
-        "Arcade/Puzzle Garden (Disc 2).toc", "Racing/Velvet Rally.mds",
-        "Demos/Paper Lantern Demo.exe",
-    };
     for (const char* folder : {"", "/Arcade", "/Racing", "/Demos"})
         mkdir((kDemo + folder).c_str(), 0755);
-    for (const char* file : files) writeFile(joinPath(kDemo, file), "");
-    makeDisc(kDemo + "/Arcade/Starlit Harbor.cue", "SLUS-00330");
-    makeDisc(kDemo + "/Racing/Tin Comet GP.cue", "SLPS-01300");
+    writeFile(kDemo + "/Demos/Paper Lantern Demo.exe", "");
+    const std::pair<const char*, const char*> discs[] = {
+        {"/Arcade/Moss Knight Chronicles.ccd", "SCES-09901"},
+        {"/Arcade/Puzzle Garden (Disc 1).toc", "SLUS-09902"},
+        {"/Arcade/Puzzle Garden (Disc 2).toc", "SLUS-09903"},
+        {"/Arcade/Starlit Harbor.cue", "SLUS-00330"},
+        {"/Racing/Tin Comet GP.cue", "SLPS-01300"},
+        {"/Racing/Velvet Rally.mds", "SCUS-09904"},
+    };
+    for (const auto& disc : discs) makeDisc(kDemo + disc.first, disc.second);
     writeFile("discWren.ini",
               "[cd selection]\n"
               "current = " +
