@@ -1,8 +1,6 @@
 #include "catalogue/cdscan.h"
 
 #include <errno.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <iterator>
@@ -128,13 +126,9 @@ bool send(const std::vector<std::string>& folders, bool rereadAll) {
     HelperWriter out(SCAN_MSG_SCAN);
     out.u32(client.sent + 1).u8(rereadAll ? 1 : 0).u32(static_cast<uint32_t>(folders.size()));
     for (const std::string& folder : folders) out.str(folder);
-    int here = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (here < 0) return false;
+    if (!client.helper.requestFromHere(out.frame())) return false;
     client.answer.clear();
     client.found = 0;
-    bool sent = client.helper.request(out.frame(), here);
-    close(here);
-    if (!sent) return false;
     client.sent++;
     client.sentFolders = folders;
     return true;
@@ -143,13 +137,9 @@ bool send(const std::vector<std::string>& folders, bool rereadAll) {
 // Sends the first IDs waiting, as many as one frame holds, with the dialog's
 // folder, where the kept list is.
 bool sendKeep() {
-    int here = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (here < 0) return false;
     size_t next = 0;
     std::string frame = scanKeepFrame(client.sent + 1, client.keepQueue, 0, &next);
-    bool sent = client.helper.request(frame, here);
-    close(here);
-    if (!sent) return false;
+    if (!client.helper.requestFromHere(frame)) return false;
     client.keepQueue.erase(client.keepQueue.begin(), client.keepQueue.begin() + next);
     client.sent++;
     client.sentKeep = true;

@@ -5,9 +5,7 @@
 // helper, which keeps them in the kept list with their files' stamps; a kept
 // ID is checked by those stamps after a complete list and read again only
 // when they differ. Everything runs on the main thread.
-#include <fcntl.h>
 #include <glib.h>
-#include <unistd.h>
 
 #include <deque>
 #include <memory>
@@ -75,10 +73,7 @@ bool send(Reader& reader, const std::string& disc, GameIdHow how) {
     auto kept = stamps.find(disc);
     gameidWriteStamps(
         out, how == GAMEID_HOW_CHECK && kept != stamps.end() ? kept->second : GameIdFiles());
-    int here = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (here < 0) return false;
-    bool sent = reader.helper.request(out.frame(), here);
-    close(here);
+    bool sent = reader.helper.requestFromHere(out.frame());
     if (sent) reader.disc = disc;
     return sent;
 }

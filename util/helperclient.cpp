@@ -155,6 +155,14 @@ bool HelperClient::request(const std::string& frame, int passFd) {
     return false;
 }
 
+bool HelperClient::requestFromHere(const std::string& frame) {
+    int here = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (here < 0) return false;
+    bool sent = request(frame, here);
+    close(here);
+    return sent;
+}
+
 void HelperClient::answered() {
     pending = false;
     retried = false;

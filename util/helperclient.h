@@ -40,6 +40,9 @@ public:
     // not -1, goes along with it and is kept (a copy) for a retry. false when
     // no helper can take it: nothing is outstanding then, and lost is not called.
     bool request(const std::string& frame, int passFd = -1);
+    // The same with the dialog's folder (".") passed along, for the relative
+    // names a request holds; false, with nothing sent, when it cannot be opened.
+    bool requestFromHere(const std::string& frame);
     // Called by the service when the outstanding request has its answer.
     void answered();
     bool outstanding() const { return pending; }

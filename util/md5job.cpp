@@ -1,7 +1,5 @@
 #include "util/md5job.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <set>
@@ -63,11 +61,7 @@ void lost(void*) {
 bool begin() {
     HelperWriter out(MD5_MSG_HASH);
     out.str(job.file);
-    int here = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (here < 0) return false;
-    bool sent = hasher.request(out.frame(), here);
-    close(here);
-    return sent;
+    return hasher.requestFromHere(out.frame());
 }
 
 // A cancelled hash's helper has ended: a job waiting for it starts now.
