@@ -154,6 +154,11 @@ void cdscanKeepIds(std::vector<ScanKeptId> ids) {
     if (!client.helper.outstanding() && !client.queued) sendKeep();
 }
 
+void cdscanForgetIds(std::vector<std::string> images) {
+    // Not kept apart yet: forgotten IDs simply stay until the next reread.
+    (void)images;
+}
+
 void cdscanSetReceiver(CdscanReceiver receiver, void* data) {
     client.receiver = receiver;
     client.receiverData = data;

@@ -33,6 +33,9 @@ void cdscanRequest(const std::vector<std::string>& folders, bool rereadAll);
 // Hands images' game IDs to the scan helper, the kept list's one writer: they
 // go in batches whenever it has no scan to make.
 void cdscanKeepIds(std::vector<ScanKeptId> ids);
+// Removes images' game IDs (full paths) from the kept list, as cdscanKeepIds
+// keeps them: an image that cannot be read keeps no ID.
+void cdscanForgetIds(std::vector<std::string> images);
 // True while a scan request has no answer yet: the one notion of a running scan.
 bool cdscanBusy();
 // Takes in answers until none is outstanding, for at most timeoutMs (-1: no

@@ -19,6 +19,8 @@ enum GameIdResult {
     GAMEID_NONE,        // a disc, or a file, without a game ID
     GAMEID_NO_DISC,     // a drive without a disc (or with its tray open)
     GAMEID_UNREADABLE,  // the sheet's data file or the drive cannot be read
+    GAMEID_NO_DRIVE,    // no such device: the drive's path does not exist
+    GAMEID_NO_ANSWER,   // the dialog gave up waiting for the read (never sent by a reader)
 };
 
 // What an image's reading depended on, for the caller to see that it has not
