@@ -21,23 +21,10 @@ char lastDeviceFolder[4096] = "/dev/";
 char lastDirectoryFolder[4096] = "/";
 GdkPixbuf* editorIcon;
 
-// What Cancel returns to when the settings file could not hold the snapshot:
-// the record and both lists as they were when the editor opened.
-struct Snapshot {
-    bool inFile = false;
-    Settings record;
-    CdLists lists;
-} snapshot;
-
-void takeSnapshot() {
-    snapshot.record = settings;
-    snapshot.lists = cdlistsSnapshot();
-}
-
-void restoreSnapshot() {
-    settings = snapshot.record;
-    cdlistsRestore(snapshot.lists);
-}
+// Both lists as they were when the editor opened: what Cancel returns to.
+// Kept in memory, so that opening the editor leaves the settings file alone
+// and the main window's CANCEL still discards every change.
+CdLists snapshot;
 
 void appendRow(GtkListStore* list, const char* text) {
     GtkTreeIter iter;
@@ -136,10 +123,7 @@ void on_windowEditor_init(void) {
         gtk_window_resize(windowEditor, place.width, place.height);
     gtk_window_move(windowEditor, place.x, place.y);
 
-    // The snapshot Cancel reads back.
-    takeSnapshot();
-    settingsWrite(&settings);
-    snapshot.inFile = settingsWriteError == 0;
+    snapshot = cdlistsSnapshot();
 }
 
 void on_windowEditor_shutdown(void) {
@@ -169,8 +153,7 @@ void on_buttonEditorOk_clicked(GtkButton*, gpointer) {
 }
 
 void on_buttonEditorCancel_clicked(GtkWidget*, gpointer) {
-    // Without the snapshot in the file, reading it would reset every setting.
-    if (!snapshot.inFile || settingsRead(&settings) != 0) restoreSnapshot();
+    cdlistsRestore(snapshot);
     if (windowEditor) gtk_widget_hide(GTK_WIDGET(windowEditor));
 }
 

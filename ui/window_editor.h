@@ -19,7 +19,7 @@ void windowEditorStart(void);
 G_BEGIN_DECLS
 
 void on_windowEditor_build(void);     // adds the "Path" columns of both lists, once loaded
-void on_windowEditor_init(void);      // shows the editor and saves the snapshot Cancel returns to
+void on_windowEditor_init(void);      // shows the editor; keeps the lists Cancel returns to
 void on_windowEditor_update(void);    // refills both lists from the catalogue
 void on_windowEditor_shutdown(void);  // releases the editor's icon
 
