@@ -1,6 +1,5 @@
 #include "catalogue/cd.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -24,15 +23,4 @@ void CDDestructor(CD* cd) {
     free(cd->path);
     free(cd->name);
     free(cd);
-}
-
-int compareCD(void* a, void* b) {
-    const unsigned char* x = reinterpret_cast<const unsigned char*>(static_cast<CD*>(a)->name);
-    const unsigned char* y = reinterpret_cast<const unsigned char*>(static_cast<CD*>(b)->name);
-    for (; *x && *y; ++x, ++y) {
-        signed char fx = static_cast<signed char>(tolower(static_cast<signed char>(*x)));
-        signed char fy = static_cast<signed char>(tolower(static_cast<signed char>(*y)));
-        if (fx != fy) return fx > fy ? 1 : 0;
-    }
-    return 0;
 }

@@ -17,6 +17,6 @@ CD* cdNew(const char* path, const char* name);
 // Releases path, name and the record; nullptr is ignored.
 void CDDestructor(CD* cd);
 
-// 1 when a's name sorts strictly after b's (bytes folded with tolower and
-// compared as signed chars; a name that is a prefix of the other is not after it).
+// 1 when a's name sorts strictly after b's, by their keys (catalogue/cdsort.h);
+// a name whose key begins the other's is not after it.
 int compareCD(void* a, void* b);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iterator>
 
+#include "catalogue/cdsort.h"
 #include "catalogue/scanmessages.h"
 #include "util/helperclient.h"
 
@@ -55,6 +56,7 @@ void answered(std::vector<ScanImage>* images) {
         for (const ScanImage& image : *images)
             if (CD* cd = cdNew(image.path.c_str(), image.name.c_str())) list.push_back(cd);
         images->clear();
+        sortCatalogue(list);
         if (client.receiver) client.receiver(list, client.sentFolders, client.receiverData);
         for (CD* cd : list) CDDestructor(cd);
     }

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "catalogue/cdscan.h"
-#include "catalogue/cdsort.h"
 #include "catalogue/keptlist.h"
 #include "catalogue/scanmessages.h"
 #include "catalogue/scantree.h"
@@ -136,18 +135,12 @@ void cdscanServe(int fd) {
         // the list at its next start.
         keepImages(request.folders, opened, items, firstItem);
 
-        // The folders' images joined in the order of the list, then sorted as a whole.
-        std::vector<CD*> images;
-        images.reserve(items.size());
-        for (const catalogue::ScanItem& item : items)
-            if (CD* cd = cdNew(item.path.c_str(), item.name.c_str())) images.push_back(cd);
-        sortCatalogue(images);
+        // The folders' images joined in the order of the list; the dialog
+        // sorts them, as it folds names with the toolkit's Unicode tables.
         std::vector<ScanImage> answer;
-        answer.reserve(images.size());
-        for (CD* cd : images) {
-            answer.push_back({cd->path, cd->name});
-            CDDestructor(cd);
-        }
+        answer.reserve(items.size());
+        for (catalogue::ScanItem& item : items)
+            answer.push_back({std::move(item.path), std::move(item.name)});
         HelperWriter done(SCAN_MSG_DONE);
         done.u32(request.number).u32(static_cast<uint32_t>(answer.size()));
         if (!scanSendImages(fd, answer) || !helperSendAll(fd, done.frame())) return;

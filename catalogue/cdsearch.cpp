@@ -195,13 +195,15 @@ static void sortCatalogueList(int list) {
     for (CD* cd : cds) appendCD(list, cd);
 }
 
-// Appends copies of the entries of list whose name contains the filter.
+// Appends copies of the entries of list whose name contains the filter, both
+// compared by their keys (catalogue/cdsort.h).
 static void takeFiltered(int list) {
+    const std::string filter = cdsortKey(filterText);
     int quantity = linkedListSize(list);
     linkedListToStart(list);
     for (int i = 0; i < quantity; ++i, linkedListToNext(list)) {
         const CD* cd = static_cast<const CD*>(linkedListGet(list));
-        if (filterText[0] != '\0' && !strcasestr(cd->name, filterText)) continue;
+        if (!filter.empty() && cdsortKey(cd->name).find(filter) == std::string::npos) continue;
         CD* copy = cdNew(cd->path, cd->name);
         if (copy && linkedListAppend(itemList, copy) == 0) {
             items.push_back(copy);

@@ -36,7 +36,7 @@ int cdsearchDirectoryQuantity();
 void cdsearchSetFilter(const char* filter);  // keeps at most the first 511 characters
 // Rescans every image directory and refills the list: the no-disc entry, then
 // the devices, then the images, each sorted by name, all whose name contains
-// the filter (ignoring case). Waits for the scan helper's answer.
+// the filter, case folded (catalogue/cdsort.h). Waits for the scan helper's answer.
 void cdsearchBuild();
 // Refills the list as cdsearchBuild does, from the images already known.
 void cdsearchRefilter();

@@ -1,27 +1,59 @@
 #include "catalogue/cdsort.h"
 
+#include <glib.h>
+
 #include <algorithm>
-#include <cctype>
 #include <numeric>
 #include <string>
 
-bool sortLikeAdjacentSwaps(std::vector<CD*>& cds) {
-    // compareCD folds each byte with tolower (as a signed char) and compares
-    // the results as signed chars; the key holds each folded byte shifted into
-    // 0..255 so that plain string comparison agrees with it.
-    unsigned char fold[256];
-    for (int byte = 0; byte < 256; ++byte) {
-        auto folded = static_cast<signed char>(tolower(static_cast<signed char>(byte)));
-        fold[byte] = static_cast<unsigned char>(folded + 128);
+namespace {
+
+// 1 when key a sorts strictly after key b; a key that begins the other is not after it.
+int keyAfter(const std::string& a, const std::string& b) {
+    size_t common = std::min(a.size(), b.size());
+    for (size_t i = 0; i < common; ++i) {
+        auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x != y) return x > y ? 1 : 0;
     }
-    std::vector<std::string> keys(cds.size());
-    for (size_t i = 0; i < cds.size(); ++i) {
-        for (const char* c = cds[i]->name; *c; ++c) {
-            keys[i].push_back(static_cast<char>(fold[static_cast<unsigned char>(*c)]));
-        }
+    return 0;
+}
+
+std::vector<std::string> keysOf(const std::vector<CD*>& cds) {
+    std::vector<std::string> keys;
+    keys.reserve(cds.size());
+    for (const CD* cd : cds) keys.push_back(cdsortKey(cd->name));
+    return keys;
+}
+
+}  // namespace
+
+std::string cdsortKey(const char* name) {
+    std::string key(name);
+    bool ascii = true;
+    for (char& c : key) {
+        if (static_cast<unsigned char>(c) >= 0x80) ascii = false;
+        c = g_ascii_tolower(c);
     }
+    // Folding ASCII gives its lower case, so only other names need GLib.
+    if (ascii || !g_utf8_validate(name, -1, nullptr)) return key;
+    gchar* folded = g_utf8_casefold(name, -1);
+    key = folded;
+    g_free(folded);
+    return key;
+}
+
+int compareCD(void* a, void* b) {
+    return keyAfter(cdsortKey(static_cast<CD*>(a)->name), cdsortKey(static_cast<CD*>(b)->name));
+}
+
+namespace {
+
+// The fast sort on keys already made; false (order left alone) where keys
+// that begin others make the result depend on the input order.
+bool sortByKeys(std::vector<CD*>& cds, std::vector<std::string>& keys) {
     std::vector<size_t> order(cds.size());
     std::iota(order.begin(), order.end(), 0);
+    // std::string compares its bytes unsigned, as keyAfter does.
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return keys[a] < keys[b]; });
 
@@ -35,19 +67,33 @@ bool sortLikeAdjacentSwaps(std::vector<CD*>& cds) {
         }
     }
     std::vector<CD*> sorted(cds.size());
-    for (size_t i = 0; i < order.size(); ++i) sorted[i] = cds[order[i]];
+    std::vector<std::string> sortedKeys(cds.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        sorted[i] = cds[order[i]];
+        sortedKeys[i].swap(keys[order[i]]);
+    }
     cds.swap(sorted);
+    keys.swap(sortedKeys);
     return true;
 }
 
+}  // namespace
+
+bool sortLikeAdjacentSwaps(std::vector<CD*>& cds) {
+    std::vector<std::string> keys = keysOf(cds);
+    return sortByKeys(cds, keys);
+}
+
 void sortCatalogue(std::vector<CD*>& cds) {
-    if (sortLikeAdjacentSwaps(cds)) return;
+    std::vector<std::string> keys = keysOf(cds);
+    if (sortByKeys(cds, keys)) return;
     // A pass that swaps nothing leaves the order as every later pass would.
     for (size_t pass = 0; pass < cds.size(); ++pass) {
         bool swapped = false;
         for (size_t i = 0; i + 1 < cds.size(); ++i) {
-            if (compareCD(cds[i], cds[i + 1])) {
+            if (keyAfter(keys[i], keys[i + 1])) {
                 std::swap(cds[i], cds[i + 1]);
+                std::swap(keys[i], keys[i + 1]);
                 swapped = true;
             }
         }

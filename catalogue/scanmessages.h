@@ -9,9 +9,9 @@
 //   UNREADABLE  scan    i32 errno, str folder               a folder that cannot be read
 //   IMAGES      scan    u32 n, n × (str path, str name)     n more images of the answer being sent
 //   DONE        scan    u32 seq, u32 total                  the answer to SCAN seq: the images of
-//   the
-//                                                           IMAGES since the last answer, total of
-//                                                           them, sorted as the catalogue sorts
+//                                                           the IMAGES since the last answer, total
+//                                                           of them, folder by folder in the order
+//                                                           of the request
 //   FAILED      scan    u32 seq, i32 errno                  the answer to SCAN seq when the scan
 //                                                           cannot run (the dialog's folder cannot
 //                                                           be entered): the images known stay as

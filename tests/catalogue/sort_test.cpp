@@ -24,29 +24,64 @@ CD* newCD(const std::string& name) {
 }
 
 // Short names over a small alphabet, so that prefixes (ignoring case), names
-// equal but for case and bytes above 0x7F all turn up often. Names of one
-// length are never proper prefixes of each other.
-std::string randomName(std::mt19937& rng, int length = -1) {
-    static const char alphabet[] = "aAbB.z0\x80\xc3\xa9\xff";
+// equal but for case, letters beyond ASCII and bytes that are not UTF-8 all
+// turn up often. Names of one length are never proper prefixes of each other.
+std::string randomName(std::mt19937& rng, int length = -1, bool ascii = false) {
+    static const char* const alphabet[] = {"a", "A", "b", "B", ".",  "z",  "0",  "\x80",
+                                           "é", "É", "ж", "Ж", "σ", "Σ", "ς", "\xff"};
     std::string name;
+    // The first seven are ASCII.
+    size_t letters = ascii ? 7 : sizeof alphabet / sizeof alphabet[0];
     for (length = length < 0 ? rng() % 5 : length; length > 0; --length) {
-        name.push_back(alphabet[rng() % (sizeof alphabet - 1)]);
+        name += alphabet[rng() % letters];
     }
     return name;
 }
 
+// The order names had when bytes were folded with tolower and compared as
+// signed chars: ASCII names keep it.
+int compareAsBytesBefore(void* a, void* b) {
+    const char* x = static_cast<CD*>(a)->name;
+    const char* y = static_cast<CD*>(b)->name;
+    for (; *x && *y; ++x, ++y) {
+        auto fx = static_cast<signed char>(tolower(static_cast<signed char>(*x)));
+        auto fy = static_cast<signed char>(tolower(static_cast<signed char>(*y)));
+        if (fx != fy) return fx > fy ? 1 : 0;
+    }
+    return 0;
+}
+
 bool hasProperPrefixIgnoringCase(const std::vector<CD*>& cds) {
-    auto fold = [](char c) { return tolower(static_cast<signed char>(c)); };
     for (const CD* a : cds) {
         for (const CD* b : cds) {
-            size_t la = strlen(a->name), lb = strlen(b->name);
-            if (la >= lb) continue;
-            bool prefix = true;
-            for (size_t i = 0; i < la && prefix; ++i) prefix = fold(a->name[i]) == fold(b->name[i]);
-            if (prefix) return true;
+            std::string ka = cdsortKey(a->name), kb = cdsortKey(b->name);
+            if (ka.size() < kb.size() && kb.compare(0, ka.size(), ka) == 0) return true;
         }
     }
     return false;
+}
+
+// Names sort by their case-folded text in code-point order, stably; a name
+// that is not UTF-8 by its bytes. ASCII names keep the order of their
+// lower-case bytes, punctuation included.
+TEST(CatalogueSort, FoldsCaseBeyondLatinAndOrdersByCodePoint) {
+    const std::vector<std::string> input = {
+        "Покемон Стадион", "zeta",   "Élan",   "ёлка",  "ΩMEGA", "_under", "Alpha",
+        "bad\xff\xfe",     "[tag]",  "élan",   "Zeta",  "ωmega", "9lives", "Ñandú",
+        "ПОКЕМОН СТАДИОН", "bAD\xff", "Ärger", "alpha", "σίσυφος"};
+    const std::vector<std::string> expected = {
+        "9lives", "[tag]", "_under", "Alpha", "alpha", "bad\xff\xfe", "bAD\xff",
+        "zeta", "Zeta", "Ärger", "Élan", "élan", "Ñandú", "σίσυφος", "ΩMEGA", "ωmega",
+        "Покемон Стадион", "ПОКЕМОН СТАДИОН", "ёлка"};
+    std::vector<CD*> cds;
+    for (const std::string& name : input) cds.push_back(newCD(name));
+    sortCatalogue(cds);
+    std::vector<std::string> sorted;
+    for (CD* cd : cds) {
+        sorted.push_back(cd->name);
+        CDDestructor(cd);
+    }
+    EXPECT_EQ(sorted, expected);
 }
 
 TEST(CatalogueSort, GivesTheOrderOfTheAdjacentSwapSort) {
@@ -57,10 +92,11 @@ TEST(CatalogueSort, GivesTheOrderOfTheAdjacentSwapSort) {
         int reference = linkedListRegister(reinterpret_cast<void*>(&releaseCD));
         std::vector<CD*> cds;
         for (int n = rng() % 30; n > 0; --n) {
-            cds.push_back(newCD(randomName(rng, trial % 2 ? -1 : 3)));
+            cds.push_back(newCD(randomName(rng, trial % 2 ? -1 : 3, trial % 4 < 2)));
             linkedListAppend(reference, cds.back());
         }
-        linkedListSort(reference, compareCD);
+        // ASCII names sort as they always did.
+        linkedListSort(reference, trial % 4 < 2 ? compareAsBytesBefore : compareCD);
         std::vector<CD*> expected;
         linkedListToStart(reference);
         for (size_t i = 0; i < cds.size(); ++i, linkedListToNext(reference)) {

@@ -124,6 +124,44 @@ TEST(CdList, ClearEmptiesTheFilterAndFocusesTheEntry) {
     EXPECT_TRUE(gtk_widget_has_focus(entry));
 }
 
+// Names in any script sort by their case-folded text and the filter finds
+// them typed in either case; a name that is not UTF-8 goes by its bytes.
+TEST(CdList, FilterAndOrderFoldCaseBeyondLatin) {
+    Dialog dialog;
+    mkdir("games", 0755);
+    const std::string odd = "caf\xe9 \xff.cue";
+    for (const std::string& name : {std::string("Покемон Стадион.cue"), std::string("Zeta.cue"),
+                                    std::string("Élan Vital.cue"), std::string("ёлка.cue"),
+                                    std::string("Ωmega Ξ.cue"), std::string("alpha.cue"), odd})
+        writeFile("games/" + name, "");
+    writeFile("discWren.ini", "[cd selection]\ncdimgdir0 = " + dialog.dir.path() + "/games/\n");
+    dialog.start();
+    const struct {
+        std::vector<const char*> filters;
+        std::vector<std::string> names;
+    } steps[] = {
+        {{""},
+         {"alpha.cue", odd, "Zeta.cue", "Élan Vital.cue", "Ωmega Ξ.cue", "Покемон Стадион.cue",
+          "ёлка.cue"}},
+        {{"a"}, {"alpha.cue", odd, "Zeta.cue", "Élan Vital.cue", "Ωmega Ξ.cue"}},
+        {{"покемон", "ПОКЕМОН СТАДИОН"}, {"Покемон Стадион.cue"}},
+        {{"élan", "ÉLAN"}, {"Élan Vital.cue"}},
+        {{"ωmega ξ", "ΩMEGA"}, {"Ωmega Ξ.cue"}},
+        {{"Ё", "ё"}, {"ёлка.cue"}},
+        {{"CAF", "caf"}, {odd}},
+    };
+    for (const auto& step : steps) {
+        for (const char* filter : step.filters) {
+            typeFilter(filter);
+            std::vector<std::string> names;
+            for (const Row& row : rows())
+                if (row.full.find("/games/") != std::string::npos)
+                    names.push_back(row.full.substr(row.full.rfind('/') + 1));
+            EXPECT_EQ(names, step.names) << filter;
+        }
+    }
+}
+
 TEST(CdList, NamesThatAreNotUtf8ShowReadablyAndKeepTheirBytes) {
     Dialog dialog;
     makeLibrary(dialog, "");
