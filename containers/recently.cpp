@@ -7,6 +7,11 @@
 
 // Registered without a destructor: the list frees its strings itself.
 static int recentlyList = -1;
+static void (*notifyChanged)() = nullptr;
+
+static void changed() {
+    if (notifyChanged) notifyChanged();
+}
 
 int recentlyInit() {
     recentlyList = linkedListRegister(nullptr);
@@ -15,7 +20,10 @@ int recentlyInit() {
 
 void recentlyShutdown() { linkedListUnregister(&recentlyList); }
 
-void recentlyClear() { linkedListClear(recentlyList); }
+void recentlyClear() {
+    linkedListClear(recentlyList);
+    changed();
+}
 
 void recentlyAppend(char* path) {
     if (!path) return;
@@ -23,6 +31,7 @@ void recentlyAppend(char* path) {
         linkedListAppend(recentlyList, path) != 0) {
         free(path);
     }
+    changed();
 }
 
 void recentlyInsert(char* path) {
@@ -38,6 +47,7 @@ void recentlyInsert(char* path) {
         if (strcmp(recentlyGet(i), path) == 0) {
             linkedListMoveToHead(recentlyList);
             free(path);
+            changed();
             return;
         }
     }
@@ -48,6 +58,7 @@ void recentlyInsert(char* path) {
         linkedListDelete(recentlyList);
     }
     if (linkedListAttach(recentlyList, path) != 0) free(path);
+    changed();
 }
 
 char* recentlyGet(int index) {
@@ -56,3 +67,5 @@ char* recentlyGet(int index) {
 }
 
 int recentlyQuantity() { return linkedListSize(recentlyList); }
+
+void recentlySetNotify(void (*notify)()) { notifyChanged = notify; }

@@ -15,3 +15,5 @@ void recentlyAppend(char* path);  // stores at the end unless the list is full
 void recentlyInsert(char* path);  // moves an equal entry, or the new path, to the front
 char* recentlyGet(int index);     // entry at index (the last past the end), nullptr when empty
 int recentlyQuantity();
+// Runs notify (nullptr: nothing) after each call that may have changed the list.
+void recentlySetNotify(void (*notify)());

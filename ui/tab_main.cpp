@@ -1,6 +1,8 @@
 #include "ui/tab_main.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "catalogue/cdsearch.h"
 #include "containers/recently.h"
@@ -25,14 +27,68 @@ void readDesktopSize() {
     desktopHeight = gdk_screen_get_height(screen);
 }
 
+// "Get ID" and "Calc md5" act on the current disc: call when it changes.
+void updateDiscButtons() {
+    tabMainUpdateGetId();
+    if (GtkWidget* button = uiWidget("buttonMainCalcMd5"))
+        gtk_widget_set_sensitive(button, tabMainNamesDisc(settings.current));
+}
+
 void selectRecently(int index) {
     char* entry = recentlyGet(index);
     if (entry && index < recentlyQuantity())
         tabMainCopyCut(settings.current, sizeof settings.current, entry);
-    tabMainUpdateGetId();
+    updateDiscButtons();
+}
+
+// The menu has nothing to offer while the list is empty.
+void updateRecentlyButton() {
+    if (GtkWidget* button = uiWidget("buttonMainRecentlyOpened"))
+        gtk_widget_set_sensitive(button, recentlyQuantity() > 0);
+}
+
+// The last count folders of folder ("" or one ending in '/'), or all of it.
+std::string folderTail(const std::string& folder, int count) {
+    size_t at = folder.size() > 0 ? folder.size() - 1 : 0;
+    while (count-- > 0) {
+        size_t slash = at > 0 ? folder.rfind('/', at - 1) : std::string::npos;
+        if (slash == std::string::npos || slash == 0) return folder;
+        at = slash;
+    }
+    return folder.substr(at + 1);
 }
 
 }  // namespace
+
+std::vector<std::string> tabMainRecentlyLabels(const std::vector<std::string>& entries) {
+    std::vector<std::string> names, folders;
+    for (const std::string& entry : entries) {
+        size_t slash = entry.rfind('/');
+        size_t cut = slash == std::string::npos ? 0 : slash + 1;
+        folders.push_back(entry.substr(0, cut));
+        names.push_back(entry.substr(cut));
+    }
+    std::vector<std::string> labels = names;
+    for (size_t i = 0; i < entries.size(); i++) {
+        bool shared = false;
+        for (size_t j = 0; j < entries.size(); j++) shared |= j != i && names[j] == names[i];
+        if (!shared || folders[i].empty()) continue;
+        // The fewest folders from the end that no other entry of that name ends in.
+        std::string tail;
+        for (int count = 1;; count++) {
+            tail = folderTail(folders[i], count);
+            bool distinct = true;
+            for (size_t j = 0; j < entries.size(); j++)
+                if (j != i && names[j] == names[i] && folderTail(folders[j], count) == tail)
+                    distinct = false;
+            if (distinct || tail == folders[i]) break;
+        }
+        labels[i] += " — " + (tail == folders[i] ? tail : "…/" + tail);
+    }
+    return labels;
+}
+
+bool tabMainNamesDisc(const char* current) { return current[0] && strcmp(current, noCdName) != 0; }
 
 // Copies at most size - 1 bytes of text into out; valid UTF-8 is cut at a
 // character boundary, so that the filter entry can show what is kept.
@@ -52,6 +108,7 @@ extern "C" {
 
 void on_tab_main_init(void) {
     tabMainInitCdList();
+    recentlySetNotify(updateRecentlyButton);
     gdkpixbufclear = imagesClearIcon();
     widget = uiWidget("buttonMainFilterClear");
     if (widget) gtk_button_set_image(GTK_BUTTON(widget), gtk_image_new_from_pixbuf(gdkpixbufclear));
@@ -75,7 +132,8 @@ void on_tab_main_update(void) {
     cdsearchSetFilter(settings.filter);
     tabMainShowCdList(nesting == 0);
     widgetFieldsShow(WidgetPage::Main);
-    tabMainUpdateGetId();
+    updateDiscButtons();
+    updateRecentlyButton();
 }
 
 void on_treeviewMainCDList_cursor_changed(GtkTreeView* view, gpointer) {
@@ -91,7 +149,7 @@ void on_treeviewMainCDList_cursor_changed(GtkTreeView* view, gpointer) {
         g_free(full);
     }
     gtk_tree_path_free(path);
-    tabMainUpdateGetId();
+    updateDiscButtons();
 }
 
 void on_entryMainFilterText_changed(GtkEditable* entry, gpointer) {
@@ -127,11 +185,12 @@ void on_buttonMainRecentlyOpened_clicked(GtkButton*, gpointer) {
 
     int count = recentlyQuantity();
     if (count > RECENTLY_CAPACITY) count = RECENTLY_CAPACITY;
+    std::vector<std::string> entries;
+    for (int i = 0; i < count; i++) entries.push_back(recentlyGet(i));
+    std::vector<std::string> labels = tabMainRecentlyLabels(entries);
     char label[SETTINGS_FILTER_SIZE];
     for (int i = 0; i < count; i++) {
-        const char* entry = recentlyGet(i);
-        const char* slash = strrchr(entry, '/');
-        tabMainCopyCut(label, sizeof label, slash ? slash + 1 : entry);
+        tabMainCopyCut(label, sizeof label, labels[i].c_str());
         gchar* shown = nullptr;
         GtkWidget* item = gtk_menu_item_new_with_label(uiDisplayable(label, &shown));
         g_free(shown);

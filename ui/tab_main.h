@@ -4,6 +4,7 @@
 #include <gtk/gtk.h>
 
 #include <string>
+#include <vector>
 
 #include "catalogue/gameids.h"
 
@@ -21,6 +22,17 @@ constexpr long long MD5_PROGRESS_THRESHOLD = 4LL * 1024 * 1024;
 
 // The recently opened menu of the last click, or nullptr before the first.
 extern GtkWidget* recentlyMenu;
+
+// The menu's labels for entries (full paths): each file name, and where
+// names repeat, the fewest last folders that tell that entry apart
+// ("Game.cue — …/USA/"), or its whole folder.
+std::vector<std::string> tabMainRecentlyLabels(const std::vector<std::string>& entries);
+
+// Whether current names a disc: neither nothing nor the no-disc entry. "Get
+// ID" and "Calc md5" are sensitive exactly while it does.
+bool tabMainNamesDisc(const char* current);
+// Shows text on the line under the CD list for a few seconds, as a result of "Get ID" shows.
+void tabMainShowNote(const std::string& text);
 
 // Copies at most size - 1 bytes of text into out, cutting valid UTF-8 at a
 // character boundary.

@@ -35,24 +35,30 @@ gboolean resultShown(gpointer) {
 void readDone(GameIdResult result, const std::string& id, void*) { tabMainShowGameId(result, id); }
 
 // Neither nothing nor the no-disc entry: a disc whose ID can be read.
-bool readable(const char* current) { return current[0] && strcmp(current, noCdName) != 0; }
+bool readable(const char* current) { return tabMainNamesDisc(current); }
 
 }  // namespace
 
 void tabMainShowGameId(GameIdResult result, const std::string& id) {
     reading = false;
-    forgetResult();
+    std::string text;
     if (result == GAMEID_FOUND && !id.empty()) {
         gchar* scratch = nullptr;
-        resultText = uiDisplayable(id.c_str(), &scratch);
+        text = uiDisplayable(id.c_str(), &scratch);
         g_free(scratch);
     } else if (result == GAMEID_NO_DISC) {
-        resultText = _("No disc in the drive");
+        text = _("No disc in the drive");
     } else if (result == GAMEID_UNREADABLE) {
-        resultText = _("The disc cannot be read");
+        text = _("The disc cannot be read");
     } else {
-        resultText = _("This disc has no game ID");
+        text = _("This disc has no game ID");
     }
+    tabMainShowNote(text);
+}
+
+void tabMainShowNote(const std::string& text) {
+    forgetResult();
+    resultText = text;
     resultSource = g_timeout_add(RESULT_MS, resultShown, nullptr);
     tabMainShowScanState();
 }

@@ -2,7 +2,10 @@
 // file, computed by a hash helper, with a progress window whose Cancel works
 // whatever the storage does.
 #include <cstdio>
+#include <cstring>
+#include <string>
 
+#include "catalogue/cdsearch.h"
 #include "settings/settings.h"
 #include "ui/i18n.h"
 #include "ui/tab_main.h"
@@ -26,6 +29,32 @@ struct Progress {
 };
 
 Progress progress;
+
+// What the running hash reads: a drive of the device list, or an image's
+// data file, by its name as shown.
+struct Asked {
+    bool drive = false;
+    std::string dataName;
+} asked;
+
+bool isDevice(const char* fullPath) {
+    for (int i = 0; i < cdsearchDeviceQuantity(); i++)
+        if (cdFullPath(cdsearchDeviceGet(i)) == fullPath) return true;
+    return false;
+}
+
+// Why no sum comes, in the user's words.
+std::string noDigestText(int result) {
+    if (result == MD5_NO_DISC) return _("No disc in the drive");
+    if (asked.drive)
+        return result == MD5_MISSING ? _("There is no such drive") : _("The disc cannot be read");
+    const char* format = result == MD5_MISSING ? _("No data file: %s")
+                                                : _("The data file cannot be read: %s");
+    gchar* text = g_strdup_printf(format, asked.dataName.c_str());
+    std::string line = text;
+    g_free(text);
+    return line;
+}
 
 void progressClose() {
     if (progress.late) g_source_remove(progress.late);
@@ -100,10 +129,13 @@ void showProgress(long long done, long long total, void*) {
     gtk_progress_bar_set_text(progress.bar, text);
 }
 
-// The hash ended: a data file that cannot be read shows nothing.
+// The hash ended: the sum in a message, or why there is none on the line under the list.
 void showDigest(int result, const unsigned char digest[16], void*) {
     progressClose();
-    if (result != 0) return;
+    if (result != 0) {
+        tabMainShowNote(noDigestText(result));
+        return;
+    }
     char text[33];
     md5Hex(digest, text);
     GtkWidget* message = gtk_message_dialog_new(windowMain, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO,
@@ -122,12 +154,21 @@ void tabMainMd5Shutdown() {
 }
 
 extern "C" void on_buttonMainCalcMd5_clicked(GtkButton*, gpointer) {
-    if (md5jobRunning()) return;
+    if (md5jobRunning() || !tabMainNamesDisc(settings.current)) return;
     char path[SETTINGS_PATH_SIZE];
     tabMainCopyCut(path, sizeof path, settings.current);
+    asked.drive = isDevice(path);
     md5DataFile(path);
+    const char* slash = strrchr(path, '/');
+    gchar* shown = nullptr;
+    asked.dataName = uiDisplayable(slash ? slash + 1 : path, &shown);
+    g_free(shown);
     Md5JobCallbacks callbacks;
     callbacks.progress = showProgress;
     callbacks.done = showDigest;
-    if (md5jobStart(path, callbacks)) progress.late = g_timeout_add(LATE_MS, openLate, nullptr);
+    if (md5jobStart(path, callbacks)) {
+        progress.late = g_timeout_add(LATE_MS, openLate, nullptr);
+    } else {
+        tabMainShowNote(noDigestText(MD5_UNREADABLE));
+    }
 }

@@ -189,14 +189,17 @@ void md5Hex(const unsigned char digest[16], char hex[33]) {
 }
 
 int md5File(const char* path, unsigned char digest[16], Md5Progress progress, void* data) {
-    if (!path) return -1;
+    if (!path) return MD5_UNREADABLE;
     // Non-blocking, so that a FIFO without a writer cannot hold the caller.
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return -1;
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return MD5_MISSING;
+        return errno == ENOMEDIUM ? MD5_NO_DISC : MD5_UNREADABLE;
+    }
     struct stat st;
     if (fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))) {
         close(fd);
-        return -1;
+        return MD5_UNREADABLE;
     }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     long long total = st.st_size;
@@ -215,7 +218,7 @@ int md5File(const char* path, unsigned char digest[16], Md5Progress progress, vo
     std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[blockSize]);
     if (!block) {
         close(fd);
-        return -1;
+        return MD5_UNREADABLE;
     }
     Md5Context ctx;
     md5Starts(&ctx);
@@ -236,6 +239,8 @@ int md5File(const char* path, unsigned char digest[16], Md5Progress progress, vo
         if (end) break;
     }
     close(fd);
+    // A drive that gives no data holds no disc: the digest of nothing is no disc's.
+    if (result == 0 && S_ISBLK(st.st_mode) && done == 0) return MD5_NO_DISC;
     if (result == 0) md5Finish(&ctx, digest);
     return result;
 }

@@ -28,11 +28,16 @@ void md5Finish(Md5Context* ctx, unsigned char digest[16]);
 // cancels the digest.
 using Md5Progress = int (*)(void* data, long long done, long long total);
 
+// Why md5File gives no digest.
+constexpr int MD5_UNREADABLE = -1;  // null, unreadable, or neither a file nor a drive
+constexpr int MD5_MISSING = -2;     // no such file (or a folder on its way is missing)
+constexpr int MD5_NO_DISC = -3;     // a drive that holds no disc or gives no data
+
 // Hashes the file at path in blocks, calling progress (may be null) as it goes.
 // Only regular files and block devices are read (opening never blocks, so a
 // FIFO is refused at once); a read error ends the data like the end of file.
-// 0 with the digest written; -1 when path is null, missing, unreadable or of
-// another kind; 1 when progress cancelled. digest is untouched unless 0.
+// 0 with the digest written; 1 when progress cancelled; else one of the
+// reasons above. digest is untouched unless 0.
 int md5File(const char* path, unsigned char digest[16], Md5Progress progress, void* data);
 
 // The file whose digest stands for the image at path, changed in place: the

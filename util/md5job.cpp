@@ -6,6 +6,7 @@
 #include <string>
 
 #include "util/helperclient.h"
+#include "util/md5.h"
 #include "util/md5messages.h"
 
 namespace {
@@ -54,7 +55,7 @@ bool handle(HelperMessage kind, HelperReader& in, void*) {
 // A helper that died on the file twice gives no digest, as an unreadable file.
 void lost(void*) {
     unsigned char none[16] = {};
-    if (running) finish(-1, none);
+    if (running) finish(MD5_UNREADABLE, none);
 }
 
 // Sends the request; the dialog's folder goes along as a descriptor.
@@ -72,7 +73,7 @@ void cancelledEnded(void* file) {
         job.waiting = false;
         if (!begin()) {
             unsigned char none[16] = {};
-            finish(-1, none);
+            finish(MD5_UNREADABLE, none);
         }
     }
     delete name;

@@ -7,8 +7,9 @@
 struct Md5JobCallbacks {
     // Bytes hashed so far and the total (-1 when the size is unknown).
     void (*progress)(long long done, long long total, void* data) = nullptr;
-    // The end: md5File's result (0 with the digest, -1 when the file cannot be
-    // read) after the last progress call. Not called for a cancelled job.
+    // The end: md5File's result (0 with the digest, else why there is none,
+    // util/md5.h) after the last progress call; MD5_UNREADABLE also for a
+    // helper that died on the file. Not called for a cancelled job.
     void (*done)(int result, const unsigned char digest[16], void* data) = nullptr;
     void* data = nullptr;
 };

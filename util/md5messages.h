@@ -6,8 +6,11 @@
 //                     descriptor (SCM_RIGHTS)
 //   PROGRESS  hash    i64 done, i64 total          bytes hashed so far (total -1: unknown)
 //   DIGEST    hash    i32 result, 16 bytes         the answer: md5File's result and digest;
-//                                                  result -1 (a zero digest) when the file or
-//                                                  the dialog's folder cannot be read
+//                                                  a zero digest with why there is none:
+//                                                  MD5_MISSING (no such file or drive),
+//                                                  MD5_NO_DISC (a drive without a disc or
+//                                                  data), MD5_UNREADABLE (anything else, the
+//                                                  dialog's folder that cannot be entered too)
 //
 // Every HASH gets exactly one DIGEST; the dialog sends the next only after it,
 // and the helper answers each in turn. A file name is at most MD5_FILE_MAX

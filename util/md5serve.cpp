@@ -36,7 +36,7 @@ void md5Serve(int fd) {
         home = -1;
         if (kind != MD5_MSG_HASH || !in.done() || file.size() > MD5_FILE_MAX) return;
         unsigned char digest[16] = {};
-        int result = entered ? md5File(file.c_str(), digest, sendProgress, &fd) : -1;
+        int result = entered ? md5File(file.c_str(), digest, sendProgress, &fd) : MD5_UNREADABLE;
         HelperWriter out(MD5_MSG_DIGEST);
         out.i32(result).bytes(digest, sizeof digest);
         if (!helperSendAll(fd, out.frame())) return;

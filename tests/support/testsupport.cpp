@@ -1,6 +1,7 @@
 #include "support/testsupport.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -152,6 +153,19 @@ std::vector<int> childProcesses(int pid, bool zombies) {
         }
     }
     return children;
+}
+
+std::string emptyBlockDevice() {
+    for (int n = 0; n < 8; ++n) {
+        std::string path = "/dev/loop" + std::to_string(n);
+        struct stat st;
+        int fd = open(path.c_str(), O_RDONLY);
+        bool empty = fd >= 0 && fstat(fd, &st) == 0 && S_ISBLK(st.st_mode) &&
+                     lseek(fd, 0, SEEK_END) == 0;
+        if (fd >= 0) close(fd);
+        if (empty) return path;
+    }
+    return "";
 }
 
 }  // namespace testsupport

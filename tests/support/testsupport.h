@@ -74,4 +74,8 @@ std::vector<std::string> directoryList();
 // The recently opened list, in its order.
 std::vector<std::string> recentList();
 
+// A block device of size 0 (a loop device with nothing attached, as a drive
+// without a disc), or "" when there is none to read.
+std::string emptyBlockDevice();
+
 }  // namespace testsupport

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/cdsearch.h"
 #include "containers/recently.h"
 #include "settings/settingsfile.h"
 #include "support/discs.h"
@@ -225,7 +226,8 @@ TEST(RecentlyOpened, TheMenuListsFileNamesAndAChoiceIsSavedAsCurrent) {
     Dialog dialog;
     writeFile("discWren.ini",
               "[cd selection]\ncurrent = /psx/one.cue\n[recently]\n0 = /psx/one.cue\n"
-              "1 = /gone/folder/two.cue\n2 = three.exe\n");
+              "1 = /gone/folder/two.cue\n2 = three.exe\n3 = /psx/USA/Game.cue\n"
+              "4 = /psx/Europe/Game.cue\n5 = /b/x/two.cue\n6 = /psx/three.exe\n");
     dialog.start();
     gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainRecentlyOpened")));
     ASSERT_NE(recentlyMenu, nullptr);
@@ -237,7 +239,10 @@ TEST(RecentlyOpened, TheMenuListsFileNamesAndAChoiceIsSavedAsCurrent) {
         labels.push_back(gtk_label_get_text(GTK_LABEL(gtk_bin_get_child(GTK_BIN(it->data)))));
     }
     g_list_free(children);
-    EXPECT_EQ(labels, (std::vector<std::string>{"one.cue", "two.cue", "three.exe"}));
+    // Equal names show the fewest last folders that tell them apart.
+    EXPECT_EQ(labels, (std::vector<std::string>{
+                          "one.cue", "two.cue — …/folder/", "three.exe", "Game.cue — …/USA/",
+                          "Game.cue — …/Europe/", "two.cue — …/x/", "three.exe — /psx/"}));
     gtk_menu_popdown(GTK_MENU(recentlyMenu));
     drain();
     EXPECT_TRUE(dialog.runUntilQuit([&] { gtk_menu_item_activate(GTK_MENU_ITEM(items[1])); }));
@@ -375,29 +380,42 @@ TEST(CalcMd5, ShowsTheDigestOfTheImagesDataFile) {
     writeFile("E.img",
               "12345678901234567890123456789012345678901234567890123456789012345678901234567890");
     writeFile("F.cue", "not hashed: F.bin is missing");
+    // Drives of the device list: one that is not there, one without a disc.
+    const std::string noDrive = dialog.dir.path() + "/sr9";
+    const std::string emptyDrive = testsupport::emptyBlockDevice();
+    cdsearchAddDevice(noDrive.c_str());
+    if (!emptyDrive.empty()) cdsearchAddDevice(emptyDrive.c_str());
     struct Case {
-        const char* current;
+        std::string current;
         const char* digest;  // RFC 1321 test suite; "" for no dialog
+        const char* line;    // why no sum comes
     } cases[] = {
-        {"A.CUE", "900150983cd24fb0d6963f7d28e17f72"},
-        {"B.mds", "d41d8cd98f00b204e9800998ecf8427e"},
-        {"C.toc", "0cc175b9c0f1b6a831c399e269772661"},
-        {"D.exe", "f96b697d7cb7938d525a2f31aaf161d0"},
-        {"E.ccd", "57edf4a22be3c955ac49da2e2107b67a"},
-        {"F.cue", ""},
-        {"missing.exe", ""},
-        {"folder.exe", ""},  // a folder is not hashed as empty data
+        {"A.CUE", "900150983cd24fb0d6963f7d28e17f72", ""},
+        {"B.mds", "d41d8cd98f00b204e9800998ecf8427e", ""},
+        {"C.toc", "0cc175b9c0f1b6a831c399e269772661", ""},
+        {"D.exe", "f96b697d7cb7938d525a2f31aaf161d0", ""},
+        {"E.ccd", "57edf4a22be3c955ac49da2e2107b67a", ""},
+        {"F.cue", "", "No data file: F.bin"},
+        {"missing.exe", "", "No data file: missing.exe"},
+        {"folder.exe", "", "The data file cannot be read: folder.exe"},  // not empty data
+        {noDrive, "", "There is no such drive"},
+        {emptyDrive, "", "No disc in the drive"},  // never the sum of nothing
     };
     for (const Case& c : cases) {
+        if (c.current.empty()) continue;  // no empty drive to read
         Md5Watch watch;
-        snprintf(settings.current, sizeof settings.current, "%s",
-                 joinPath(dialog.dir.path(), c.current).c_str());
+        const std::string current =
+            c.current[0] == '/' ? c.current : joinPath(dialog.dir.path(), c.current);
+        snprintf(settings.current, sizeof settings.current, "%s", current.c_str());
         gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainCalcMd5")));
         testsupport::waitForMd5();
         if (*c.digest)
             EXPECT_EQ(watch.messages, std::vector<std::string>{c.digest}) << c.current;
         else
             EXPECT_TRUE(watch.messages.empty()) << c.current;
+        if (*c.line) {
+            EXPECT_EQ(testsupport::stateLine(), c.line) << c.current;
+        }
     }
 }
 
@@ -538,6 +556,22 @@ TEST(GameIds, ArrivingIdsFillTheirCellsInPlace) {
     EXPECT_EQ(readFile("discWren.ini").find("SL"), std::string::npos);
 }
 
+// An empty list has no menu to offer; the button wakes when the list gains
+// an entry, as when OK could not save and the dialog stays open.
+TEST(RecentlyOpened, TheButtonIsInsensitiveWhileTheListIsEmpty) {
+    Dialog dialog;
+    ASSERT_EQ(mkdir("discWren.ini", 0755), 0);  // OK cannot save
+    dialog.start();
+    GtkWidget* button = dialog.widget("buttonMainRecentlyOpened");
+    EXPECT_FALSE(gtk_widget_get_sensitive(button));
+    snprintf(settings.current, sizeof settings.current, "/psx/one.cue");
+    Responder responder;
+    responder.answerMessages();
+    gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainOk")));
+    ASSERT_EQ(responder.messages.size(), 1u);
+    EXPECT_TRUE(gtk_widget_get_sensitive(button));
+}
+
 TEST(GetId, SensitiveWhileTheCurrentDiscIsOne) {
     const struct {
         const char* current;
@@ -553,15 +587,20 @@ TEST(GetId, SensitiveWhileTheCurrentDiscIsOne) {
         writeFile("discWren.ini", std::string("[cd selection]\ncurrent = ") + c.current +
                                       "\n[recently]\n0 = No CD (bios shell)\n1 = /psx/two.cue\n");
         dialog.start();
-        GtkWidget* button = dialog.widget("buttonMainGetID");
-        EXPECT_EQ(gtk_widget_get_sensitive(button), c.sensitive) << c.current;
+        // "Calc md5" follows the same rule.
+        auto expect = [&](bool sensitive) {
+            for (const char* id : {"buttonMainGetID", "buttonMainCalcMd5"})
+                EXPECT_EQ(gtk_widget_get_sensitive(dialog.widget(id)), sensitive)
+                    << c.current << " " << id;
+        };
+        expect(c.sensitive);
         // The cursor and the recently opened menu change the current disc too.
         putCursor(0);
-        EXPECT_FALSE(gtk_widget_get_sensitive(button)) << c.current;
+        expect(false);
         popupmenu_item1_selected(nullptr, nullptr);
-        EXPECT_TRUE(gtk_widget_get_sensitive(button)) << c.current;
+        expect(true);
         popupmenu_item0_selected(nullptr, nullptr);
-        EXPECT_FALSE(gtk_widget_get_sensitive(button)) << c.current;
+        expect(false);
     }
 }
 
