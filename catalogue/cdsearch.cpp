@@ -105,11 +105,16 @@ void cdsearchShutdown() {
     cdscanStop();
 }
 
+// The folders to read, in list order. A folder written without its final '/'
+// is read as if it had one, so that its images' paths are "folder/name"; the
+// list keeps the string as written. Every scan, kept-list look-up and check
+// of the images' folders takes them from here.
 static std::vector<std::string> directories() {
     std::vector<std::string> list;
     linkedListToStart(directoryList);
     for (int n = linkedListSize(directoryList); n > 0; --n, linkedListToNext(directoryList)) {
         list.push_back(static_cast<const char*>(linkedListGet(directoryList)));
+        if (!list.back().empty() && list.back().back() != '/') list.back().push_back('/');
     }
     return list;
 }

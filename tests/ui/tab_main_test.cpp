@@ -125,6 +125,22 @@ TEST(CdList, ClearEmptiesTheFilterAndFocusesTheEntry) {
     EXPECT_TRUE(gtk_widget_has_focus(entry));
 }
 
+// A folder written by hand without its final '/' is read as a folder, its
+// images shown under it; the file keeps the folder as written.
+TEST(CdList, AFolderWrittenWithoutItsSlashListsItsImages) {
+    Dialog dialog;
+    const std::string games = dialog.dir.path() + "/games";
+    makeLibrary(dialog, "");
+    writeFile("discWren.ini", "[cd selection]\ncdimgdir0 = " + games + "\n");
+    dialog.start();
+    std::vector<std::string> full;
+    for (const Row& row : rows()) full.push_back(row.full);
+    EXPECT_EQ(full, (std::vector<std::string>{"No CD (bios shell)", games + "/A.cue",
+                                              games + "/b.CUE", games + "/c.exe"}));
+    clickOk(dialog);
+    EXPECT_EQ(fileValue("cdimgdir0"), games);
+}
+
 // Names in any script sort by their case-folded text and the filter finds
 // them typed in either case; a name that is not UTF-8 goes by its bytes.
 TEST(CdList, FilterAndOrderFoldCaseBeyondLatin) {
