@@ -1,6 +1,6 @@
 #include "catalogue/cdsearch.h"
 
-#include <cctype>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -108,13 +108,14 @@ void cdsearchShutdown() {
 // The folders to read, in list order. A folder written without its final '/'
 // is read as if it had one, so that its images' paths are "folder/name"; the
 // list keeps the string as written. Every scan, kept-list look-up and check
-// of the images' folders takes them from here.
+// of the images' folders takes them from here. "a" beside "a/" is read once.
 static std::vector<std::string> directories() {
     std::vector<std::string> list;
     linkedListToStart(directoryList);
     for (int n = linkedListSize(directoryList); n > 0; --n, linkedListToNext(directoryList)) {
-        list.push_back(static_cast<const char*>(linkedListGet(directoryList)));
-        if (!list.back().empty() && list.back().back() != '/') list.back().push_back('/');
+        std::string folder = static_cast<const char*>(linkedListGet(directoryList));
+        if (!folder.empty() && folder.back() != '/') folder.push_back('/');
+        if (std::find(list.begin(), list.end(), folder) == list.end()) list.push_back(folder);
     }
     return list;
 }

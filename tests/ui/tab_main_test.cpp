@@ -131,9 +131,10 @@ TEST(CdList, AFolderWrittenWithoutItsSlashListsItsImages) {
     Dialog dialog;
     const std::string games = dialog.dir.path() + "/games";
     makeLibrary(dialog, "");
-    writeFile("discWren.ini", "[cd selection]\ncdimgdir0 = " + games + "\n");
+    writeFile("discWren.ini", "[cd selection]\ncdimgdir0 = " + games + "\ncdimgdir1 = " + games +
+                                  "/\n");
     dialog.start();
-    std::vector<std::string> full;
+    std::vector<std::string> full;  // each image once
     for (const Row& row : rows()) full.push_back(row.full);
     EXPECT_EQ(full, (std::vector<std::string>{"No CD (bios shell)", games + "/A.cue",
                                               games + "/b.CUE", games + "/c.exe"}));
