@@ -1,11 +1,8 @@
 #include "ui/tab_about.h"
 
-#include <cstdlib>
-#include <string>
-
+#include "ui/i18n.h"
 #include "ui/images.h"
 #include "ui/ui.h"
-#include "util/process.h"
 
 const char* const linkTargetGtk = "https://www.gtk.org/";
 const char* const linkTargetIniparser = "https://github.com/ndevilla/iniparser";
@@ -20,11 +17,23 @@ const char* const linkTargetMail = "mailto:zantur@korvanet.example";
 
 namespace {
 
-// Quoted, so that '?' and '&' in an address do not reach the shell.
+// Opens target with the desktop's handler for its kind of address; where
+// there is none, or it cannot start, a message says so until it is closed.
 void openLink(const char* target) {
-    std::string command = "xdg-open " + shellQuoted(target);
-    int status = system(command.c_str());
-    (void)status;
+    GError* error = nullptr;
+    GdkScreen* screen = windowMain ? gtk_window_get_screen(windowMain) : gdk_screen_get_default();
+    if (gtk_show_uri(screen, target, gtk_get_current_event_time(), &error)) return;
+    GtkWidget* message = gtk_message_dialog_new(
+        windowMain, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+        GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, _("Nothing on this system could open \"%s\"."),
+        target);
+    if (error)
+        gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(message), "%s",
+                                                 error->message);
+    g_clear_error(&error);
+    gtk_window_set_title(GTK_WINDOW(message), "discWren");
+    gtk_dialog_run(GTK_DIALOG(message));
+    gtk_widget_destroy(message);
 }
 
 // The handlers below open the links; the buttons' own default action would

@@ -4,14 +4,18 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "support/gui.h"
 #include "ui/ui.h"
 
 using testsupport::Dialog;
+using testsupport::Responder;
 using testsupport::readFile;
 using testsupport::writeFile;
 
@@ -84,15 +88,31 @@ TEST(AboutTab, TheTextIsInsensitiveAndTheFlagIsDrawn) {
         EXPECT_EQ(unused, nullptr);
 }
 
-TEST(AboutTab, EachLinkButtonOpensItsAddressWithXdgOpen) {
+// The desktop's handler of web, IRC and mail addresses, set up in the test
+// program's own data folder: a script that records what it opens.
+void installLinkHandler(const std::string& log) {
+    const std::string data = getenv("XDG_DATA_HOME");
+    const std::string script = data + "/open-link";
+    mkdir((data + "/applications").c_str(), 0755);
+    const char* const schemes[] = {"http", "https", "irc", "mailto"};
+    std::string types, defaults = "[Default Applications]\n";
+    for (const char* scheme : schemes) {
+        types += std::string("x-scheme-handler/") + scheme + ";";
+        defaults += std::string("x-scheme-handler/") + scheme + "=discwren-links.desktop\n";
+    }
+    writeFile(data + "/applications/discwren-links.desktop",
+              "[Desktop Entry]\nType=Application\nName=Links\nNoDisplay=true\nExec=" + script +
+                  " %u\nMimeType=" + types + "\n");
+    writeFile(data + "/applications/mimeapps.list", defaults);
+    writeFile(script, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + log + "'\n");
+    chmod(script.c_str(), 0755);
+}
+
+// Each link button opens its address with the desktop's handler.
+TEST(AboutTab, EachLinkButtonOpensItsAddress) {
     Dialog dialog;
-    // A stand-in for xdg-open that records what it was asked to open.
-    mkdir("bin", 0755);
-    writeFile("bin/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$PWD/opened.log\"\n");
-    chmod("bin/xdg-open", 0755);
-    std::string path = dialog.dir.path() + "/bin:" + getenv("PATH");
-    std::string oldPath = getenv("PATH");
-    setenv("PATH", path.c_str(), 1);
+    const std::string log = dialog.dir.path() + "/opened.log";
+    installLinkHandler(log);
     dialog.start();
 
     struct Link {
@@ -111,7 +131,9 @@ TEST(AboutTab, EachLinkButtonOpensItsAddressWithXdgOpen) {
         {"linkbuttonMainKorvanetIrc", linkTargetIrc, nullptr},
         {"linkbuttonMainZanturMailto", linkTargetMail, nullptr},
     };
-    std::string expectedLog;
+    std::vector<std::string> expected;
+    Responder responder;
+    responder.answerMessages();
     for (const Link& link : links) {
         GtkWidget* button = dialog.widget(link.id);
         std::string label = gtk_button_get_label(GTK_BUTTON(button));
@@ -121,12 +143,46 @@ TEST(AboutTab, EachLinkButtonOpensItsAddressWithXdgOpen) {
             EXPECT_EQ(std::string(link.target).find(label.substr(0, label.size() - 1)), 0u)
                 << label;
         gtk_button_clicked(GTK_BUTTON(button));
-        expectedLog += std::string(link.target) + "\n";
+        expected.push_back(link.target);
     }
-    setenv("PATH", oldPath.c_str(), 1);
-    EXPECT_EQ(readFile("opened.log"), expectedLog);
+    EXPECT_TRUE(responder.messages.empty());
+    // The handlers run on their own; each adds its line when it does.
+    std::sort(expected.begin(), expected.end());
+    auto opened = [&] {
+        std::vector<std::string> lines;
+        std::istringstream in(readFile(log));
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    };
+    testsupport::waitFor([&] { return opened().size() >= expected.size(); }, "every link opened");
+    EXPECT_EQ(opened(), expected);
     EXPECT_NE(std::string(linkTargetIrc).find(":6667/"), std::string::npos);
     EXPECT_EQ(std::string(linkTargetMail).rfind("mailto:", 0), 0u);
+}
+
+// Where nothing can open a link (the desktop's data folders hold no handler;
+// GIO reads them once per process, so this runs in a program of its own), a
+// message names the address and closes with its button.
+TEST(AboutTab, ALinkNothingCanOpenIsReported) {
+    if (!getenv("DISCWREN_NO_LINK_HANDLERS")) {
+        testsupport::ScratchDir empty;
+        std::string command = "DISCWREN_NO_LINK_HANDLERS=1 XDG_DATA_DIRS='" + empty.path() +
+                              "' '/proc/" + std::to_string(getpid()) +
+                              "/exe' --gtest_filter=AboutTab.ALinkNothingCanOpenIsReported";
+        EXPECT_EQ(system(command.c_str()), 0);
+        return;
+    }
+    Dialog dialog;
+    dialog.start();
+    Responder responder;
+    responder.answerMessages();
+    gtk_button_clicked(GTK_BUTTON(dialog.widget("linkbuttonMainKorvanetForum")));
+    ASSERT_EQ(responder.messages.size(), 1u);
+    EXPECT_NE(responder.messages[0].find(std::string("\"") + linkTargetForum + "\""),
+              std::string::npos)
+        << responder.messages[0];
+    EXPECT_EQ(testsupport::visibleMessageDialog(), nullptr);
 }
 
 // Runs the main loop until done() holds, for at most ten seconds.
