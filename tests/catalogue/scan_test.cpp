@@ -149,7 +149,7 @@ TEST_F(Scan, NestedFoldersFolderStringsAndLinks) {
     touch("games/sub/one.cue");
     touch("games/two.cue");
     touch("games/x.cue");
-    touch("gamesx.cue");  // "~/games" without '/' joined with "x.cue"
+    touch("gamesx.cue");  // what "~/games" joined with "x.cue" would name
     touch("elsewhere/three.cue");
     ASSERT_EQ(symlink((root + "elsewhere").c_str(), (root + "games/linked").c_str()), 0);
     ASSERT_EQ(symlink((root + "elsewhere").c_str(), (root + "games/folder.cue").c_str()), 0);
@@ -161,9 +161,12 @@ TEST_F(Scan, NestedFoldersFolderStringsAndLinks) {
               (Strings{noCd, "~/games/dangling.CUE", "~/games/folder.cue", "~/games/sub/one.cue",
                        "~/games/sub/one.cue", "~/games/two.cue", "~/games/x.cue"}));
 
+    // A folder without its final '/' is read as the folder; the list keeps it as given.
     cdsearchClear();
     cdsearchAddDirectory((root + "games").c_str());
-    EXPECT_EQ(build(), (Strings{noCd, "~/gamesx.cue"}));
+    EXPECT_EQ(build(), (Strings{noCd, "~/games/dangling.CUE", "~/games/folder.cue",
+                                "~/games/sub/one.cue", "~/games/two.cue", "~/games/x.cue"}));
+    EXPECT_EQ(std::string(cdsearchDirectoryGet(0)), root + "games");
 }
 
 TEST_F(Scan, FolderThatCannotBeReadIsReportedAndTheOthersStillScan) {
