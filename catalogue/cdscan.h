@@ -5,11 +5,11 @@
 // The dialog side sends one request at a time; requests made meanwhile fold
 // into one more, sent when the answer comes (the helper answers each request
 // in turn). Every answer is the whole image list, sorted here as the
-// catalogue sorts (catalogue/cdsort.h), handed to the receiver, which compares; a scan that cannot run (the
-// dialog's folder cannot be entered, the helper fails twice) is answered
-// without a call to the receiver, so the images known stay. The messages are
-// in catalogue/scanmessages.h. Everything here runs on the main thread,
-// driven by the GLib main loop.
+// catalogue sorts (catalogue/cdsort.h) and handed to the receiver, which
+// compares; a scan that cannot run (the dialog's folder cannot be entered,
+// the helper fails twice) is answered without a call to the receiver, so the
+// images known stay. The messages are in catalogue/scanmessages.h. Everything
+// here runs on the main thread, driven by the GLib main loop.
 #pragma once
 
 #include <string>

@@ -197,8 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CD* cd = cdsearchItemGet(i);
         std::string full = cdFullPath(cd);
         if (strchr(cd->name, '/')) fuzzsupport::fail("name holds a '/': " + full);
-        if (!holds(cd->name, filter))
-            fuzzsupport::fail("listed against the filter: " + full);
+        if (!holds(cd->name, filter)) fuzzsupport::fail("listed against the filter: " + full);
         if (i == 0 && noDiscListed) continue;
         // Names that are prefixes of each other do not compare, so the order
         // holds between neighbours of the whole sorted list, not of a filtered one.

@@ -28,8 +28,7 @@ void openLink(const char* target) {
         GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, _("Nothing on this system could open \"%s\"."),
         target);
     if (error)
-        gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(message), "%s",
-                                                 error->message);
+        gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(message), "%s", error->message);
     g_clear_error(&error);
     gtk_window_set_title(GTK_WINDOW(message), "discWren");
     gtk_dialog_run(GTK_DIALOG(message));

@@ -48,8 +48,8 @@ std::string noDigestText(int result) {
     if (result == MD5_NO_DISC) return _("No disc in the drive");
     if (asked.drive)
         return result == MD5_MISSING ? _("There is no such drive") : _("The disc cannot be read");
-    const char* format = result == MD5_MISSING ? _("No data file: %s")
-                                                : _("The data file cannot be read: %s");
+    const char* format =
+        result == MD5_MISSING ? _("No data file: %s") : _("The data file cannot be read: %s");
     gchar* text = g_strdup_printf(format, asked.dataName.c_str());
     std::string line = text;
     g_free(text);

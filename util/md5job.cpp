@@ -1,6 +1,5 @@
 #include "util/md5job.h"
 
-
 #include <cstring>
 #include <set>
 #include <string>

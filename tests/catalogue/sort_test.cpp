@@ -27,7 +27,7 @@ CD* newCD(const std::string& name) {
 // equal but for case, letters beyond ASCII and bytes that are not UTF-8 all
 // turn up often. Names of one length are never proper prefixes of each other.
 std::string randomName(std::mt19937& rng, int length = -1, bool ascii = false) {
-    static const char* const alphabet[] = {"a", "A", "b", "B", ".",  "z",  "0",  "\x80",
+    static const char* const alphabet[] = {"a", "A", "b", "B", ".", "z", "0", "\x80",
                                            "é", "É", "ж", "Ж", "σ", "Σ", "ς", "\xff"};
     std::string name;
     // The first seven are ASCII.
@@ -65,14 +65,16 @@ bool hasProperPrefixIgnoringCase(const std::vector<CD*>& cds) {
 // that is not UTF-8 by its bytes. ASCII names keep the order of their
 // lower-case bytes, punctuation included.
 TEST(CatalogueSort, FoldsCaseBeyondLatinAndOrdersByCodePoint) {
+    // clang-format off
     const std::vector<std::string> input = {
-        "Покемон Стадион", "zeta",   "Élan",   "ёлка",  "ΩMEGA", "_under", "Alpha",
-        "bad\xff\xfe",     "[tag]",  "élan",   "Zeta",  "ωmega", "9lives", "Ñandú",
-        "ПОКЕМОН СТАДИОН", "bAD\xff", "Ärger", "alpha", "σίσυφος"};
+        "Покемон Стадион", "zeta", "Élan", "ёлка", "ΩMEGA", "_under", "Alpha", "bad\xff\xfe",
+        "[tag]", "élan", "Zeta", "ωmega", "9lives", "Ñandú", "ПОКЕМОН СТАДИОН", "bAD\xff",
+        "Ärger", "alpha", "σίσυφος"};
     const std::vector<std::string> expected = {
-        "9lives", "[tag]", "_under", "Alpha", "alpha", "bad\xff\xfe", "bAD\xff",
-        "zeta", "Zeta", "Ärger", "Élan", "élan", "Ñandú", "σίσυφος", "ΩMEGA", "ωmega",
-        "Покемон Стадион", "ПОКЕМОН СТАДИОН", "ёлка"};
+        "9lives", "[tag]", "_under", "Alpha", "alpha", "bad\xff\xfe", "bAD\xff", "zeta", "Zeta",
+        "Ärger", "Élan", "élan", "Ñandú", "σίσυφος", "ΩMEGA", "ωmega", "Покемон Стадион",
+        "ПОКЕМОН СТАДИОН", "ёлка"};
+    // clang-format on
     std::vector<CD*> cds;
     for (const std::string& name : input) cds.push_back(newCD(name));
     sortCatalogue(cds);

@@ -160,8 +160,8 @@ std::string emptyBlockDevice() {
         std::string path = "/dev/loop" + std::to_string(n);
         struct stat st;
         int fd = open(path.c_str(), O_RDONLY);
-        bool empty = fd >= 0 && fstat(fd, &st) == 0 && S_ISBLK(st.st_mode) &&
-                     lseek(fd, 0, SEEK_END) == 0;
+        bool empty =
+            fd >= 0 && fstat(fd, &st) == 0 && S_ISBLK(st.st_mode) && lseek(fd, 0, SEEK_END) == 0;
         if (fd >= 0) close(fd);
         if (empty) return path;
     }

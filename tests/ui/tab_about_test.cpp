@@ -15,8 +15,8 @@
 #include "ui/ui.h"
 
 using testsupport::Dialog;
-using testsupport::Responder;
 using testsupport::readFile;
+using testsupport::Responder;
 using testsupport::writeFile;
 
 namespace {

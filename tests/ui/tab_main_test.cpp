@@ -131,8 +131,8 @@ TEST(CdList, AFolderWrittenWithoutItsSlashListsItsImages) {
     Dialog dialog;
     const std::string games = dialog.dir.path() + "/games";
     makeLibrary(dialog, "");
-    writeFile("discWren.ini", "[cd selection]\ncdimgdir0 = " + games + "\ncdimgdir1 = " + games +
-                                  "/\n");
+    writeFile("discWren.ini",
+              "[cd selection]\ncdimgdir0 = " + games + "\ncdimgdir1 = " + games + "/\n");
     dialog.start();
     std::vector<std::string> full;  // each image once
     for (const Row& row : rows()) full.push_back(row.full);
@@ -257,9 +257,9 @@ TEST(RecentlyOpened, TheMenuListsFileNamesAndAChoiceIsSavedAsCurrent) {
     }
     g_list_free(children);
     // Equal names show the fewest last folders that tell them apart.
-    EXPECT_EQ(labels, (std::vector<std::string>{
-                          "one.cue", "two.cue — …/folder/", "three.exe", "Game.cue — …/USA/",
-                          "Game.cue — …/Europe/", "two.cue — …/x/", "three.exe — /psx/"}));
+    EXPECT_EQ(labels, (std::vector<std::string>{"one.cue", "two.cue — …/folder/", "three.exe",
+                                                "Game.cue — …/USA/", "Game.cue — …/Europe/",
+                                                "two.cue — …/x/", "three.exe — /psx/"}));
     gtk_menu_popdown(GTK_MENU(recentlyMenu));
     drain();
     EXPECT_TRUE(dialog.runUntilQuit([&] { gtk_menu_item_activate(GTK_MENU_ITEM(items[1])); }));
