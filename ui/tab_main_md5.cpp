@@ -37,7 +37,9 @@ struct Asked {
     std::string dataName;
 } asked;
 
+// A device of the list, or a node under /dev/ (a drive since removed from it).
 bool isDevice(const char* fullPath) {
+    if (strncmp(fullPath, "/dev/", 5) == 0) return true;
     for (int i = 0; i < cdsearchDeviceQuantity(); i++)
         if (cdFullPath(cdsearchDeviceGet(i)) == fullPath) return true;
     return false;

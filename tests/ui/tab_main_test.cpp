@@ -416,7 +416,8 @@ TEST(CalcMd5, ShowsTheDigestOfTheImagesDataFile) {
         {"missing.exe", "", "No data file: missing.exe"},
         {"folder.exe", "", "The data file cannot be read: folder.exe"},  // not empty data
         {noDrive, "", "There is no such drive"},
-        {emptyDrive, "", "No disc in the drive"},  // never the sum of nothing
+        {"/dev/discwren-sr9", "", "There is no such drive"},  // a drive no longer listed
+        {emptyDrive, "", "No disc in the drive"},             // never the sum of nothing
     };
     for (const Case& c : cases) {
         if (c.current.empty()) continue;  // no empty drive to read
