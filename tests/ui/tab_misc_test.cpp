@@ -4,9 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
+#include <map>
+#include <regex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "input/inputdriver.h"
 #include "input/keycombo.h"
@@ -157,11 +162,11 @@ TEST_F(MiscTab, TheTooltipFollowsThePointer) {
         {3, "Set the button for enable/disable CDDA playing in-game."},
         {10,
          "Use this button to change a CD.\n- virtual drive cover opens.\n- then you choose a new "
-         "disc.\n- and the cover closes."},
+         "disc.\n- and the cover closes.\nDefault: Kb0_F11"},
         {0,
-         "Set the button to call the plugin configuration dialog in-game. ('Ctrl+Alt+G' by "
-         "default.)"},
-        {8, "Set a button for opening the CD tray cover in-game."},
+         "Set the button to call the plugin configuration dialog in-game.\nDefault: "
+         "Kb0_Control_Left + Alt_Left + 'C'"},
+        {8, "Set a button for opening the CD tray cover in-game.\nDefault: Kb0_F9"},
     };
     for (const Case& c : cases) {
         pointAt(c.row);
@@ -171,8 +176,57 @@ TEST_F(MiscTab, TheTooltipFollowsThePointer) {
     }
 }
 
+// Every tooltip, of the definition's widgets and of the hot keys, says what
+// its control does; one that names a default names the slot's real default,
+// as the table shows it, whatever the user assigned since.
+TEST_F(MiscTab, TooltipsSayWhatTheyDoAndNameOnlyRealDefaults) {
+    start();
+    ASSERT_TRUE(uiLoadEditor(nullptr));
+    std::vector<std::pair<std::string, std::string>> tips;  // whose, text
+    GSList* objects = gtk_builder_get_objects(builder);
+    for (GSList* object = objects; object; object = object->next) {
+        if (!GTK_IS_WIDGET(object->data)) continue;
+        if (gchar* tip = gtk_widget_get_tooltip_text(GTK_WIDGET(object->data))) {
+            tips.emplace_back(gtk_buildable_get_name(GTK_BUILDABLE(object->data)), tip);
+            g_free(tip);
+        }
+    }
+    g_slist_free(objects);
+    EXPECT_GE(tips.size(), 20u);
+    strcpy(settings.hotkeys[0][0], "011000004c");
+    strcpy(settings.hotkeys[8][0], "");
+    on_tab_misc_update();
+    for (int h = 0; h < HOTKEY_COUNT; h++) {
+        GtkTreePath* path = gtk_tree_path_new_from_indices(h, -1);
+        gtk_tree_view_set_cursor(view(), path, nullptr, FALSE);
+        gtk_tree_path_free(path);
+        gchar* tip = gtk_widget_get_tooltip_text(GTK_WIDGET(view()));
+        tips.emplace_back(hotKeyName[h], tip ? tip : "");
+        g_free(tip);
+    }
+    const std::map<std::string, std::string> defaults = {
+        {"Configuration dialog", "Kb0_Control_Left + Alt_Left + 'C'"},
+        {"Open cover", "Kb0_F9"},
+        {"Close cover", "Kb0_F10"},
+        {"CD swapping", "Kb0_F11"},
+    };
+    const std::regex namesDefault("by default|default:", std::regex::icase);
+    for (const auto& [whose, tip] : tips) {
+        EXPECT_FALSE(tip.empty()) << whose;
+        EXPECT_EQ(tip.find("FIXME"), std::string::npos) << whose;
+        auto known = defaults.find(whose);
+        if (known == defaults.end()) {
+            EXPECT_FALSE(std::regex_search(tip, namesDefault)) << whose << ": " << tip;
+        } else {
+            const std::string named = "\nDefault: " + known->second;
+            EXPECT_EQ(tip.substr(tip.size() - std::min(tip.size(), named.size())), named) << whose;
+        }
+    }
+}
+
 // Repeated clicks: the first slot while it is empty, else the second; Escape
-// at the second capture of a half-assigned hot key unassigns it.
+// at the second capture of a half-assigned hot key unassigns it, and never
+// reaches the window as its CANCEL.
 TEST_F(MiscTab, RepeatedClicksFillTheSlotsAndEscapeClears) {
     struct Case {
         const char *first, *second;
@@ -189,6 +243,10 @@ TEST_F(MiscTab, RepeatedClicksFillTheSlotsAndEscapeClears) {
         {"", "0120000000", pressEscape, "", "0120000000", "Unassigned / Ms0_B0"},
     };
     start();
+    testsupport::focusWindow(windowMain);
+    int cancels = 0;
+    g_signal_connect_swapped(dialog.widget("buttonMainCancel"), "clicked",
+                             G_CALLBACK(+[](int* count) { ++*count; }), &cancels);
     int button = 1;
     for (const Case& c : cases) {
         strcpy(settings.hotkeys[4][0], c.first);
@@ -200,6 +258,7 @@ TEST_F(MiscTab, RepeatedClicksFillTheSlotsAndEscapeClears) {
         EXPECT_EQ(cell(4, 1), c.shown);
         button = button % 3 + 1;  // left, middle and right all start a capture
     }
+    EXPECT_EQ(cancels, 0);
 }
 
 // Mouse clicks that reach the window while a capture runs (the button being
