@@ -262,6 +262,20 @@ TEST(MainWindowCancel, CancelAndClosingWriteNothing) {
     }
 }
 
+// The CD list's search window while it shows, else nullptr.
+GtkWidget* searchPopup() {
+    GtkWidget* found = nullptr;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* window = windows; window; window = window->next) {
+        GtkWidget* shown = GTK_WIDGET(window->data);
+        if (GTK_WINDOW(shown)->type == GTK_WINDOW_POPUP && testsupport::shownOnScreen(shown) &&
+            strcmp(gtk_widget_get_name(shown), "gtk-tooltip") != 0)
+            found = shown;
+    }
+    g_list_free(windows);
+    return found;
+}
+
 // Escape alone clicks the CANCEL of the window that has the focus, once
 // nothing else took it: the editor's, then an open menu's own Escape closes
 // only the menu, and last the main window's ends the dialog unsaved.
@@ -283,6 +297,17 @@ TEST(MainWindowCancel, EscapeClicksTheCancelOfTheWindowWithTheFocus) {
              gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainEditCDList")));
              testsupport::focusWindow(windowEditor);
              return GTK_WIDGET(windowEditor);
+         },
+         0},
+        {"the CD list's search",
+         [&user] {
+             testsupport::focusWindow(windowMain);
+             gtk_widget_grab_focus(uiWidget("treeviewMainCDList"));
+             user.tap(testsupport::keycode::KEY_A);
+             // The search pops up on the first key typed into the list.
+             GtkWidget* search = nullptr;
+             waitFor([&] { return (search = searchPopup()) != nullptr; }, "the search");
+             return search;
          },
          0},
         {"the recently opened menu",
