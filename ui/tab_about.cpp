@@ -1,5 +1,7 @@
 #include "ui/tab_about.h"
 
+#include <cstring>
+
 #include "ui/i18n.h"
 #include "ui/images.h"
 #include "ui/ui.h"
@@ -54,6 +56,17 @@ void on_tab_readme_init(void) {
         GObject* buffer = gtk_builder_get_object(builder, pair[1]);
         if (view && buffer && GTK_IS_TEXT_BUFFER(buffer))
             gtk_text_view_set_buffer(GTK_TEXT_VIEW(view), GTK_TEXT_BUFFER(buffer));
+    }
+    // The manual opens on the page of the interface's language.
+    // TRANSLATORS: the tab label of the manual's page in your language.
+    const char* ours = C_("manual page", "En");
+    GtkWidget* pages = uiWidget("notebookMainReadme");
+    if (!pages) return;
+    GtkNotebook* notebook = GTK_NOTEBOOK(pages);
+    for (int page = 0; page < gtk_notebook_get_n_pages(notebook); page++) {
+        const char* label =
+            gtk_notebook_get_tab_label_text(notebook, gtk_notebook_get_nth_page(notebook, page));
+        if (label && strcmp(label, ours) == 0) gtk_notebook_set_current_page(notebook, page);
     }
 }
 

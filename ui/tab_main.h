@@ -53,7 +53,7 @@ void tabMainStartScan(void);
 // The update of "Update": every image folder is read again.
 void tabMainUpdateRereadingAll(void);
 // Shows on the line under the list what runs now: a scan's state, else the
-// disc ID's reading or its result; hides the line when there is neither.
+// disc ID's reading or its result; no text when there is neither.
 void tabMainShowScanState(void);
 // Stops showing scans and IDs: called before the catalogue shuts down.
 void tabMainShutdown(void);

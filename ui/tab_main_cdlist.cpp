@@ -44,19 +44,30 @@ void showLine(const char* text, bool pulse) {
     gtk_label_set_text(GTK_LABEL(uiWidget("labelMainScan")), text);
     if (pulse) gtk_progress_bar_pulse(GTK_PROGRESS_BAR(bar));
     gtk_widget_set_visible(bar, pulse);
-    gtk_table_set_row_spacing(GTK_TABLE(uiWidget("tableMainCDList")), 2, 5);
-    gtk_widget_show(uiWidget("hboxMainScan"));
+}
+
+// The line under the list always takes the height of its bar or its text,
+// whichever is taller, so that the list keeps its size as the line comes and
+// goes.
+void keepLineHeight() {
+    GtkWidget* box = uiWidget("hboxMainScan");
+    GtkWidget* bar = uiWidget("progressbarMainScan");
+    GtkWidget* label = uiWidget("labelMainScan");
+    if (!box || !bar || !label) return;
+    GtkRequisition barSize, labelSize;
+    gtk_widget_size_request(bar, &barSize);
+    gtk_widget_size_request(label, &labelSize);
+    gtk_widget_set_size_request(box, -1, MAX(barSize.height, labelSize.height));
+    gtk_widget_show(box);
 }
 
 // Shows under the list that the image folders are being read, with the
 // number of images found so far, once a scan has run for STATE_DELAY_MS (a
-// local rescan ends well before, and the list does not jump for it). Without
-// that, the line shows the disc ID's reading or result, or hides. True while
-// the line needs its timer: a scan or a read of the ID runs.
+// local rescan ends well before). Without that, the line shows the disc ID's
+// reading or result, or nothing. True while the line needs its timer: a scan
+// or a read of the ID runs.
 bool updateScanState() {
-    GtkWidget* box = uiWidget("hboxMainScan");
-    GtkWidget* table = uiWidget("tableMainCDList");
-    if (!box || !table) return false;
+    if (!uiWidget("hboxMainScan")) return false;
     bool busy = cdsearchScanBusy();
     gint64 now = g_get_monotonic_time();
     if (!busy) busySince = 0;
@@ -74,13 +85,8 @@ bool updateScanState() {
         return true;
     }
     bool reading = false;
-    if (const char* idText = tabMainGameIdLine(&reading)) {
-        showLine(idText, reading);
-    } else {
-        // Without the state the list reaches down to the frame's border.
-        gtk_widget_hide(box);
-        gtk_table_set_row_spacing(GTK_TABLE(table), 2, 0);
-    }
+    const char* idText = tabMainGameIdLine(&reading);
+    showLine(idText ? idText : "", reading);
     return busy || reading;
 }
 
@@ -239,6 +245,7 @@ void tabMainFillCdList() {
 }
 
 void tabMainInitCdList(void) {
+    keepLineHeight();
     shownRows.clear();
     shownStore = nullptr;
     rowsByPathStale = true;

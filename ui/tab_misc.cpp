@@ -19,9 +19,8 @@ const char* const hotKeyName[HOTKEY_COUNT] = {
 };
 
 const char* const hotKeyTooltip[HOTKEY_COUNT] = {
-    N_("Set the button to call the plugin configuration dialog in-game. ('Ctrl+Alt+G' by "
-       "default.)"),
-    N_("Set the button to toggle the in-game plugin status display. ('Insert' by default.)"),
+    N_("Set the button to call the plugin configuration dialog in-game."),
+    N_("Set the button to toggle the in-game plugin status display."),
     N_("Set the button for enable/disable CDXA playing in-game."),
     N_("Set the button for enable/disable CDDA playing in-game."),
     N_("Set the button for decreasing CDXA volume in-game."),
@@ -78,6 +77,30 @@ const char* slotName(const char* text) {
 }
 
 }  // namespace
+
+const char* hotKeyTooltipText(int h) {
+    static char tooltip[1024];
+    // The default is read from the settings' own defaults, so that the
+    // tooltip cannot name another one.
+    static Settings defaults;
+    static bool loaded = false;
+    if (!loaded) {
+        settingsLoadDefault(&defaults);
+        loaded = true;
+    }
+    const char* slot = defaults.hotkeys[h][0];
+    if (keyTextEmpty(slot))
+        snprintf(tooltip, sizeof tooltip, "%s", _(hotKeyTooltip[h]));
+    else
+        snprintf(tooltip, sizeof tooltip, _("%s\nDefault: %s"), _(hotKeyTooltip[h]),
+                 getKeyNameString(slot));
+    return tooltip;
+}
+
+bool tabMiscCaptureSaw(guint32 time) {
+    return awaitingRow >= 0 ||
+           (time != GDK_CURRENT_TIME && captureEndTime != 0 && time <= captureEndTime);
+}
 
 const char* hotKeyValueText(int h) {
     static char value[1024];
@@ -165,7 +188,7 @@ gboolean on_treeviewHotKeys_key_release_event(GtkWidget*, GdkEventKey*, gpointer
 void on_treeviewHotKeys_cursor_changed(GtkTreeView* view, gpointer) {
     GtkTreeIter iter;
     int h = selectedHotKey(view, &iter);
-    if (h >= 0) gtk_widget_set_tooltip_text(GTK_WIDGET(view), _(hotKeyTooltip[h]));
+    if (h >= 0) gtk_widget_set_tooltip_text(GTK_WIDGET(view), hotKeyTooltipText(h));
 }
 
 void on_checkbuttonMainShowStatus_toggled(GtkToggleButton* button, gpointer) {

@@ -9,6 +9,15 @@
 extern const char* const hotKeyName[HOTKEY_COUNT];
 extern const char* const hotKeyTooltip[HOTKEY_COUNT];
 
+// The tooltip of hot key h in the user's language; a hot key with a default
+// names it on a second line, in the form the table shows.
+const char* hotKeyTooltipText(int h);
+
+// True for an event of the given server time that a hot-key capture took or
+// is about to take: one from between the click on a row and the end of its
+// capture, which the window must not act on as well.
+bool tabMiscCaptureSaw(guint32 time);
+
 // "<first> / <second>": the display names of both slots of hot key h; an
 // empty slot shows "Unassigned" in the user's language.
 const char* hotKeyValueText(int h);

@@ -31,6 +31,10 @@ void on_windowMain_shutdown(void);  // releases the icons, the cursor and the re
 // OK also serves the CD list's row activation and the recently opened menu;
 // it ignores its arguments.
 void on_buttonMainOk_clicked(GtkWidget* source, gpointer data);
+// Escape alone, when neither a popup nor the focus widget took it, clicks the
+// window's CANCEL button (cancel), as a dialog's Escape does; never the
+// Escape of a hot-key capture.
+gboolean on_window_key_press_event(GtkWidget* window, GdkEventKey* event, gpointer cancel);
 void on_buttonMainCancel_clicked(GtkButton* button, gpointer data);
 void on_buttonMainEditCDList_clicked(GtkButton* button, gpointer data);
 void on_buttonMainUpdate_clicked(GtkButton* button, gpointer data);

@@ -84,6 +84,7 @@ std::map<std::string, std::string> visibleTexts() {
     GtkTreeViewColumn* title =
         gtk_tree_view_get_column(GTK_TREE_VIEW(uiWidget("treeviewMainCDList")), 0);
     tabMainShowGameId(GAMEID_NO_DISC, "");
+    GtkNotebook* readme = GTK_NOTEBOOK(uiWidget("notebookMainReadme"));
     return {
         {"tab", gtk_label_get_text(GTK_LABEL(uiWidget("labelMainSettings")))},
         {"button", gtk_button_get_label(GTK_BUTTON(uiWidget("buttonMainCancel")))},
@@ -93,7 +94,11 @@ std::map<std::string, std::string> visibleTexts() {
         {"window title", gtk_window_get_title(windowMain)},
         {"check button tooltip", tooltip("checkbuttonMainEnableLogging")},
         {"column", title ? gtk_tree_view_column_get_title(title) : "(no column)"},
-        {"no-disc entry", cell("liststoreMainCDList", 0, 0)},
+        {"no-disc entry", testsupport::shownCell(0, CDLIST_TITLE)},
+        {"no-disc entry kept", cell("liststoreMainCDList", 0, CDLIST_FULL)},
+        {"readme page",
+         gtk_notebook_get_tab_label_text(
+             readme, gtk_notebook_get_nth_page(readme, gtk_notebook_get_current_page(readme)))},
         {"hot key", cell("liststoreHotKeys", 0, 0)},
         {"key names", cell("liststoreHotKeys", 0, 1)},
         {"hot-key tooltip", tooltip("treeviewHotKeys")},
@@ -151,8 +156,10 @@ TEST(Translation, RussianWhenAskedForAndEnglishByDefault) {
         {"check button tooltip", "Enable debug output logging (discWren.log).",
          "Записывать отладочный вывод в журнал (discWren.log)."},
         {"column", "Title", "Название"},
-        // Stored in the settings file as the chosen disc: never translated.
-        {"no-disc entry", "No CD (bios shell)", "No CD (bios shell)"},
+        // Shown translated; the list and the settings file keep its stored name.
+        {"no-disc entry", "No CD (bios shell)", "Нет диска (оболочка BIOS)"},
+        {"no-disc entry kept", "No CD (bios shell)", "No CD (bios shell)"},
+        {"readme page", "En", "Ru"},
         {"hot key", "Configuration dialog", "Диалог настройки"},
         {"disc ID line", "No disc in the drive", "В приводе нет диска"},
         // Key names stay as they are; the word for an empty slot is translated.
@@ -160,9 +167,9 @@ TEST(Translation, RussianWhenAskedForAndEnglishByDefault) {
          "Kb0_Control_Left + Alt_Left + 'C' / Не назначена"},
         {"hot-key tooltip",
          "Use this button to change a CD.\n- virtual drive cover opens.\n- then you choose a new "
-         "disc.\n- and the cover closes.",
+         "disc.\n- and the cover closes.\nDefault: Kb0_F11",
          "Эта кнопка меняет диск:\n- открывается крышка виртуального привода;\n- вы выбираете "
-         "новый диск;\n- крышка закрывается."},
+         "новый диск;\n- крышка закрывается.\nПо умолчанию: Kb0_F11"},
     };
     std::map<std::string, std::string> english = textsIn(""), russian = textsIn("ru");
     ASSERT_EQ(english.size(), std::size(expected)) << "the English dialog did not report";

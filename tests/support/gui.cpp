@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "app/gui.h"
 #include "catalogue/cdsearch.h"
 #include "containers/linkedlist.h"
@@ -116,6 +118,62 @@ std::vector<Row> rows() {
 
 std::vector<std::string> titles() { return listed("liststoreMainCDList", CDLIST_TITLE); }
 
+std::string shownCell(int row, int column) {
+    GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
+    GtkTreeModel* model = gtk_tree_view_get_model(view);
+    GtkTreeViewColumn* shown = gtk_tree_view_get_column(view, column);
+    GtkTreeIter iter;
+    if (!shown || !gtk_tree_model_iter_nth_child(model, &iter, nullptr, row)) return "<no row>";
+    gtk_tree_view_column_cell_set_cell_data(shown, model, &iter, FALSE, FALSE);
+    GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(shown));
+    gchar* text = nullptr;
+    g_object_get(cells->data, "text", &text, nullptr);
+    g_list_free(cells);
+    std::string result = text ? text : "";
+    g_free(text);
+    return result;
+}
+
+void focusWindow(GtkWindow* window) {
+    gtk_window_present(window);
+    gdk_window_focus(gtk_widget_get_window(GTK_WIDGET(window)), GDK_CURRENT_TIME);
+    waitFor([window] { return gtk_window_has_toplevel_focus(window); }, "the keyboard focus");
+}
+
+namespace {
+
+GtkLabel* findLabel(GtkWidget* widget) {
+    if (GTK_IS_LABEL(widget)) return GTK_LABEL(widget);
+    GtkLabel* found = nullptr;
+    if (GTK_IS_CONTAINER(widget)) {
+        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+        for (GList* child = children; child && !found; child = child->next)
+            found = findLabel(GTK_WIDGET(child->data));
+        g_list_free(children);
+    }
+    return found;
+}
+
+// The text of the tooltip window on screen, or nullptr while none shows.
+const char* tooltipText() {
+    const char* text = nullptr;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* window = windows; window && !text; window = window->next) {
+        GtkWidget* shown = GTK_WIDGET(window->data);
+        if (gtk_widget_get_visible(shown) && strcmp(gtk_widget_get_name(shown), "gtk-tooltip") == 0)
+            if (GtkLabel* label = findLabel(shown)) text = gtk_label_get_text(label);
+    }
+    g_list_free(windows);
+    return text;
+}
+
+}  // namespace
+
+std::string tooltipOnScreen() {
+    const char* text = tooltipText();
+    return text ? text : "";
+}
+
 int cursorRow() {
     GtkTreePath* path = nullptr;
     gtk_tree_view_get_cursor(GTK_TREE_VIEW(uiWidget("treeviewMainCDList")), &path, nullptr);
@@ -134,7 +192,6 @@ void activateRow(int row) {
 
 std::string stateLine(bool* bar) {
     if (bar) *bar = gtk_widget_get_visible(uiWidget("progressbarMainScan"));
-    if (!gtk_widget_get_visible(uiWidget("hboxMainScan"))) return "";
     return gtk_label_get_text(GTK_LABEL(uiWidget("labelMainScan")));
 }
 

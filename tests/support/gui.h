@@ -124,7 +124,17 @@ int cursorRow();
 // Puts the CD list's cursor on row and activates it, as a double click does.
 void activateRow(int row);
 
-// The line under the CD list: its text, or "" while it is hidden; with bar,
+// The text the CD list's view draws in a cell of row (the model may hold
+// another, as the no-disc entry's stored name).
+std::string shownCell(int row, int column);
+
+// Gives window the keyboard focus on the server and waits until GTK knows.
+void focusWindow(GtkWindow* window);
+
+// The text of the tooltip on screen, "" while none shows.
+std::string tooltipOnScreen();
+
+// The line under the CD list: its text, "" while it shows none; with bar,
 // whether its progress bar shows.
 std::string stateLine(bool* bar = nullptr);
 

@@ -135,6 +135,8 @@ bool save(GtkWidget* window, const std::string& path) {
 int main(int argc, char* argv[]) {
     helperSetProgram(DISCWREN_HELPER);  // the built helper, not one beside this program
     gtk_init(&argc, &argv);
+    // No tooltip over the pictures, wherever the pointer is.
+    g_object_set(gtk_settings_get_default(), "gtk-enable-tooltips", FALSE, nullptr);
     if (argc != 2) {
         fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
         return 2;
@@ -162,7 +164,7 @@ int main(int argc, char* argv[]) {
         {"cd-selection", 0, 0, "notebookMainSettings"},
         {"cdrom-properties", 0, 1, "notebookMainSettings"},
         {"misc", 1, -1, nullptr},
-        {"readme", 2, 0, "notebookMainReadme"},
+        {"readme", 2, -1, nullptr},  // the manual in the interface's language
         {"about", 3, -1, nullptr},
     };
     bool ok = true;

@@ -54,9 +54,8 @@ protected:
 
     // Runs the main loop until the state under the list shows; its text.
     static std::string scanState() {
-        while (!gtk_widget_get_visible(uiWidget("hboxMainScan")))
-            g_main_context_iteration(nullptr, TRUE);
-        return gtk_label_get_text(GTK_LABEL(uiWidget("labelMainScan")));
+        while (testsupport::stateLine().empty()) g_main_context_iteration(nullptr, TRUE);
+        return testsupport::stateLine();
     }
 
     testsupport::ScratchDir server;
@@ -69,7 +68,7 @@ TEST_F(HeldShare, TheWindowAndTheFilterAnswerAndTheListCompletesOnRelease) {
     Dialog dialog;
     startHeld(dialog);
     EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(windowMain)));
-    EXPECT_TRUE(gtk_widget_get_visible(uiWidget("hboxMainScan")));
+    EXPECT_NE(testsupport::stateLine(), "");
     EXPECT_EQ(titles(), std::vector<std::string>{"No CD (bios shell)"});
 
     // Keystrokes filter what is known without waiting for the share.
@@ -86,7 +85,7 @@ TEST_F(HeldShare, TheWindowAndTheFilterAnswerAndTheListCompletesOnRelease) {
     EXPECT_EQ(titles(), (std::vector<std::string>{"No CD (bios shell)", "Alpha.cue", "Beta.cue"}));
     EXPECT_EQ(cursorRow(), 2);
     EXPECT_EQ(settings.current, chosen);
-    EXPECT_FALSE(gtk_widget_get_visible(uiWidget("hboxMainScan")));
+    EXPECT_EQ(testsupport::stateLine(), "");
 }
 
 // A running scan's state wins the line under the list; the disc ID's result

@@ -623,10 +623,17 @@ TEST(GetId, SensitiveWhileTheCurrentDiscIsOne) {
 }
 
 // What a read of the disc ID gives shows under the list, without the bar,
-// for a few seconds.
+// for a few seconds; the list keeps its height as the line comes and goes.
 TEST(GetId, TheLineUnderTheListShowsEachResultForAWhile) {
     Dialog dialog;
     dialog.start();
+    auto listHeight = [] {
+        drain();
+        GtkAllocation area;
+        gtk_widget_get_allocation(uiWidget("scrolledwindowMainCDList"), &area);
+        return area.height;
+    };
+    const int height = listHeight();
     const struct {
         GameIdResult result;
         const char* id;
@@ -642,8 +649,10 @@ TEST(GetId, TheLineUnderTheListShowsEachResultForAWhile) {
         tabMainShowGameId(c.result, c.id);
         EXPECT_EQ(testsupport::stateLine(&bar), c.line);
         EXPECT_FALSE(bar) << c.line;
+        EXPECT_EQ(listHeight(), height) << c.line;
     }
     testsupport::waitFor([] { return testsupport::stateLine().empty(); }, "the result to go");
+    EXPECT_EQ(listHeight(), height);
 
     // A click reads the current disc: a missing one cannot be read, a real
     // one shows its ID there and in its row; the no-disc entry is not read.

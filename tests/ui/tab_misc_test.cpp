@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <functional>
+#include <regex>
 #include <string>
 
 #include "input/inputdriver.h"
@@ -148,8 +149,12 @@ TEST_F(MiscTab, ShowsEveryHotKeyAndFlagFromTheSettings) {
     }
 }
 
+// Each hot key's tooltip names its real default, in the table's form, or none;
+// whatever the user assigned since.
 TEST_F(MiscTab, TheTooltipFollowsThePointer) {
     start();
+    strcpy(settings.hotkeys[0][0], "011000004c");
+    on_tab_misc_update();
     struct Case {
         int row;
         const char* tip;
@@ -157,11 +162,12 @@ TEST_F(MiscTab, TheTooltipFollowsThePointer) {
         {3, "Set the button for enable/disable CDDA playing in-game."},
         {10,
          "Use this button to change a CD.\n- virtual drive cover opens.\n- then you choose a new "
-         "disc.\n- and the cover closes."},
+         "disc.\n- and the cover closes.\nDefault: Kb0_F11"},
         {0,
-         "Set the button to call the plugin configuration dialog in-game. ('Ctrl+Alt+G' by "
-         "default.)"},
-        {8, "Set a button for opening the CD tray cover in-game."},
+         "Set the button to call the plugin configuration dialog in-game.\nDefault: "
+         "Kb0_Control_Left + Alt_Left + 'C'"},
+        {8, "Set a button for opening the CD tray cover in-game.\nDefault: Kb0_F9"},
+        {1, "Set the button to toggle the in-game plugin status display."},
     };
     for (const Case& c : cases) {
         pointAt(c.row);
@@ -171,8 +177,32 @@ TEST_F(MiscTab, TheTooltipFollowsThePointer) {
     }
 }
 
+// Every tooltip of the definition says what its control does and names no
+// default of its own: the hot keys' tooltips name theirs (above).
+TEST_F(MiscTab, TheDefinitionsTooltipsSayWhatTheirControlsDo) {
+    start();
+    ASSERT_TRUE(uiLoadEditor(nullptr));
+    GSList* objects = gtk_builder_get_objects(builder);
+    int walked = 0;
+    for (GSList* object = objects; object; object = object->next) {
+        gchar* tip = GTK_IS_WIDGET(object->data)
+                         ? gtk_widget_get_tooltip_text(GTK_WIDGET(object->data))
+                         : nullptr;
+        if (!tip) continue;
+        walked++;
+        const char* whose = gtk_buildable_get_name(GTK_BUILDABLE(object->data));
+        EXPECT_EQ(std::string(tip).find("FIXME"), std::string::npos) << whose;
+        EXPECT_FALSE(std::regex_search(tip, std::regex("by default|default:", std::regex::icase)))
+            << whose << ": " << tip;
+        g_free(tip);
+    }
+    g_slist_free(objects);
+    EXPECT_GE(walked, 20);
+}
+
 // Repeated clicks: the first slot while it is empty, else the second; Escape
-// at the second capture of a half-assigned hot key unassigns it.
+// at the second capture of a half-assigned hot key unassigns it, and never
+// reaches the window as its CANCEL.
 TEST_F(MiscTab, RepeatedClicksFillTheSlotsAndEscapeClears) {
     struct Case {
         const char *first, *second;
@@ -189,6 +219,10 @@ TEST_F(MiscTab, RepeatedClicksFillTheSlotsAndEscapeClears) {
         {"", "0120000000", pressEscape, "", "0120000000", "Unassigned / Ms0_B0"},
     };
     start();
+    testsupport::focusWindow(windowMain);
+    int cancels = 0;
+    g_signal_connect_swapped(dialog.widget("buttonMainCancel"), "clicked",
+                             G_CALLBACK(+[](int* count) { ++*count; }), &cancels);
     int button = 1;
     for (const Case& c : cases) {
         strcpy(settings.hotkeys[4][0], c.first);
@@ -200,6 +234,7 @@ TEST_F(MiscTab, RepeatedClicksFillTheSlotsAndEscapeClears) {
         EXPECT_EQ(cell(4, 1), c.shown);
         button = button % 3 + 1;  // left, middle and right all start a capture
     }
+    EXPECT_EQ(cancels, 0);
 }
 
 // Mouse clicks that reach the window while a capture runs (the button being

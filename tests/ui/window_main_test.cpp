@@ -5,13 +5,17 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <functional>
 #include <regex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "containers/recently.h"
 #include "settings/settingsfile.h"
 #include "support/gui.h"
+#include "support/user.h"
+#include "ui/tab_main.h"
 #include "ui/ui.h"
 
 using testsupport::Dialog;
@@ -256,6 +260,112 @@ TEST(MainWindowCancel, CancelAndClosingWriteNothing) {
         })) << how;
         EXPECT_EQ(readFile("discWren.ini"), "[misc]\ndialogx = 5\n") << how;
     }
+}
+
+// Escape alone clicks the CANCEL of the window that has the focus, once
+// nothing else took it: the editor's; an open menu takes its own Escape;
+// last the main window's.
+TEST(MainWindowCancel, EscapeClicksTheCancelOfTheWindowWithTheFocus) {
+    Dialog dialog;
+    writeFile("discWren.ini", "[recently]\n0 = /psx/a.cue\n");
+    dialog.start();
+    int cancels = 0;
+    g_signal_connect_swapped(dialog.widget("buttonMainCancel"), "clicked",
+                             G_CALLBACK(+[](int* count) { ++*count; }), &cancels);
+    testsupport::User user;
+    const struct {
+        const char* what;
+        std::function<GtkWidget*()> open;  // what Escape should close
+        int cancelsAfter;
+    } cases[] = {
+        {"the editor",
+         [] {
+             gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainEditCDList")));
+             testsupport::focusWindow(windowEditor);
+             return GTK_WIDGET(windowEditor);
+         },
+         0},
+        {"the recently opened menu",
+         [] {
+             testsupport::focusWindow(windowMain);
+             gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainRecentlyOpened")));
+             waitFor([] { return testsupport::shownOnScreen(recentlyMenu); }, "the menu");
+             return recentlyMenu;
+         },
+         0},
+        {"the main window",
+         [] {
+             testsupport::focusWindow(windowMain);
+             return GTK_WIDGET(windowMain);
+         },
+         1},
+    };
+    EXPECT_TRUE(dialog.runUntilQuit([&] {
+        for (const auto& c : cases) {
+            GtkWidget* shown = c.open();
+            user.tap(testsupport::keycode::ESCAPE);
+            waitFor([&] { return !gtk_widget_get_visible(shown) || cancels > 0; }, c.what);
+            EXPECT_FALSE(gtk_widget_get_visible(shown) && shown != GTK_WIDGET(windowMain))
+                << c.what;
+            EXPECT_EQ(cancels, c.cancelsAfter) << c.what;
+        }
+    }));
+}
+
+// Title and Path share the room a wider window gives and end in "…" when
+// cut, the whole text in the tooltip of its cell; Game ID keeps the width of
+// an ID.
+TEST(CdListColumns, TitleAndPathShareTheWidthAndShowWhatIsCutInATooltip) {
+    Dialog dialog;
+    const std::string folder = dialog.dir.path() + "/games/";
+    const std::string title =
+        "Legend of the Long Titles - The Complete Chronicles of Everything (Disc 1 of 4) "
+        "(Europe) (En,Fr,De,Es,It).cue";
+    mkdir("games", 0755);
+    writeFile("games/" + title, "");
+    writeFile("discWren.ini", "[cd selection]\ncdimgdir0 = " + folder + "\n");
+    dialog.start();
+    GtkTreeView* view = GTK_TREE_VIEW(dialog.widget("treeviewMainCDList"));
+    auto widthsAt = [&](int windowWidth) {
+        gtk_window_move(windowMain, 0, 0);
+        gtk_window_resize(windowMain, windowWidth, 600);
+        waitFor([&] { return GTK_WIDGET(windowMain)->allocation.width == windowWidth; },
+                "the window's new width");
+        std::vector<int> widths;
+        for (int column = CDLIST_TITLE; column <= CDLIST_GAMEID; column++)
+            widths.push_back(
+                gtk_tree_view_column_get_width(gtk_tree_view_get_column(view, column)));
+        return widths;
+    };
+    std::vector<int> narrow = widthsAt(800), wide = widthsAt(1200);
+    EXPECT_GT(wide[CDLIST_TITLE] - narrow[CDLIST_TITLE], 150);
+    EXPECT_NEAR(wide[CDLIST_TITLE] - narrow[CDLIST_TITLE], wide[CDLIST_PATH] - narrow[CDLIST_PATH],
+                1);
+    EXPECT_EQ(wide[CDLIST_GAMEID], narrow[CDLIST_GAMEID]);
+    PangoLayout* id = gtk_widget_create_pango_layout(GTK_WIDGET(view), "SLUS-00330");
+    int idWidth = 0;
+    pango_layout_get_pixel_size(id, &idWidth, nullptr);
+    g_object_unref(id);
+    EXPECT_GE(wide[CDLIST_GAMEID], idWidth);
+    EXPECT_LE(wide[CDLIST_GAMEID], idWidth + 40);
+
+    // The row of the long title, after the no-disc entry; its cells' tooltips.
+    ASSERT_EQ(testsupport::cell("liststoreMainCDList", 1, CDLIST_TITLE), title);
+    testsupport::User user;
+    GtkTreePath* row = gtk_tree_path_new_from_indices(1, -1);
+    for (int column : {CDLIST_TITLE, CDLIST_PATH}) {
+        GdkRectangle area;
+        gtk_tree_view_get_cell_area(view, row, gtk_tree_view_get_column(view, column), &area);
+        int x, y;
+        gdk_window_get_origin(gtk_tree_view_get_bin_window(view), &x, &y);
+        // Off the list first, so that the last tooltip goes.
+        user.moveTo(x + area.x + area.width / 2, y - 100);
+        waitFor([] { return testsupport::tooltipOnScreen().empty(); }, "no tooltip");
+        user.moveTo(x + area.x + area.width / 2, y + area.y + area.height / 2);
+        const std::string whole = column == CDLIST_TITLE ? title : folder;
+        waitFor([&] { return testsupport::tooltipOnScreen() == whole; }, whole);
+    }
+    gtk_tree_path_free(row);
 }
 
 }  // namespace
