@@ -423,9 +423,10 @@ protected:
 
     // The helper's answer for disc, a name in the working folder; false when
     // the helper ended instead.
-    bool ask(const std::string& disc, int* result, std::string* id) {
+    bool ask(const std::string& disc, int* result, std::string* id,
+             GameIdHow how = GAMEID_HOW_IMAGE) {
         HelperWriter out(GAMEID_MSG_READ);
-        out.u8(GAMEID_HOW_IMAGE).str(disc);
+        out.u8(how).str(disc);
         gameidWriteStamps(out, GameIdFiles());
         int folder = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         bool sent = helperSendAll(fd_, out.frame(), folder);
@@ -498,12 +499,32 @@ TEST_F(GameIdHelperTest, TheReaderIsConfined) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "sanitizer builds run their readers unconfined";
 #endif
+    // What reading needs stays allowed: each reader, a name found ignoring
+    // case, a check of stamps, drives.
     writeFile("Game.iso", disc());
+    writeFile("Game.cue", "FILE game.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n");
+    writeFile("GAME.BIN", raw2());
+    writeFile("Sub.toc", "TRACK MODE2_RAW\nDATAFILE \"Sub.bin\"\n");
+    writeFile("Sub.bin", wrapSectors(disc(), Layout::Mode2RawSub));
+    const struct {
+        const char* disc;
+        GameIdHow how;
+        int result;
+    } reads[] = {
+        {"Game.iso", GAMEID_HOW_IMAGE, GAMEID_FOUND},
+        {"Game.cue", GAMEID_HOW_CHECK, GAMEID_FOUND},
+        {"Sub.toc", GAMEID_HOW_DISC, GAMEID_FOUND},
+        {"Missing.cue", GAMEID_HOW_IMAGE, GAMEID_UNREADABLE},
+        {"/dev/zero", GAMEID_HOW_DEVICE, GAMEID_UNREADABLE},
+        {"/nonexistent/sr0", GAMEID_HOW_DEVICE, GAMEID_NO_DRIVE},
+    };
     int result;
     std::string id;
-    ASSERT_TRUE(ask("Game.iso", &result, &id));
-    EXPECT_EQ(result, GAMEID_FOUND);
-    EXPECT_EQ(id, "SLUS-00330");
+    for (const auto& r : reads) {
+        ASSERT_TRUE(ask(r.disc, &result, &id, r.how)) << r.disc;
+        EXPECT_EQ(result, r.result) << r.disc;
+        EXPECT_EQ(id, r.result == GAMEID_FOUND ? "SLUS-00330" : "") << r.disc;
+    }
     std::string status = readFile("/proc/" + std::to_string(pid_) + "/status");
     EXPECT_NE(status.find("\nNoNewPrivs:\t1\n"), std::string::npos) << status;
     EXPECT_NE(status.find("\nSeccomp:\t2\n"), std::string::npos) << status;
