@@ -65,13 +65,9 @@ int answer(const Request& request, std::string* id, GameIdFiles* files) {
 
 void gameidServe(int fd) {
     gameidPrepareReader();
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     // Nothing the reader reads can reach more than the filter allows; it ends
-    // here if the filter cannot be installed. A sanitizer's runtime writes
-    // its reports to files and maps memory as it likes, so sanitizer builds
-    // run their readers unconfined.
-    if (!gameidConfine(fd)) return;
-#endif
+    // here if the filter cannot be installed.
+    if (kGameidConfined && !gameidConfine(fd)) return;
     for (;;) {
         HelperMessage kind;
         std::string fields;
