@@ -265,62 +265,43 @@ TEST_F(GameIdTest, NoId) {
     }
 }
 
-// Sets a both-endian 32-bit field of a disc's bytes.
-void put733(std::string& bytes, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; i++) {
-        bytes[at + i] = char(value >> 8 * i);
-        bytes[at + 7 - i] = char(value >> 8 * i);
-    }
+// A both-endian 32-bit field's bytes.
+std::string both(uint32_t value) {
+    std::string bytes(8, '\0');
+    for (int i = 0; i < 4; i++) bytes[i] = bytes[7 - i] = char(value >> 8 * i);
+    return bytes;
 }
 
 // Crafted file systems, on the library's layouts and the narrow reader's:
 // whatever the volume descriptor and the root folder's records say, a read
 // stays within its buffers (the sanitizer build checks) and finds no ID.
 TEST_F(GameIdTest, CraftedFileSystems) {
-    const size_t pvd = 16 * 2048, root = pvd + 156;
     const std::string& sound = disc();
+    const size_t root = 16 * 2048 + 156;
     const size_t folder = size_t(uint8_t(sound[root + 2]) | uint8_t(sound[root + 3]) << 8) * 2048;
     const size_t cnf = sound.find("SYSTEM.CNF;1", folder) - 33;
     ASSERT_LT(cnf, folder + 2048);
     const struct {
         const char* what;
-        void (*edit)(std::string& iso, size_t root, size_t folder, size_t cnf);
+        size_t at;  // written over the disc's bytes there
+        std::string bytes;
     } cases[] = {
-        {"a root folder of 4 GiB less 2047",
-         [](std::string& iso, size_t root, size_t, size_t) { put733(iso, root + 10, 0xfffff801); }},
-        {"a root folder of 4 GiB less 1",
-         [](std::string& iso, size_t root, size_t, size_t) { put733(iso, root + 10, 0xffffffff); }},
-        {"a root folder past the end",
-         [](std::string& iso, size_t root, size_t, size_t) { put733(iso, root + 2, 0x7ffffff0); }},
-        {"a root record's halves that differ",
-         [](std::string& iso, size_t root, size_t, size_t) { iso[root + 13] = '\x7f'; }},
-        {"a root record 255 bytes long",
-         [](std::string& iso, size_t root, size_t, size_t) { iso[root] = '\xff'; }},
-        {"a record's name past its end",
-         [](std::string& iso, size_t, size_t, size_t cnf) { iso[cnf + 32] = '\xf0'; }},
-        {"a record across its block's end",
-         [](std::string& iso, size_t, size_t folder, size_t cnf) {
-             iso.replace(folder + 2000, 48, 48, '\0');
-             iso.replace(folder + 2000, 48, iso.substr(cnf, 48));
-             iso[folder + 2000] = '\xff';
-             iso.replace(cnf, 48, 48, '\0');
-         }},
-        {"bytes after the end of a folder's records",
-         [](std::string& iso, size_t, size_t folder, size_t) { iso[folder + 2040] = '\x40'; }},
-        {"a file in several extents",
-         [](std::string& iso, size_t, size_t, size_t cnf) { iso[cnf + 25] = '\x80'; }},
-        {"a system use entry past its record",
-         [](std::string& iso, size_t, size_t, size_t cnf) {
-             // SYSTEM.CNF;1 is 12 bytes: a pad byte, then the entry at 46.
-             iso[cnf] = 52;
-             iso.replace(cnf + 46, 4, "NM\xf0\x01", 4);
-         }},
-        {"SYSTEM.CNF past the end",
-         [](std::string& iso, size_t, size_t, size_t cnf) { put733(iso, cnf + 2, 0x7ffffff0); }},
+        {"a root folder of 4 GiB less 2047", root + 10, both(0xfffff801)},
+        {"a root folder of 4 GiB less 1", root + 10, both(0xffffffff)},
+        {"a root folder past the end", root + 2, both(0x7ffffff0)},
+        {"a root record's halves that differ", root + 13, "\x7f"},
+        {"a root record 255 bytes long", root, "\xff"},
+        {"a record's name past its end", cnf + 32, "\xf0"},
+        {"a record across its block's end", folder + 2047, "\x30"},
+        {"a file in several extents", cnf + 25, "\x80"},
+        // SYSTEM.CNF;1 is 12 bytes: a pad byte, then the system use area at 46.
+        {"a system use entry past its record", cnf,
+         "\x32" + sound.substr(cnf + 1, 45) + "NM\xf0\x01"},
+        {"SYSTEM.CNF past the end", cnf + 2, both(0x7ffffff0)},
     };
     for (const auto& c : cases) {
         std::string iso = sound;
-        c.edit(iso, root, folder, cnf);
+        iso.replace(c.at, c.bytes.size(), c.bytes);
         const struct {
             const char* layout;
             Files files;

@@ -138,23 +138,6 @@ TEST_F(SlowFsTest, ShowsTheSourceAsItIsNow) {
     EXPECT_EQ(list(source), list(view));
 }
 
-// Reads of the one file named fail with an I/O error; its status and every
-// other file still answer.
-TEST_F(SlowFsTest, FailsReadsOfTheChosenFile) {
-    testsupport::SlowFsOptions options;
-    options.failReads = "/disc/game.bin";
-    SlowFs fs(source, 0, false, false, options);
-    ASSERT_TRUE(fs.mounted()) << fs.error();
-    int fd = open((fs.path() + "/disc/game.bin").c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    char byte;
-    errno = 0;
-    EXPECT_EQ(pread(fd, &byte, 1, 0), -1);
-    EXPECT_EQ(errno, EIO);
-    close(fd);
-    EXPECT_EQ(testsupport::readFile(fs.path() + "/disc/game.cue"), "FILE \"game.bin\" BINARY\n");
-}
-
 // Look-ups wait at least the delay each, however busy the machine is.
 TEST_F(SlowFsTest, LookUpsTakeTheDelay) {
     SlowFs fs(source, 20000);
