@@ -312,6 +312,7 @@ Search systemCnfByLibrary(const std::string& path, std::string* text) {
     if (found == Search::FOUND) {
         st = iso9660_ifs_stat(iso, "/SYSTEM.CNF;1");
         if (!st) st = iso9660_ifs_stat_translate(iso, "/system.cnf");
+        if (!st) st = iso9660_ifs_stat(iso, "/SYSTEM.CNF");  // its Rock Ridge name
         found = st && st->type == iso9660_stat_s::_STAT_FILE ? Search::FOUND : Search::MISSING;
     }
     if (found == Search::FOUND) {

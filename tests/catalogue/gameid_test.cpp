@@ -184,6 +184,7 @@ TEST_F(GameIdTest, SheetsAndLayouts) {
          {{"Game.toc", "TRACK MODE1\nDATAFILE \"Game.bin\" #4096\n"},
           {"Game.bin", silence(2, 2048) + disc()}}},
         {"plain image", {{"Game.iso", disc()}}},
+        {"Rock Ridge", {{"Game.iso", testsupport::makeIso({{"SYSTEM.CNF", kBoot}}, true)}}},
     };
     for (const auto& c : cases) {
         GameIdFiles noted;
