@@ -48,7 +48,9 @@ bool gameidTrackOf(const std::string& sheetPath, SheetTrack* track);
 // The ID of the image at sheetPath (.cue .toc .ccd .mds, or a plain data
 // file); a .exe has none. files (may be null) gets the sizes and times of the
 // files read. GAMEID_UNREADABLE when the sheet or its data file cannot be
-// opened; GAMEID_NONE when the data holds no file system or no ID.
+// opened, or a read fails; GAMEID_NONE when the data holds no file system,
+// one whose volume descriptor or root folder lies outside the image or breaks
+// its own bounds, or no ID.
 GameIdResult gameidReadImage(const std::string& sheetPath, std::string* id, GameIdFiles* files);
 
 // What a CD-ROM drive's CDROM_DRIVE_STATUS answer (a negative value for a
@@ -59,6 +61,8 @@ GameIdResult gameidDriveStatus(int status);
 // The ID of the disc in the drive at device (read-only, never waiting on the
 // open). A block device that is not a drive (a loop device), or a regular
 // file, is read like an image file; anything else is GAMEID_UNREADABLE.
+// GAMEID_NO_DRIVE when the path does not exist; GAMEID_NO_DISC for a drive
+// without a medium and a loop device with nothing attached.
 GameIdResult gameidReadDevice(const std::string& device, std::string* id);
 
 // Prepares the process that runs the readers: libiso9660's messages are

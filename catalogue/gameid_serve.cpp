@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "catalogue/gameid_confine.h"
 #include "catalogue/gameidmessages.h"
 
 void (*gameidServeBeforeRead)(const std::string& disc) = nullptr;
@@ -64,6 +65,9 @@ int answer(const Request& request, std::string* id, GameIdFiles* files) {
 
 void gameidServe(int fd) {
     gameidPrepareReader();
+    // Nothing the reader reads can reach more than the filter allows; it ends
+    // here if the filter cannot be installed.
+    if (kGameidConfined && !gameidConfine(fd)) return;
     for (;;) {
         HelperMessage kind;
         std::string fields;

@@ -1,6 +1,6 @@
 # Shared by the build, run and test scripts: package installation and Xvfb.
 
-BUILD_PACKAGES="cmake g++ make pkg-config gettext libgtk2.0-dev libiniparser-dev libx11-dev libiso9660-dev"
+BUILD_PACKAGES="cmake g++ make pkg-config gettext libgtk2.0-dev libiniparser-dev libx11-dev libiso9660-dev libseccomp-dev"
 RUN_PACKAGES="xdg-utils genisoimage"
 TEST_PACKAGES="libxtst-dev libgtest-dev xvfb xauth fuse3 libfuse3-dev genisoimage"
 FUZZ_PACKAGES="clang-14 libclang-rt-14-dev"

@@ -3,15 +3,20 @@
 // status, and a loop device.
 #include "catalogue/gameid.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/cdrom.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <map>
 #include <random>
 
+#include "catalogue/gameid_confine.h"
+#include "catalogue/gameidmessages.h"
 #include "support/discs.h"
+#include "support/slowfs.h"
 #include "support/testsupport.h"
 
 using testsupport::inChild;
@@ -179,6 +184,7 @@ TEST_F(GameIdTest, SheetsAndLayouts) {
          {{"Game.toc", "TRACK MODE1\nDATAFILE \"Game.bin\" #4096\n"},
           {"Game.bin", silence(2, 2048) + disc()}}},
         {"plain image", {{"Game.iso", disc()}}},
+        {"Rock Ridge", {{"Game.iso", testsupport::makeIso({{"SYSTEM.CNF", kBoot}}, true)}}},
     };
     for (const auto& c : cases) {
         GameIdFiles noted;
@@ -260,6 +266,66 @@ TEST_F(GameIdTest, NoId) {
     }
 }
 
+// A both-endian 32-bit field's bytes.
+std::string both(uint32_t value) {
+    std::string bytes(8, '\0');
+    for (int i = 0; i < 4; i++) bytes[i] = bytes[7 - i] = char(value >> 8 * i);
+    return bytes;
+}
+
+// Crafted file systems, on the library's layouts and the narrow reader's:
+// whatever the volume descriptor and the root folder's records say, a read
+// stays within its buffers (the sanitizer build checks) and finds no ID.
+TEST_F(GameIdTest, CraftedFileSystems) {
+    const std::string& sound = disc();
+    const size_t root = 16 * 2048 + 156;
+    const size_t folder = size_t(uint8_t(sound[root + 2]) | uint8_t(sound[root + 3]) << 8) * 2048;
+    const size_t cnf = sound.find("SYSTEM.CNF;1", folder) - 33;
+    ASSERT_LT(cnf, folder + 2048);
+    const struct {
+        const char* what;
+        size_t at;  // written over the disc's bytes there
+        std::string bytes;
+    } cases[] = {
+        {"a root folder of 4 GiB less 2047", root + 10, both(0xfffff801)},
+        {"a root folder of 4 GiB less 1", root + 10, both(0xffffffff)},
+        {"a root folder past the end", root + 2, both(0x7ffffff0)},
+        {"a root record's halves that differ", root + 13, "\x7f"},
+        {"a root record 255 bytes long", root, "\xff"},
+        {"a record's name past its end", cnf + 32, "\xf0"},
+        {"a record across its block's end", folder + 2047, "\x30"},
+        {"a file in several extents", cnf + 25, "\x80"},
+        // SYSTEM.CNF;1 is 12 bytes: a pad byte, then the system use area at 46.
+        {"a system use entry past its record", cnf,
+         "\x32" + sound.substr(cnf + 1, 45) + "NM\xf0\x01"},
+        {"SYSTEM.CNF past the end", cnf + 2, both(0x7ffffff0)},
+    };
+    for (const auto& c : cases) {
+        std::string iso = sound;
+        iso.replace(c.at, c.bytes.size(), c.bytes);
+        const struct {
+            const char* layout;
+            Files files;
+        } layouts[] = {
+            {"plain", {{"Game.iso", iso}}},
+            {"raw",
+             {{"Game.cue", "FILE Game.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n"},
+              {"Game.bin", wrapSectors(iso, Layout::Mode2Raw)}}},
+            {"at an offset",
+             {{"Game.toc", "TRACK MODE1\nDATAFILE \"Game.bin\" #4096\n"},
+              {"Game.bin", silence(2, 2048) + iso}}},
+            {"subchannel",
+             {{"Game.toc", "TRACK MODE2_RAW\nDATAFILE \"Game.bin\"\n"},
+              {"Game.bin", wrapSectors(iso, Layout::Mode2RawSub)}}},
+        };
+        for (const auto& l : layouts) {
+            auto got = read(l.files, l.files.front().first);
+            EXPECT_EQ(got.first, GAMEID_NONE) << c.what << ", " << l.layout;
+            EXPECT_EQ(got.second, "") << c.what << ", " << l.layout;
+        }
+    }
+}
+
 TEST_F(GameIdTest, DriveStatus) {
     const struct {
         int status;
@@ -275,12 +341,22 @@ TEST_F(GameIdTest, DriveStatus) {
     };
     for (const auto& c : cases) EXPECT_EQ(gameidDriveStatus(c.status), c.result) << c.status;
 
-    // Neither a drive nor a disc: never read (a FIFO would block the reader).
+    // Neither a drive nor a disc: never read (a FIFO would block the reader);
+    // no drive at all.
     mkdir("folder", 0700);
-    for (const char* device : {"/nonexistent/sr0", "/dev/zero", "folder"}) {
+    writeFile("file", "x");
+    const struct {
+        const char* device;
+        GameIdResult result;
+    } devices[] = {
+        {"/dev/zero", GAMEID_UNREADABLE},      {"folder", GAMEID_UNREADABLE},
+        {"/nonexistent/sr0", GAMEID_NO_DRIVE}, {"/dev/sr-none", GAMEID_NO_DRIVE},
+        {"file/sr0", GAMEID_NO_DRIVE},
+    };
+    for (const auto& d : devices) {
         std::string id = "stale";
-        EXPECT_EQ(gameidReadDevice(device, &id), GAMEID_UNREADABLE) << device;
-        EXPECT_EQ(id, "") << device;
+        EXPECT_EQ(gameidReadDevice(d.device, &id), d.result) << d.device;
+        EXPECT_EQ(id, "") << d.device;
     }
 }
 
@@ -303,6 +379,141 @@ TEST_F(GameIdTest, LoopDevice) {
     EXPECT_EQ(system(("losetup -d " + device).c_str()), 0);
     EXPECT_EQ(result, GAMEID_FOUND);
     EXPECT_EQ(id, "SLUS-00330");
+
+    // Detached, it has no disc (unless another test took it meanwhile).
+    result = gameidReadDevice(device, &id);
+    if (system(("losetup " + device + " >/dev/null 2>&1").c_str()) == 0)
+        GTEST_SKIP() << device << " was attached again meanwhile";
+    EXPECT_EQ(result, GAMEID_NO_DISC);
+}
+
+// An ID reader as the dialog runs it: the helper, with discs in folder.
+class GameIdHelperTest : public GameIdTest {
+protected:
+    void SetUp() override {
+        GameIdTest::SetUp();
+        helperSetProgram(DISCWREN_HELPER);
+        int pidfd;
+        fd_ = helperSpawn(HELPER_GAMEID, &pidfd, &pid_);
+        ASSERT_GE(fd_, 0);
+        close(pidfd);
+        fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    }
+    void TearDown() override {
+        if (fd_ >= 0) close(fd_);
+        if (pid_ > 0) waitpid(pid_, nullptr, 0);
+    }
+
+    // The helper's answer for disc, a name in the working folder; false when
+    // the helper ended instead.
+    bool ask(const std::string& disc, int* result, std::string* id,
+             GameIdHow how = GAMEID_HOW_IMAGE) {
+        HelperWriter out(GAMEID_MSG_READ);
+        out.u8(how).str(disc);
+        gameidWriteStamps(out, GameIdFiles());
+        int folder = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        bool sent = helperSendAll(fd_, out.frame(), folder);
+        close(folder);
+        HelperMessage kind;
+        std::string fields;
+        if (!sent || !helperReceive(fd_, &kind, &fields)) return false;
+        HelperReader in(fields.data(), fields.size());
+        *result = in.i32();
+        *id = in.str();
+        return kind == GAMEID_MSG_ID;
+    }
+
+    // How the helper ended: its wait status.
+    int ending() {
+        int status = 0;
+        close(fd_), fd_ = -1;
+        EXPECT_EQ(waitpid(pid_, &status, 0), pid_);
+        pid_ = -1;
+        return status;
+    }
+
+    int fd_ = -1;
+    pid_t pid_ = -1;
+};
+
+// A read that fails is "cannot be read", never "no ID": on a share whose
+// data file gives I/O errors, through each reader, and through the helper.
+TEST_F(GameIdHelperTest, FailedReadsAreUnreadable) {
+    std::string why;
+    if (!testsupport::SlowFs::available(&why)) GTEST_SKIP() << why;
+    mkdir("share", 0755);
+    testsupport::SlowFsOptions options;
+    options.failReads = "/Game.bin";
+    testsupport::SlowFs view(scratch_.path() + "/share", 0, false, false, options);
+    ASSERT_TRUE(view.mounted()) << view.error();
+    const std::string cue = "FILE Game.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n";
+    const struct {
+        const char* what;
+        std::string sheet;  // beside Game.bin, or "" for Game.bin itself
+        std::string data;
+    } cases[] = {
+        {"library, raw sectors", cue, raw2()},
+        {"library, plain", "", disc()},
+        {"narrow reader", "TRACK MODE2_RAW\nDATAFILE \"Game.bin\"\n",
+         wrapSectors(disc(), Layout::Mode2RawSub)},
+    };
+    for (const auto& c : cases) {
+        std::string sheet = c.sheet.empty()     ? "Game.bin"
+                            : c.sheet[0] == 'F' ? "Game.cue"
+                                                : "Game.toc";
+        writeFile("share/Game.bin", c.data);
+        if (!c.sheet.empty()) writeFile("share/" + sheet, c.sheet);
+        std::string id = "stale";
+        EXPECT_EQ(gameidReadImage(view.path() + "/" + sheet, &id, nullptr), GAMEID_UNREADABLE)
+            << c.what;
+        EXPECT_EQ(id, "") << c.what;
+        EXPECT_EQ(gameidReadImage("share/" + sheet, &id, nullptr), GAMEID_FOUND) << c.what;
+    }
+    int result;
+    std::string id;
+    ASSERT_TRUE(ask(view.path() + "/Game.toc", &result, &id));
+    EXPECT_EQ(result, GAMEID_UNREADABLE);
+    EXPECT_EQ(id, "");
+}
+
+// The reader runs confined from its start: no new privileges, a seccomp
+// filter, and a call outside the filter ends it.
+TEST_F(GameIdHelperTest, TheReaderIsConfined) {
+    if (!kGameidConfined) GTEST_SKIP() << "sanitizer builds run their readers unconfined";
+    // What reading needs stays allowed: each reader, a name found ignoring
+    // case, a check of stamps, drives.
+    writeFile("Game.iso", disc());
+    writeFile("Game.cue", "FILE game.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n");
+    writeFile("GAME.BIN", raw2());
+    writeFile("Sub.toc", "TRACK MODE2_RAW\nDATAFILE \"Sub.bin\"\n");
+    writeFile("Sub.bin", wrapSectors(disc(), Layout::Mode2RawSub));
+    const struct {
+        const char* disc;
+        GameIdHow how;
+        int result;
+    } reads[] = {
+        {"Game.iso", GAMEID_HOW_IMAGE, GAMEID_FOUND},
+        {"Game.cue", GAMEID_HOW_CHECK, GAMEID_FOUND},
+        {"Sub.toc", GAMEID_HOW_DISC, GAMEID_FOUND},
+        {"Missing.cue", GAMEID_HOW_IMAGE, GAMEID_UNREADABLE},
+        {"/dev/zero", GAMEID_HOW_DEVICE, GAMEID_UNREADABLE},
+        {"/nonexistent/sr0", GAMEID_HOW_DEVICE, GAMEID_NO_DRIVE},
+    };
+    int result;
+    std::string id;
+    for (const auto& r : reads) {
+        ASSERT_TRUE(ask(r.disc, &result, &id, r.how)) << r.disc;
+        EXPECT_EQ(result, r.result) << r.disc;
+        EXPECT_EQ(id, r.result == GAMEID_FOUND ? "SLUS-00330" : "") << r.disc;
+    }
+    std::string status = readFile("/proc/" + std::to_string(pid_) + "/status");
+    EXPECT_NE(status.find("\nNoNewPrivs:\t1\n"), std::string::npos) << status;
+    EXPECT_NE(status.find("\nSeccomp:\t2\n"), std::string::npos) << status;
+
+    writeFile("forbidden-call.iso", disc());
+    EXPECT_FALSE(ask("forbidden-call.iso", &result, &id));
+    int ended = ending();
+    EXPECT_TRUE(WIFSIGNALED(ended) && WTERMSIG(ended) == SIGSYS) << ended;
 }
 
 // The reader's process: its address space is limited, a disc that claims a

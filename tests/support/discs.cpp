@@ -8,7 +8,7 @@
 
 namespace testsupport {
 
-std::string makeIso(const DiscFiles& files) {
+std::string makeIso(const DiscFiles& files, bool rockRidge) {
     const char* tmp = getenv("TMPDIR");
     std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/discwren-disc-XXXXXX";
     if (!mkdtemp(folder.data())) return "";
@@ -17,8 +17,8 @@ std::string makeIso(const DiscFiles& files) {
     std::string bytes;
     if (mkdir(root.c_str(), 0700) == 0) {
         for (const auto& file : files) writeFile(joinPath(root, file.first), file.second);
-        std::string command =
-            "genisoimage -quiet -V GAME -o '" + iso + "' '" + root + "' 2>/dev/null";
+        std::string command = std::string("genisoimage -quiet ") + (rockRidge ? "-R " : "") +
+                              "-V GAME -o '" + iso + "' '" + root + "' 2>/dev/null";
         if (system(command.c_str()) == 0) bytes = readFile(iso);
     }
     removeTree(folder);

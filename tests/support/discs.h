@@ -13,8 +13,9 @@ namespace testsupport {
 using DiscFiles = std::vector<std::pair<std::string, std::string>>;
 
 // The bytes of an ISO 9660 image (2048-byte blocks) holding files, made by
-// genisoimage in a scratch folder of its own; "" when it cannot be made.
-std::string makeIso(const DiscFiles& files);
+// genisoimage in a scratch folder of its own, with Rock Ridge records when
+// asked; "" when it cannot be made.
+std::string makeIso(const DiscFiles& files, bool rockRidge = false);
 
 // How the 2048 bytes of each block lie in an image file's sectors.
 enum class Layout {

@@ -215,6 +215,7 @@ SlowFs::SlowFs(const std::string& source, int delayUs, bool hold, bool holdReads
                              std::to_string(options.maxCalls)});
     if (!options.failListing.empty())
         args.insert(args.end(), {"--fail-listing", options.failListing});
+    if (!options.failReads.empty()) args.insert(args.end(), {"--fail-reads", options.failReads});
     // auto_unmount: should the server die, fusermount3 takes the mount away.
     for (const char* arg : {source.c_str(), s.mountPoint.c_str(), "-o", "auto_unmount"})
         args.push_back(arg);

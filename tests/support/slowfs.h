@@ -15,6 +15,7 @@ struct SlowFsOptions {
     double cacheSeconds = 0;  // look-ups and status the kernel keeps (0: none)
     int maxCalls = 64;        // calls served at once
     std::string failListing;  // a path in the view ("/a") whose listings break off with EIO
+    std::string failReads;    // a file in the view ("/a.bin") whose reads fail with EIO
     bool allowOther = false;  // other users may use the view
 };
 

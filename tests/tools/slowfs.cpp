@@ -2,11 +2,13 @@
 // look-up, status and listing call waits a set time, and listings (and with
 // --hold-reads, reads of files too) can be held until a test lets them go.
 //   discwren_slowfs [--delay-us N] [--hold] [--hold-reads] [--until-eof] [--cache-s SECONDS]
-//                   [--max-calls N] [--fail-listing PATH] SOURCE MOUNTPOINT [fuse options]
+//                   [--max-calls N] [--fail-listing PATH] [--fail-reads PATH]
+//                   SOURCE MOUNTPOINT [fuse options]
 // --cache-s lets the kernel keep look-ups and status for that long (a share
 // that caches them); --max-calls serves at most N calls at once (64 by
 // default); --fail-listing makes every listing of PATH in the view ("/a/b")
-// give its first entry, then fail with an I/O error, as a flaky share does.
+// give its first entry, then fail with an I/O error, as a flaky share does;
+// --fail-reads makes every read of the file PATH fail with an I/O error.
 // Control: SIGUSR1 releases every held listing and stops holding, SIGUSR2
 // starts holding again; SIGTERM, SIGINT and SIGHUP release and unmount. With
 // --until-eof the end of standard input does the same, so the view goes away
@@ -42,6 +44,7 @@ int sourceFd = -1;
 long delayUs = 0;
 double cacheSeconds = 0;
 const char* failListing = nullptr;  // in argv
+const char* failReads = nullptr;    // in argv
 const char* mountPoint = nullptr;   // in argv: threads may read it while main returns
 
 // Never destroyed: the signal thread may still use them while exit runs.
@@ -190,6 +193,7 @@ int slowOpen(const char* path, fuse_file_info* fi) {
 
 int slowRead(const char* path, char* buffer, size_t size, off_t offset, fuse_file_info* fi) {
     if (holdReads) holdListing(path);
+    if (failReads && strcmp(path, failReads) == 0) return -EIO;
     ssize_t n = pread(static_cast<int>(fi->fh), buffer, size, offset);
     return n < 0 ? -errno : static_cast<int>(n);
 }
@@ -255,7 +259,8 @@ void stdinLoop() {
 int usage(const char* program) {
     fprintf(stderr,
             "usage: %s [--delay-us N] [--hold] [--hold-reads] [--until-eof] [--cache-s SECONDS] "
-            "[--max-calls N] [--fail-listing PATH] SOURCE MOUNTPOINT [fuse options]\n",
+            "[--max-calls N] [--fail-listing PATH] [--fail-reads PATH] SOURCE MOUNTPOINT "
+            "[fuse options]\n",
             program);
     return 2;
 }
@@ -281,6 +286,8 @@ int main(int argc, char** argv) {
             if (*end != '\0' || maxCalls < 1 || maxCalls > 100000) return usage(argv[0]);
         } else if (strcmp(argv[i], "--fail-listing") == 0 && i + 1 < argc) {
             failListing = argv[++i];
+        } else if (strcmp(argv[i], "--fail-reads") == 0 && i + 1 < argc) {
+            failReads = argv[++i];
         } else if (strcmp(argv[i], "--hold") == 0) {
             holding = true;
         } else if (strcmp(argv[i], "--hold-reads") == 0) {
