@@ -123,7 +123,7 @@ bool handle(HelperMessage kind, HelperReader& in, void* data) {
     std::string id = in.str();
     GameIdFiles files = gameidReadStamps(in);
     if (kind != GAMEID_MSG_ID || !in.done() || !reader->helper.outstanding() ||
-        id.size() > GAMEID_ID_MAX || result < GAMEID_UNCHANGED || result > GAMEID_NO_DRIVE)
+        !keptlistIdSound(id) || result < GAMEID_UNCHANGED || result > GAMEID_NO_DRIVE)
         return false;
     reader->helper.answered();
     std::string disc = reader->disc;
