@@ -155,7 +155,7 @@ void lost(void* data) {
 
 void gameidsTakeKept(const std::string& fullPath, const std::string& id, const GameIdFiles& files) {
     stamps[fullPath] = files;
-    gameidsTake(fullPath, id);
+    gameidsTake(fullPath, id, false);
 }
 
 void gameidsRequest(const std::vector<std::string>& fullPaths, bool rereadAll) {
