@@ -3,6 +3,7 @@
 // for the dialog's own scan of a share. The same for a library of uneven
 // depth on a share that caches look-ups and on one that caches nothing and
 // serves few calls at once.
+#include <dirent.h>
 #include <gtk/gtk.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,13 +47,22 @@ namespace {
 using bench::endDialog;
 using bench::startDialog;
 
-std::string copyProgram(const std::string& folder) {
-    std::string program = folder + "/cfgDiscWren";
-    std::ifstream in(DISCWREN_EXECUTABLE, std::ios::binary);
-    std::ofstream out(program, std::ios::binary);
+void copyExecutable(const char* from, const std::string& to) {
+    std::ifstream in(from, std::ios::binary);
+    std::ofstream out(to, std::ios::binary);
     out << in.rdbuf();
     out.close();
-    chmod(program.c_str(), 0755);
+    chmod(to.c_str(), 0755);
+}
+
+// The program installed in folder, with its helper beside it where that is a
+// file of its own: without it no folder is read.
+std::string copyProgram(const std::string& folder) {
+    std::string program = folder + "/cfgDiscWren";
+    copyExecutable(DISCWREN_EXECUTABLE, program);
+#ifdef DISCWREN_HELPER
+    copyExecutable(DISCWREN_HELPER, folder + "/discWrenHelper");
+#endif
     return program;
 }
 
@@ -80,11 +90,33 @@ double worst(const std::vector<double>& values) {
     return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
 }
 
-// The median of starts of program from exec to a window that answers, and how many answered.
+// Waits, for at most two minutes, until no process runs a program of folder:
+// the helpers of a dialog that was killed end once their read of the share
+// returns, and would share the processor with the next start.
+void waitForHelpersToEnd(const std::string& folder) {
+    const std::string prefix = folder + "/";
+    for (int tries = 0; tries < 1200; tries++) {
+        bool running = false;
+        DIR* proc = opendir("/proc");
+        while (struct dirent* entry = proc ? readdir(proc) : nullptr) {
+            char exe[4096];
+            std::string link = std::string("/proc/") + entry->d_name + "/exe";
+            ssize_t length = readlink(link.c_str(), exe, sizeof exe);
+            running |= length > 0 && std::string(exe, size_t(length)).rfind(prefix, 0) == 0;
+        }
+        if (proc) closedir(proc);
+        if (!running) return;
+        usleep(100000);
+    }
+}
+
+// The median of starts of program from exec to a window that answers, each
+// on a machine its predecessor's helpers have left, and how many answered.
 double medianStart(const std::string& program, const std::string& cwd, int starts,
                    size_t* answered) {
     std::vector<double> times;
     for (int i = 0; i < starts; i++) {
+        waitForHelpersToEnd(cwd);
         double ms = bench::startToAnswerMs({program}, cwd, 60000);
         if (ms >= 0) times.push_back(ms);
     }
@@ -130,6 +162,7 @@ static void dialogOnShare(const std::string& scratch, const std::string& share, 
     bench::startWindow({programPlain}, plain);  // warm caches
     for (int i = 0; i < starts; i++) {
         unlink(kept.c_str());  // a first start: nothing kept yet
+        waitForHelpersToEnd(onShare);
         double a = bench::startToAnswerMs({programOnShare}, onShare, 60000);
         double b = bench::startToAnswerMs({programPlain}, plain, 60000);
         if (a >= 0) shareStarts.push_back(a);
@@ -232,6 +265,8 @@ static void dialogOnShare(const std::string& scratch, const std::string& share, 
     startDialog();
     keptDrawnMs = bench::millisecondsSince(start);
     int idsAtOnce = rowsWithIds();
+    // Its scan ends before the starts from exec, as the first second start's did.
+    while (cdsearchScanBusy()) g_main_context_iteration(nullptr, TRUE);
     endDialog();
     if (chdir(previous) != 0) return;
     double idsStart = medianStart(programOnShare, onShare, starts, &answered);

@@ -53,8 +53,9 @@ bool keptlistSerialise(const std::vector<KeptFolder>& folders, std::string* byte
 // cut short, empty, foreign or of another version, for more than 65,536
 // folders or 1,048,576 images, for an image whose path is not its folder's
 // name followed by more, and for an ID record that follows no image, repeats
-// one or does not parse, or whose ID keptlistIdSound refuses; never reads past size. A refused list
-// costs no memory; a sound one is built only after every record is checked.
+// one, does not parse or holds an ID keptlistIdSound refuses; never reads past
+// size. A refused list costs no memory; a sound one is built only after every
+// record is checked.
 bool keptlistParse(const char* data, size_t size, std::vector<KeptFolder>* out);
 
 // Reads file (keptlistPath() when nullptr) in one go and parses it. False,
