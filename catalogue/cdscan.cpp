@@ -3,7 +3,6 @@
 #include <errno.h>
 
 #include <cstdio>
-#include <iterator>
 
 #include "catalogue/cdsort.h"
 #include "catalogue/scanmessages.h"
@@ -151,14 +150,17 @@ bool sendKeep() {
 }  // namespace
 
 void cdscanKeepIds(std::vector<ScanKeptId> ids) {
-    client.keepQueue.insert(client.keepQueue.end(), std::make_move_iterator(ids.begin()),
-                            std::make_move_iterator(ids.end()));
-    if (!client.helper.outstanding() && !client.queued) sendKeep();
+    // An ID no disc can give would make the helper refuse the whole batch.
+    for (ScanKeptId& id : ids)
+        if (id.forget || keptlistIdSound(id.kept.id)) client.keepQueue.push_back(std::move(id));
+    if (!client.keepQueue.empty() && !client.helper.outstanding() && !client.queued) sendKeep();
 }
 
 void cdscanForgetIds(std::vector<std::string> images) {
-    // Not kept apart yet: forgotten IDs simply stay until the next reread.
-    (void)images;
+    std::vector<ScanKeptId> forget;
+    forget.reserve(images.size());
+    for (std::string& image : images) forget.push_back({std::move(image), {}, true});
+    cdscanKeepIds(std::move(forget));
 }
 
 void cdscanSetReceiver(CdscanReceiver receiver, void* data) {

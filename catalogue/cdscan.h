@@ -31,10 +31,11 @@ void cdscanPrepare();
 // No folders need no helper: the receiver gets the empty list at once.
 void cdscanRequest(const std::vector<std::string>& folders, bool rereadAll);
 // Hands images' game IDs to the scan helper, the kept list's one writer: they
-// go in batches whenever it has no scan to make.
+// go in batches whenever it has no scan to make, in the order handed in. IDs
+// keptlistIdSound refuses are dropped.
 void cdscanKeepIds(std::vector<ScanKeptId> ids);
-// Removes images' game IDs (full paths) from the kept list, as cdscanKeepIds
-// keeps them: an image that cannot be read keeps no ID.
+// Removes images' game IDs and their stamps (full paths) from the kept list,
+// in turn with cdscanKeepIds: an image that cannot be read keeps no ID.
 void cdscanForgetIds(std::vector<std::string> images);
 // True while a scan request has no answer yet: the one notion of a running scan.
 bool cdscanBusy();

@@ -21,7 +21,7 @@ struct Request {
     bool rereadAll = false;
     std::vector<std::string> folders;
     bool keep = false;  // a KEEP: ids go into the kept list
-    std::unordered_map<std::string, KeptId> ids;
+    KeptIdChanges ids;
 };
 
 bool parse(HelperMessage kind, const std::string& fields, Request* request) {

@@ -30,11 +30,12 @@ const std::string* gameidsFind(const std::string& fullPath) {
     return found == known.end() ? nullptr : &found->second;
 }
 
-void gameidsTake(const std::string& fullPath, const std::string& id) {
+void gameidsTake(const std::string& fullPath, const std::string& id, bool notice) {
     auto [entry, added] = known.try_emplace(fullPath, id);
     // Unknown and known to have none look the same: only a new text is news.
     if (added ? id.empty() : entry->second == id) return;
     entry->second = id;
+    if (!notice) return;
     changed.insert(fullPath);
     if (!noticeSource) noticeSource = g_idle_add(sendNotice, nullptr);
 }

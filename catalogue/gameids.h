@@ -15,11 +15,14 @@ const std::string* gameidsFind(const std::string& fullPath);
 
 // Enters an ID that arrived for an image ("" for an image that has none):
 // called by the reading side, and by the kept list's loader at start. A text
-// that differs from the one known (none counts as "") is news for the notice.
-void gameidsTake(const std::string& fullPath, const std::string& id);
+// that differs from the one known (none counts as "") is news for the notice,
+// unless notice is false.
+void gameidsTake(const std::string& fullPath, const std::string& id, bool notice = true);
 
 // Enters an ID from the kept list with the stamps of the files it was read
-// from: after a complete list it is checked by them, not read again.
+// from: after a complete list it is checked by them, not read again. No
+// notice: the kept list is taken in before the CD list is filled, and the
+// fill shows the IDs with the names.
 void gameidsTakeKept(const std::string& fullPath, const std::string& id, const GameIdFiles& files);
 
 // Runs after IDs arrived, with the full paths whose ID changed, each once:

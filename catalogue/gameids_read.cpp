@@ -123,7 +123,7 @@ bool handle(HelperMessage kind, HelperReader& in, void* data) {
     std::string id = in.str();
     GameIdFiles files = gameidReadStamps(in);
     if (kind != GAMEID_MSG_ID || !in.done() || !reader->helper.outstanding() ||
-        id.size() > GAMEID_ID_MAX || result < GAMEID_UNCHANGED || result > GAMEID_NO_DRIVE)
+        !keptlistIdSound(id) || result < GAMEID_UNCHANGED || result > GAMEID_NO_DRIVE)
         return false;
     reader->helper.answered();
     std::string disc = reader->disc;
@@ -155,7 +155,7 @@ void lost(void* data) {
 
 void gameidsTakeKept(const std::string& fullPath, const std::string& id, const GameIdFiles& files) {
     stamps[fullPath] = files;
-    gameidsTake(fullPath, id);
+    gameidsTake(fullPath, id, false);
 }
 
 void gameidsRequest(const std::vector<std::string>& fullPaths, bool rereadAll) {

@@ -112,7 +112,7 @@ bool takeId(Walk& walk, std::string_view text) {
     long long stamps[6];
     for (long long& stamp : stamps)
         if (!readStamp(&text, &stamp)) return false;
-    if (text.size() > KEPT_ID_MAX) return false;
+    if (!keptlistIdSound(text)) return false;
     if (walk.out) {
         KeptId& kept = walk.out->back().ids[std::string(walk.image)];
         kept.id = std::string(text);
@@ -259,6 +259,15 @@ static std::string idText(const KeptId& kept) {
     return text + kept.id;
 }
 
+bool keptlistIdSound(std::string_view id) {
+    if (id.empty()) return true;
+    if (id.size() != 10 || id[4] != '-') return false;
+    for (size_t i = 0; i < id.size(); i++)
+        if (i < 4 ? !(id[i] >= 'A' && id[i] <= 'Z') : i > 4 && !(id[i] >= '0' && id[i] <= '9'))
+            return false;
+    return true;
+}
+
 bool operator==(const KeptId& a, const KeptId& b) {
     return a.id == b.id && gameidSameStamps(a.files, b.files);
 }
@@ -271,7 +280,7 @@ bool keptlistSerialise(const std::vector<KeptFolder>& folders, std::string* byte
     for (const KeptFolder& f : folders) {
         size += f.folder.size() + 2;
         for (const std::string& image : f.images) size += image.size() + 2;
-        size += f.ids.size() * (KEPT_ID_MAX + 64);
+        size += f.ids.size() * 80;  // six stamps and an ID
         images += f.images.size();
     }
     bytes->reserve(size);
@@ -281,7 +290,7 @@ bool keptlistSerialise(const std::vector<KeptFolder>& folders, std::string* byte
         for (size_t i = 0; ok && i < f.images.size(); i++) {
             ok = appendRecord(bytes, 'I', f.images[i]);
             auto kept = f.ids.find(f.images[i]);
-            if (ok && kept != f.ids.end() && kept->second.id.size() <= KEPT_ID_MAX)
+            if (ok && kept != f.ids.end() && keptlistIdSound(kept->second.id))
                 ok = appendRecord(bytes, 'G', idText(kept->second));
         }
         if (!ok) {
@@ -391,7 +400,7 @@ int keptlistKeep(std::vector<KeptFolder> read, const std::vector<bool>& complete
     return keptlistWrite(now, file) == 0 ? 1 : -1;
 }
 
-int keptlistKeepIds(const std::unordered_map<std::string, KeptId>& ids, const char* file) {
+int keptlistKeepIds(const KeptIdChanges& ids, const char* file) {
     std::vector<KeptFolder> held;
     if (ids.empty() || !keptlistRead(&held, file)) return 0;
     bool changed = false;
@@ -399,9 +408,14 @@ int keptlistKeepIds(const std::unordered_map<std::string, KeptId>& ids, const ch
         for (const std::string& image : folder.images) {
             auto news = ids.find(image);
             if (news == ids.end()) continue;
-            auto [kept, added] = folder.ids.insert(*news);
-            if (!added && kept->second == news->second) continue;
-            kept->second = news->second;
+            if (!news->second) {
+                changed |= folder.ids.erase(image) > 0;
+                continue;
+            }
+            if (!keptlistIdSound(news->second->id)) continue;
+            auto [kept, added] = folder.ids.emplace(image, *news->second);
+            if (!added && kept->second == *news->second) continue;
+            kept->second = *news->second;
             changed = true;
         }
     if (!changed) return 0;

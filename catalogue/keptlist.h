@@ -5,21 +5,26 @@
 // File form: the line "discWren image list 2\n", then records of one type
 // byte, a text and a NUL: 'F' a folder, 'I' an image of the folder before it,
 // 'G' the game ID of the image just before it, as "<sheet size> <seconds>
-// <nanoseconds> <data size> <seconds> <nanoseconds> <ID>" (decimal; the ID,
-// at most KEPT_ID_MAX bytes, may be empty), and last 'E' "<folders> <images>"
+// <nanoseconds> <data size> <seconds> <nanoseconds> <ID>" (decimal; the ID is
+// empty or of the form keptlistIdSound accepts), and last 'E' "<folders> <images>"
 // (counts in decimal), which ends the file. Names are stored byte for byte, so
 // any name a path can hold comes back. Version 1 files, without 'G' records,
 // are still read.
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "catalogue/gameid.h"
 
-constexpr size_t KEPT_ID_MAX = 64;
+// True for the IDs a disc can give (gameidFromSystemCnf): empty, or four
+// capital letters, '-' and five digits ("SLUS-00330"). No other text is kept
+// or taken from the file.
+bool keptlistIdSound(std::string_view id);
 
 // An image's game ID and the stamps of the files it was read from.
 struct KeptId {
@@ -39,17 +44,18 @@ struct KeptFolder {
 // (the program's own folder), never beside the target of a link of that name.
 const char* keptlistPath();
 
-// The file's bytes for folders. False (bytes empty) when a name or an ID holds
-// a NUL byte, which no path can hold and the file cannot carry. IDs of images
-// the folder does not list, and IDs over KEPT_ID_MAX bytes, are left out.
+// The file's bytes for folders. False (bytes empty) when a name holds a NUL
+// byte, which no path can hold and the file cannot carry. IDs of images the
+// folder does not list, and IDs keptlistIdSound refuses, are left out.
 bool keptlistSerialise(const std::vector<KeptFolder>& folders, std::string* bytes);
 
 // Parses a kept list's bytes. False, with *out empty, for anything damaged,
 // cut short, empty, foreign or of another version, for more than 65,536
 // folders or 1,048,576 images, for an image whose path is not its folder's
 // name followed by more, and for an ID record that follows no image, repeats
-// one or does not parse; never reads past size. A refused list costs
-// no memory; a sound one is built only after every record is checked.
+// one, does not parse or holds an ID keptlistIdSound refuses; never reads past
+// size. A refused list costs no memory; a sound one is built only after every
+// record is checked.
 bool keptlistParse(const char* data, size_t size, std::vector<KeptFolder>* out);
 
 // Reads file (keptlistPath() when nullptr) in one go and parses it. False,
@@ -81,9 +87,13 @@ bool keptlistSame(const std::vector<KeptFolder>& a, const std::vector<KeptFolder
 int keptlistKeep(std::vector<KeptFolder> read, const std::vector<bool>& complete,
                  const char* file = nullptr);
 
-// Enters IDs (by an image's full path) into file (keptlistPath() when
-// nullptr): each goes to the image of that path the file lists, replacing
-// the one it had; IDs of images it does not list are dropped. Written only
-// when that changes it. 1 written, 0 already so or nothing to keep it in (no
-// sound file), -1 with errno set when the write failed.
-int keptlistKeepIds(const std::unordered_map<std::string, KeptId>& ids, const char* file = nullptr);
+// Changes to kept IDs by an image's full path: the ID to keep, or none to
+// forget the one kept (with its stamps).
+using KeptIdChanges = std::unordered_map<std::string, std::optional<KeptId>>;
+
+// Enters changes into file (keptlistPath() when nullptr): each applies to the
+// image of that path the file lists, replacing or removing the ID it had;
+// those of images it does not list, and IDs keptlistIdSound refuses, are
+// dropped. Written only when that changes it. 1 written, 0 already so or
+// nothing to keep it in (no sound file), -1 with errno set when the write failed.
+int keptlistKeepIds(const KeptIdChanges& ids, const char* file = nullptr);

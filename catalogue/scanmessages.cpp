@@ -42,31 +42,33 @@ bool scanReadImages(HelperReader& in, std::vector<ScanImage>* images) {
 
 std::string scanKeepFrame(uint32_t seq, const std::vector<ScanKeptId>& ids, size_t first,
                           size_t* next) {
-    // An entry's fields: two lengths, the texts and six stamps.
-    auto entrySize = [&](size_t i) { return 8 + ids[i].image.size() + ids[i].kept.id.size() + 48; };
+    // An entry's fields: two lengths, the texts, the flag and six stamps.
+    auto entrySize = [&](size_t i) { return 9 + ids[i].image.size() + ids[i].kept.id.size() + 48; };
     size_t length = 1 + 4 + 4, end = first;
     while (end < ids.size() && (end == first || length + entrySize(end) <= HELPER_FRAME_MAX))
         length += entrySize(end++);
     HelperWriter out(SCAN_MSG_KEEP);
     out.u32(seq).u32(static_cast<uint32_t>(end - first));
     for (size_t i = first; i < end; ++i) {
-        out.str(ids[i].image).str(ids[i].kept.id);
+        out.str(ids[i].image).u8(ids[i].forget ? 1 : 0).str(ids[i].kept.id);
         gameidWriteStamps(out, ids[i].kept.files);
     }
     *next = end;
     return out.frame();
 }
 
-bool scanReadKeep(HelperReader& in, uint32_t* seq, std::unordered_map<std::string, KeptId>* ids) {
+bool scanReadKeep(HelperReader& in, uint32_t* seq, KeptIdChanges* ids) {
     *seq = in.u32();
     uint32_t count = in.u32();
     for (uint32_t i = 0; i < count && in.ok(); ++i) {
         std::string image = in.str();
+        uint8_t forget = in.u8();
         KeptId kept;
         kept.id = in.str();
         kept.files = gameidReadStamps(in);
-        if (image.size() > SCAN_TEXT_MAX || kept.id.size() > KEPT_ID_MAX) return false;
-        if (in.ok()) (*ids)[image] = std::move(kept);
+        if (image.size() > SCAN_TEXT_MAX || forget > 1 || !keptlistIdSound(kept.id)) return false;
+        // Later entries of an image win, as they were sent later.
+        if (in.ok()) (*ids)[image] = forget ? std::nullopt : std::optional<KeptId>(std::move(kept));
     }
     return in.done();
 }

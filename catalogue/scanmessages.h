@@ -17,15 +17,17 @@
 //                                                           be entered): the images known stay as
 //                                                           they are
 //   KEEP        dialog  u32 seq, u32 n, n × (str image,     keep these images' game IDs in the kept
-//                       str id, stamps as in                list (catalogue/keptlist.h); with it,
-//                       catalogue/gameidmessages.h);        the dialog's folder as a descriptor
-//                       with it, the dialog's folder
+//                       u8 forget, str id, stamps as in     list (catalogue/keptlist.h), or with
+//                       catalogue/gameidmessages.h);        forget 1 remove the image's ID and
+//                       with it, the dialog's folder        stamps (id then empty, stamps zero); a
+//                                                           later entry of an image wins; with it,
+//                                                           the dialog's folder as a descriptor
 //   KEPT        scan    u32 seq                             the answer to KEEP seq, whether or not
 //                                                           the list changed
 //
 // Every SCAN gets exactly one answer, DONE or FAILED, and every KEEP one KEPT,
-// in the order sent; the dialog sends the next only after it. An ID is at most
-// KEPT_ID_MAX bytes. The image list has no limit: it comes
+// in the order sent; the dialog sends the next only after it. An ID is one
+// keptlistIdSound accepts. The image list has no limit: it comes
 // in as many IMAGES as it takes, each within HELPER_FRAME_MAX. A path or a
 // name is at most SCAN_TEXT_MAX bytes; anything else is a bad message.
 #pragma once
@@ -63,15 +65,18 @@ bool scanSendImages(int fd, const std::vector<ScanImage>& images);
 // Appends the images of one IMAGES message; false when it does not parse.
 bool scanReadImages(HelperReader& in, std::vector<ScanImage>* images);
 
-// An image's game ID for the kept list.
+// An image's game ID for the kept list, or, with forget, the removal of the
+// one kept (kept is then empty).
 struct ScanKeptId {
     std::string image;  // full path
     KeptId kept;
+    bool forget = false;
 };
 
 // The KEEP frame of request seq for ids[first...], as many as fit within
 // HELPER_FRAME_MAX (at least one); *next gets the index after the last taken.
 std::string scanKeepFrame(uint32_t seq, const std::vector<ScanKeptId>& ids, size_t first,
                           size_t* next);
-// The fields of one KEEP message; false when they do not parse.
-bool scanReadKeep(HelperReader& in, uint32_t* seq, std::unordered_map<std::string, KeptId>* ids);
+// The fields of one KEEP message; false when they do not parse or hold an ID
+// keptlistIdSound refuses.
+bool scanReadKeep(HelperReader& in, uint32_t* seq, KeptIdChanges* ids);

@@ -2,7 +2,8 @@
 // size of the pieces the stream arrives in, the rest is the stream. The inbox
 // never hands out a frame outside the cap, stops for good at a bad one, and
 // the same stream gives the same messages whatever the pieces. Every IMAGES
-// part that parses is framed again and must read back the same.
+// part that parses is framed again and must read back the same, and so is
+// every KEEP, which the scan helper reads.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -50,6 +51,24 @@ void parse(const std::string& message) {
             if (back[i].path != images[i].path || back[i].name != images[i].name)
                 fuzzsupport::fail("an image changed on the way");
         break;
+    }
+    case SCAN_MSG_KEEP: {
+        // The scan helper reads this one: IDs that parse frame again and read back the same.
+        uint32_t seq = 0, seqBack = 0;
+        KeptIdChanges changes, back;
+        if (!scanReadKeep(in, &seq, &changes)) return;
+        std::vector<ScanKeptId> ids;
+        for (const auto& [image, kept] : changes)
+            ids.push_back({image, kept.value_or(KeptId()), !kept});
+        for (size_t next = 0; next < ids.size();) {
+            std::string frame = scanKeepFrame(seq, ids, next, &next);
+            HelperReader again(frame.data() + 5, frame.size() - 5);
+            if (frame.size() - 4 > HELPER_FRAME_MAX || !scanReadKeep(again, &seqBack, &back) ||
+                seqBack != seq)
+                fuzzsupport::fail("framed IDs do not read back");
+        }
+        if (back != changes) fuzzsupport::fail("IDs changed on the way");
+        return;
     }
     case SCAN_MSG_UNREADABLE:
         in.i32();

@@ -44,6 +44,10 @@ TEST(Gameids, TakesAreKeptAndEachTurnNotifiesOnceWithThePathsThatChanged) {
     gameidsTake("/c.cue", "");
     EXPECT_EQ(turn(), (Notices{{"/b.cue", "/c.cue"}}));
     EXPECT_EQ(turn(), Notices{});
+    // Kept IDs are taken in before the list is filled, which shows them: no notice.
+    gameidsTakeKept("/e.cue", "SLUS-00002", {});
+    EXPECT_EQ(turn(), Notices{});
+    EXPECT_EQ(*gameidsFind("/e.cue"), "SLUS-00002");
 
     // Stopping drops the table and the notice pending.
     gameidsTake("/d.cue", "SLES-00001");

@@ -124,11 +124,15 @@ TEST_F(KeptList, DamagedOrForeignFilesAreRefused) {
                    head + "G1 2 3 4 5 x6 A" + '\0' + "E1 1" + '\0',
                    head + "G1  2 3 4 5 6 A" + '\0' + "E1 1" + '\0',
                    head + "G1 2 3 4 5 1234567890123456789 A" + '\0' + "E1 1" + '\0',
-                   head + "G1 2 3 4 5 6 " + std::string(65, 'A') + '\0' + "E1 1" + '\0',
                    // Counts no file of this size can hold.
                    golden.substr(0, 22) + "E0 99999999999999999999999" + '\0'};
+    // IDs no disc gives: a line break, an escape, other shapes, 1 MB.
+    for (const std::string& id : Strings{"SLUS-0033\n", "\x1b[2J-00330", "SLUS-0033", "SLUS-003300",
+                                         "SLUS_00330", "slus-00330", "SLU1-00330", "SLUS-0033A",
+                                         "SLUS-00330 ", std::string(1 << 20, 'A')})
+        bad.push_back(head + "G1 2 3 4 5 6 " + id + '\0' + "E1 1" + '\0');
     for (size_t cut = 0; cut < golden.size(); cut++) bad.push_back(golden.substr(0, cut));
-    const std::string sound = head + "G1 2 3 4 5 -6 A" + '\0' + "E1 1" + '\0';
+    const std::string sound = head + "G1 2 3 4 5 -6 ZZZZ-99999" + '\0' + "E1 1" + '\0';
     List one;
     EXPECT_TRUE(keptlistParse(sound.data(), sound.size(), &one));
     for (const std::string& bytes : bad) {
@@ -330,6 +334,46 @@ TEST_F(KeptList, IdsStayWithTheirImagesAndEnterOnlyListedOnes) {
     moved.files.dataTime.tv_nsec++;
     EXPECT_EQ(keptlistKeepIds({{"/a/1.cue", moved}}), 1);
     EXPECT_EQ(readBack()[0].ids.at("/a/1.cue"), moved);
+    // An ID no disc gives is neither entered nor written; a forgotten one goes.
+    const KeptId odd{"SLUS-00001\n", {}};
+    EXPECT_EQ(keptlistKeepIds({{"/a/1.cue", odd}}), 0);
+    ASSERT_EQ(keptlistWrite(
+                  {{"/a/", {"/a/1.cue", "/a/3.cue"}, {{"/a/1.cue", moved}, {"/a/3.cue", odd}}}}),
+              0);
+    EXPECT_EQ(flat(readBack()), flat({{"/a/", {"/a/1.cue", "/a/3.cue"}, {{"/a/1.cue", moved}}}}));
+    EXPECT_EQ(keptlistKeepIds({{"/a/1.cue", std::nullopt}, {"/a/3.cue", std::nullopt}}), 1);
+    EXPECT_EQ(flat(readBack()), flat({{"/a/", {"/a/1.cue", "/a/3.cue"}}}));
+    EXPECT_EQ(keptlistKeepIds({{"/a/1.cue", std::nullopt}}), 0);
+}
+
+// Through the dialog's side and a real scan helper: IDs forgotten leave the
+// list in turn with IDs kept, however many frames they take, and an ID no
+// disc gives is not sent.
+TEST_F(KeptList, IdsForgottenThroughTheScanHelperLeaveTheList) {
+    List list(1);
+    list[0].folder = "/g/";
+    const KeptId one{"SLUS-00001", {1, {2, 3}, 4, {5, 6}}}, two{"SLUS-00002", {}};
+    for (int i = 0; i < 600; i++) {  // some 2 MB of forgotten names
+        list[0].images.push_back("/g/" + std::string(3000, 'n') + std::to_string(i) + ".cue");
+        list[0].ids[list[0].images.back()] = one;
+    }
+    ASSERT_EQ(keptlistWrite(list), 0);
+    const Strings& images = list[0].images;
+    cdscanKeepIds({{images[0], two}, {images[1], two}});
+    cdscanForgetIds(Strings(images.begin(), images.end() - 1));
+    cdscanKeepIds(
+        {{images[1], {"SCES-00003", {9, {}, 0, {}}}}, {images.back(), {"SLUS-0002\n", {}}}});
+    cdscanWait(60000);
+    cdscanStop();
+    const List back = readBack();
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0].images, images);
+    Strings left;  // the number of each image that keeps an ID, with it and its sheet's size
+    for (size_t i = 0; i < images.size(); i++)
+        if (auto kept = back[0].ids.find(images[i]); kept != back[0].ids.end())
+            left.push_back(std::to_string(i) + " " + kept->second.id + " " +
+                           std::to_string(kept->second.files.sheetSize));
+    EXPECT_EQ(left, (Strings{"1 SCES-00003 9", "599 SLUS-00001 1"}));
 }
 
 // A scan helper of its own, serving requests on a socket as the dialog's does.
