@@ -48,13 +48,19 @@ void tabMainShowGameId(GameIdResult result, const std::string& id) {
         g_free(scratch);
     } else if (result == GAMEID_NO_DISC) {
         resultText = _("No disc in the drive");
-    } else if (result == GAMEID_UNREADABLE) {
-        resultText = _("The disc cannot be read");
+    } else if (result == GAMEID_NO_DRIVE) {
+        resultText = _("There is no such drive");
+    } else if (result == GAMEID_UNREADABLE || result == GAMEID_NO_ANSWER) {
+        resultText = tabMainGameIdWhy(result);
     } else {
         resultText = _("This disc has no game ID");
     }
     resultSource = g_timeout_add(RESULT_MS, resultShown, nullptr);
     tabMainShowScanState();
+}
+
+const char* tabMainGameIdWhy(GameIdResult why) {
+    return why == GAMEID_NO_ANSWER ? _("The disc does not answer") : _("The disc cannot be read");
 }
 
 const char* tabMainGameIdLine(bool* busy) {
@@ -69,7 +75,9 @@ void tabMainUpdateGetId(void) {
 }
 
 void tabMainGetId(void) {
-    if (!readable(settings.current) || reading || gameidsReadingNow()) return;
+    // A second click on the disc being read waits for it; another disc's
+    // click gives that read up.
+    if (!readable(settings.current) || gameidsReadingNowOf(settings.current)) return;
     forgetResult();
     // Set first: the reader may answer before it returns.
     reading = true;

@@ -461,6 +461,8 @@ TEST(GameIds, ArrivingIdsFillTheirCellsInPlace) {
     const std::vector<std::string> shown = titles();
     const int cursor = cursorRow();
     ASSERT_EQ(cursor, 301);
+    // The empty sheets' own reads end first: an ID taken then is what is known.
+    testsupport::waitFor([] { return gameidsPending() == 0; }, "the list's reads");
 
     // Every disc at once, one without an ID, one not listed, one twice.
     for (int i = 0; i < 600; i++) gameidsTake(disc(i), i == 7 ? "" : idOf(i));
