@@ -47,7 +47,10 @@ bool rowsByPathStale = true;
 // Shows the line under the list with text, the bar pulsing when pulse.
 void showLine(const char* text, bool pulse) {
     GtkWidget* bar = uiWidget("progressbarMainScan");
-    gtk_label_set_text(GTK_LABEL(uiWidget("labelMainScan")), text);
+    GtkLabel* label = GTK_LABEL(uiWidget("labelMainScan"));
+    // A label set resizes the window even to the same text: the count of IDs
+    // left is set every tick.
+    if (strcmp(gtk_label_get_text(label), text) != 0) gtk_label_set_text(label, text);
     if (pulse) gtk_progress_bar_pulse(GTK_PROGRESS_BAR(bar));
     gtk_widget_set_visible(bar, pulse);
     gtk_table_set_row_spacing(GTK_TABLE(uiWidget("tableMainCDList")), 2, 5);

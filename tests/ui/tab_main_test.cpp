@@ -543,6 +543,8 @@ TEST(GetId, TheLineUnderTheListShowsEachResultForAWhile) {
         {GAMEID_NONE, "", "This disc has no game ID"},
         {GAMEID_NO_DISC, "", "No disc in the drive"},
         {GAMEID_UNREADABLE, "", "The disc cannot be read"},
+        {GAMEID_NO_DRIVE, "", "There is no such drive"},
+        {GAMEID_NO_ANSWER, "", "The disc does not answer"},
     };
     bool bar = true;
     for (const auto& c : cases) {
