@@ -209,14 +209,15 @@ TEST_F(GameidsRead, AReadThatHangsHoldsOnlyItsOwnDisc) {
     cdsearchScanRequest(false);
     ASSERT_TRUE(cdsearchScanWait(60000));
 
-    // The readers end up on far discs, the one asked for first among the
-    // first eight held.
+    // The eight readers end up on far discs, the one asked for first among
+    // them; then more start beside them.
     ASSERT_TRUE(share.hold());
-    gameidsSetWaits(50, 600000);
+    gameidsSetWaits(600000, 600000);
     gameidsRequest(cdsearchImageFullPaths(), false, {nas + far[9]});
     std::vector<std::string> held(8);
     for (std::string& path : held) ASSERT_TRUE(share.waitHeld(&path));
     EXPECT_NE(std::find(held.begin(), held.end(), "/" + far[9]), held.end());
+    gameidsSetWaits(50, 600000);
     ASSERT_TRUE(turnUntil([&] { return ids(nearNames) == nearIds; }));
     EXPECT_EQ(states(far, nas), std::vector<std::string>(10, "waiting"));
 
