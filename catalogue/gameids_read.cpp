@@ -27,9 +27,9 @@ namespace {
 // Reads side by side while none hangs: each mostly waits on the storage, so a
 // share's round trips overlap.
 constexpr size_t READERS = 8;
-// Readers at most, those held by hanging reads included: on a share about
-// eight working readers give all the speed there is, so the rest stand in for
-// reads that hang until they are given up.
+// Readers at most, those held by hanging reads included: up to sixteen reads
+// that hang leave eight readers working. More than about sixteen working
+// readers give a share no more speed.
 constexpr size_t READERS_MAX = 24;
 // How often running reads are looked at, for a hang.
 constexpr guint WATCH_MS = 100;
