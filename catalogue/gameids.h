@@ -28,10 +28,11 @@ void gameidsForget(const std::string& fullPath);
 // The image's reading state changed (gameidsStateOf): news for the notice.
 void gameidsTouch(const std::string& fullPath);
 
-// Runs after IDs arrived or reading states changed, with the full paths whose ID changed, each
-// once: the table batches, calling it from an idle source once per turn of the main loop for every
-// take since the last call, so callers take IDs one by one. The CD list updates those cells in
-// place. nullptr stops the notices.
+// Runs after IDs arrived or reading states changed, with the full paths whose
+// cell changed, each once: the table batches, calling it from an idle source
+// once per turn of the main loop for every change since the last call, so
+// callers take IDs one by one. The CD list updates those cells in place.
+// nullptr stops the notices.
 using GameidsNotify = void (*)(const std::vector<std::string>& fullPaths, void* data);
 void gameidsSetNotify(GameidsNotify notify, void* data);
 

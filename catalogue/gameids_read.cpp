@@ -1,12 +1,12 @@
 // Reading disc IDs: ID helpers (catalogue/gameidmessages.h) read the listed
 // images side by side, one image at a time each, so that a slow share keeps
-// several reads going. A read that hangs holds only its own disc: when every
-// reader has waited a moment, more start beside them, and a read still
-// waiting after the give-up limit is given up, its helper killed and reaped
-// whenever it ends. "Get ID" has a helper of its own. IDs read from images go on to the scan
-// helper, which keeps them in the kept list with their files' stamps; a kept
-// ID is checked by those stamps after a complete list and read again only
-// when they differ. Everything runs on the main thread.
+// several reads going. A read that hangs holds only its own disc: readers
+// start beside reads that have waited a moment, and a read still waiting
+// after the give-up limit is given up, its helper killed and reaped whenever
+// it ends. "Get ID" has a helper of its own. IDs read from images go on to
+// the scan helper, which keeps them in the kept list with their files'
+// stamps; a kept ID is checked by those stamps after a complete list and read
+// again only when they differ. Everything runs on the main thread.
 #include <glib.h>
 
 #include <algorithm>
