@@ -165,9 +165,9 @@ gboolean idTooltip(GtkWidget* widget, gint x, gint y, gboolean keyboard, GtkTool
     return why != nullptr;
 }
 
-// The chosen disc's ID and those of the rows on screen are read first.
-gboolean prioritiseShown(gpointer) {
-    prioritiseSource = 0;
+// The images whose IDs are read first: the chosen disc, then the rows on
+// screen (the top rows while the view is not drawn yet).
+std::vector<std::string> shownFirst() {
     std::vector<std::string> first;
     if (settings.current[0]) first.push_back(settings.current);
     int from = 0, to = FIRST_ROWS - 1;
@@ -182,7 +182,12 @@ gboolean prioritiseShown(gpointer) {
     }
     for (int row = from; row <= to && row < int(shownRows.size()); row++)
         first.push_back(shownRows[row]);
-    gameidsPrioritise(first);
+    return first;
+}
+
+gboolean prioritiseShown(gpointer) {
+    prioritiseSource = 0;
+    gameidsPrioritise(shownFirst());
     return FALSE;
 }
 
@@ -223,24 +228,18 @@ void idsArrived(const std::vector<std::string>& fullPaths, void*) {
     g_free(scratch);
 }
 
-// Asks for the IDs of the complete list's images, the chosen disc's and
-// those of the rows on screen first.
-void requestIds(bool rereadAll) {
-    gameidsRequest(cdsearchImageFullPaths(), rereadAll);
-    if (prioritiseSource) g_source_remove(prioritiseSource);
-    prioritiseShown(nullptr);
-}
-
-// A scan finished: the list shows its images, the cursor on current's row,
-// and the IDs of its images are read or checked. Runs on the main thread.
+// A scan finished: the IDs of its images are read or checked, the chosen
+// disc's and those of the rows on screen first, and the list shows its
+// images, the cursor on current's row. The IDs are asked for first, so that
+// new rows come in with their cells marked. Runs on the main thread.
 void scanFinished(bool changed, void*) {
     checkingKept = false;
+    gameidsRequest(cdsearchImageFullPaths(), idsRereadAll, shownFirst());
+    idsRereadAll = false;
     if (changed) {
         cdsearchRefilter();
         tabMainFillCdList();
     }
-    requestIds(idsRereadAll);
-    idsRereadAll = false;
     showScanState();
 }
 

@@ -38,7 +38,8 @@ protected:
         mkdir(source.c_str(), 0755);
         mkdir((source + "/sub").c_str(), 0755);
         writeFile(source + "/sub/Alpha.cue", "");
-        writeFile(source + "/sub/Beta.cue", "");
+        // The chosen disc is a real one: its read gives the ID the tests show.
+        ASSERT_FALSE(testsupport::writeDisc(source + "/sub", "Beta", "SLUS_003.30").empty());
         share = std::make_unique<SlowFs>(source, 0, true);
         ASSERT_TRUE(share->mounted()) << share->error();
         chosen = share->path() + "/sub/Beta.cue";
