@@ -131,18 +131,21 @@ size_t readersWanted() {
     return std::min(READERS_MAX, READERS + hanging);
 }
 
-// Gives idle list readers the next jobs.
+// Gives idle list readers the next jobs; a job no helper can take fails, so
+// that nothing waits for ever when none can be started.
 void startJobs() {
     const size_t wanted = readersWanted();
-    for (size_t i = 0; i < wanted && !queue.empty(); ++i) {
+    for (size_t i = 0; i < wanted && !queue.empty();) {
         if (i == readers.size()) readers.push_back(std::make_unique<Reader>());
-        if (busy(readers[i].get())) continue;
+        if (busy(readers[i].get())) {
+            ++i;
+            continue;
+        }
         Job job = std::move(queue.front());
         queue.pop_front();
-        if (!send(*readers[i], job.disc, job.how)) {
-            waiting.erase(job.disc);
-            markFailed(job.disc, GAMEID_UNREADABLE);
-        }
+        if (send(*readers[i], job.disc, job.how)) continue;
+        waiting.erase(job.disc);
+        markFailed(job.disc, GAMEID_UNREADABLE);
     }
 }
 

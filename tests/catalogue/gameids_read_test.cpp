@@ -21,6 +21,7 @@
 #include "support/discs.h"
 #include "support/slowfs.h"
 #include "support/testsupport.h"
+#include "util/helper.h"
 
 using testsupport::writeFile;
 
@@ -134,9 +135,13 @@ TEST_F(GameidsRead, IdsArriveAreKeptAndAreCheckedByTheirStamps) {
     // Asked again, nothing is read: the crashing disc is not tried twice more.
     gameidsRequest(cdsearchImageFullPaths(), false);
     EXPECT_LE(gameidsPending(), 1u);
+    // The IDs reach the scan helper in batches, in the order they arrived.
     ASSERT_TRUE(turnUntil([] {
+        const std::string file = testsupport::readFile("discWren.images");
         return !cdsearchScanBusy() && cdsearchScanWait(0) &&
-               testsupport::readFile("discWren.images").find("SLPS-00001") != std::string::npos;
+               file.find("SLUS-00330") != std::string::npos &&
+               file.find("SCES-01234") != std::string::npos &&
+               file.find("SLPS-00001") != std::string::npos;
     }));
     const std::vector<std::string> kept = {"SLUS-00330", "SCES-01234", "SLPS-00001", "?", "?"};
     EXPECT_EQ(keptIds(names), kept);
@@ -252,6 +257,20 @@ TEST_F(GameidsRead, AReadThatHangsHoldsOnlyItsOwnDisc) {
     EXPECT_EQ(states(far, nas), std::vector<std::string>(10, "waiting"));
     ASSERT_TRUE(settledBut(0));
     EXPECT_EQ(ids(far, nas), farIds);
+}
+
+// Without any helper to be had, no image waits for ever: each fails at once.
+TEST_F(GameidsRead, WithoutHelpersNoImageWaits) {
+    std::vector<std::string> names;
+    for (int n = 0; n < 20; n++) names.push_back("Disc" + std::to_string(n) + ".cue");
+    std::vector<std::string> paths;
+    for (const std::string& name : names) paths.push_back(root + name);
+    helperSetProgram("/nonexistent/discWrenHelper");
+    gameidsRequest(paths, false);
+    bool settled = settledBut(0);
+    helperSetProgram(DISCWREN_HELPER);
+    ASSERT_TRUE(settled);
+    EXPECT_EQ(states(names), std::vector<std::string>(20, "unreadable"));
 }
 
 // Get ID reads at once, whatever is known, an image by its sheet and a loop
