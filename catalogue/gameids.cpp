@@ -30,14 +30,28 @@ const std::string* gameidsFind(const std::string& fullPath) {
     return found == known.end() ? nullptr : &found->second;
 }
 
-void gameidsTake(const std::string& fullPath, const std::string& id, bool notice) {
-    auto [entry, added] = known.try_emplace(fullPath, id);
-    // Unknown and known to have none look the same: only a new text is news.
-    if (added ? id.empty() : entry->second == id) return;
-    entry->second = id;
-    if (!notice) return;
+void gameidsTouch(const std::string& fullPath) {
     changed.insert(fullPath);
     if (!noticeSource) noticeSource = g_idle_add(sendNotice, nullptr);
+}
+
+void gameidsTake(const std::string& fullPath, const std::string& id, bool notice) {
+    auto [entry, added] = known.try_emplace(fullPath, id);
+    // Unknown and known to have none look the same unless a mark shows for
+    // the unknown: otherwise only a new text is news.
+    if (added ? id.empty() && gameidsStateOf(fullPath, nullptr) == GAMEIDS_IDLE
+              : entry->second == id)
+        return;
+    entry->second = id;
+    if (notice) gameidsTouch(fullPath);
+}
+
+void gameidsForget(const std::string& fullPath) {
+    auto found = known.find(fullPath);
+    if (found == known.end()) return;
+    bool shown = !found->second.empty();
+    known.erase(found);
+    if (shown) gameidsTouch(fullPath);
 }
 
 void gameidsSetNotify(GameidsNotify function, void* data) {

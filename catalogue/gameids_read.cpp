@@ -1,12 +1,15 @@
 // Reading disc IDs: ID helpers (catalogue/gameidmessages.h) read the listed
 // images side by side, one image at a time each, so that a slow share keeps
-// several reads going and an image that hangs holds only its own helper.
-// "Get ID" has a helper of its own. IDs read from images go on to the scan
-// helper, which keeps them in the kept list with their files' stamps; a kept
-// ID is checked by those stamps after a complete list and read again only
-// when they differ. Everything runs on the main thread.
+// several reads going. A read that hangs holds only its own disc: readers
+// start beside reads that have waited a moment, and a read still waiting
+// after the give-up limit is given up, its helper killed and reaped whenever
+// it ends. "Get ID" has a helper of its own. IDs read from images go on to
+// the scan helper, which keeps them in the kept list with their files'
+// stamps; a kept ID is checked by those stamps after a complete list and read
+// again only when they differ. Everything runs on the main thread.
 #include <glib.h>
 
+#include <algorithm>
 #include <deque>
 #include <memory>
 #include <unordered_map>
@@ -21,9 +24,20 @@
 
 namespace {
 
-// Reads side by side: each mostly waits on the storage, so a share's round
-// trips overlap.
+// Reads side by side while none hangs: each mostly waits on the storage, so a
+// share's round trips overlap.
 constexpr size_t READERS = 8;
+// Readers at most, those held by hanging reads included: up to sixteen reads
+// that hang leave eight readers working. More than about sixteen working
+// readers give a share no more speed.
+constexpr size_t READERS_MAX = 24;
+// How often running reads are looked at, for a hang.
+constexpr guint WATCH_MS = 100;
+constexpr int MOMENT_MS = 1000;
+constexpr int GIVE_UP_MS = 25000;
+
+int momentMs = MOMENT_MS;   // a read waiting longer hangs: another reader starts beside it
+int giveUpMs = GIVE_UP_MS;  // a read waiting longer is given up (a NAS wakes in 10 to 20 s)
 
 struct Reader;
 bool handle(HelperMessage kind, HelperReader& in, void* data);
@@ -33,6 +47,7 @@ struct Reader {
     HelperClient helper{{HELPER_GAMEID, handle, lost, this}};
     std::string disc;  // the image being read, "" while idle
     bool forList = true;
+    gint64 since = 0;  // when the read of disc was sent
 };
 
 // A read waiting for a helper.
@@ -41,21 +56,28 @@ struct Job {
     GameIdHow how;
 };
 
-std::unique_ptr<Reader> readers[READERS];
+std::vector<std::unique_ptr<Reader>> readers;
 Reader* nowReader = nullptr;  // "Get ID"'s
 GameidsDone nowDone = nullptr;
 void* nowData = nullptr;
 
 std::deque<Job> queue;
+std::unordered_set<std::string> waiting;              // queued or being read for the list
 std::unordered_map<std::string, GameIdFiles> stamps;  // of the kept IDs, by full path
 std::unordered_set<std::string> settled;              // read or checked since the start
-std::unordered_set<std::string> bad;                  // their reader died twice: never tried again
-std::vector<ScanKeptId> toKeep;                       // IDs for the scan helper, sent once per turn
+// Images that cannot be read until "Update", and why: unreadable, their
+// reader died twice, or their read was given up.
+std::unordered_map<std::string, GameIdResult> failed;
+std::vector<ScanKeptId> toKeep;     // IDs for the scan helper, sent once per turn
+std::vector<std::string> toForget;  // images whose kept ID goes, sent with them
 guint keepSource = 0;
+guint watchSource = 0;
 
 gboolean sendToKeep(gpointer) {
     keepSource = 0;
-    cdscanKeepIds(std::move(toKeep));
+    if (!toForget.empty()) cdscanForgetIds(std::move(toForget));
+    toForget.clear();
+    if (!toKeep.empty()) cdscanKeepIds(std::move(toKeep));
     toKeep.clear();
     return FALSE;
 }
@@ -66,6 +88,27 @@ void keep(const std::string& image, const std::string& id, const GameIdFiles& fi
     if (!keepSource) keepSource = g_idle_add(sendToKeep, nullptr);
 }
 
+// The image cannot be read: its ID goes from the table and the kept list.
+void forget(const std::string& image) {
+    gameidsForget(image);
+    if (!stamps.erase(image)) return;
+    toForget.push_back(image);
+    if (!keepSource) keepSource = g_idle_add(sendToKeep, nullptr);
+}
+
+void markFailed(const std::string& image, GameIdResult why) {
+    failed[image] = why;
+    gameidsTouch(image);
+}
+
+bool busy(const Reader* reader) { return reader && !reader->disc.empty(); }
+
+gboolean watchReads(gpointer);
+
+void watchReadsSoon() {
+    if (!watchSource) watchSource = g_timeout_add(WATCH_MS, watchReads, nullptr);
+}
+
 // Sends the READ; the dialog's folder goes along for relative names.
 bool send(Reader& reader, const std::string& disc, GameIdHow how) {
     HelperWriter out(GAMEID_MSG_READ);
@@ -73,21 +116,69 @@ bool send(Reader& reader, const std::string& disc, GameIdHow how) {
     auto kept = stamps.find(disc);
     gameidWriteStamps(
         out, how == GAMEID_HOW_CHECK && kept != stamps.end() ? kept->second : GameIdFiles());
-    bool sent = reader.helper.requestFromHere(out.frame());
-    if (sent) reader.disc = disc;
-    return sent;
+    if (!reader.helper.requestFromHere(out.frame())) return false;
+    reader.disc = disc;
+    reader.since = g_get_monotonic_time();
+    watchReadsSoon();
+    return true;
 }
 
-// Gives idle list readers the next jobs.
+// List readers wanted now: READERS working ones beside those that hang.
+size_t readersWanted() {
+    const gint64 hangsBefore = g_get_monotonic_time() - gint64(momentMs) * 1000;
+    size_t hanging = 0;
+    for (const auto& reader : readers) hanging += busy(reader.get()) && reader->since < hangsBefore;
+    return std::min(READERS_MAX, READERS + hanging);
+}
+
+// Gives idle list readers the next jobs; a job no helper can take fails, so
+// that nothing waits for ever when none can be started.
 void startJobs() {
-    for (auto& reader : readers) {
-        if (queue.empty()) return;
-        if (!reader) reader = std::make_unique<Reader>();
-        if (!reader->disc.empty()) continue;
+    const size_t wanted = readersWanted();
+    for (size_t i = 0; i < wanted && !queue.empty();) {
+        if (i == readers.size()) readers.push_back(std::make_unique<Reader>());
+        if (busy(readers[i].get())) {
+            ++i;
+            continue;
+        }
         Job job = std::move(queue.front());
         queue.pop_front();
-        if (!send(*reader, job.disc, job.how)) bad.insert(job.disc);
+        if (send(*readers[i], job.disc, job.how)) continue;
+        waiting.erase(job.disc);
+        markFailed(job.disc, GAMEID_UNREADABLE);
     }
+}
+
+// A list read given up: its helper is killed and reaped from the main loop
+// whenever it ends (a helper stuck in the kernel is never waited for).
+void giveUp(Reader& reader) {
+    reader.helper.drop(true);
+    std::string disc;
+    disc.swap(reader.disc);
+    waiting.erase(disc);
+    markFailed(disc, GAMEID_NO_ANSWER);
+}
+
+void nowAnswer(int result, const std::string& id, std::string disc, const GameIdFiles& files);
+
+// Gives up reads waiting past the limit, starts readers beside reads that
+// hang, and lets readers beyond the usual number go once idle.
+gboolean watchReads(gpointer) {
+    const gint64 giveUpBefore = g_get_monotonic_time() - gint64(giveUpMs) * 1000;
+    for (auto& reader : readers)
+        if (busy(reader.get()) && reader->since < giveUpBefore) giveUp(*reader);
+    if (busy(nowReader) && nowReader->since < giveUpBefore) {
+        nowReader->helper.drop(true);
+        nowAnswer(GAMEID_NO_ANSWER, "", nowReader->disc, GameIdFiles());
+    }
+    startJobs();
+    const size_t wanted = readersWanted();
+    while (readers.size() > wanted && !busy(readers.back().get())) readers.pop_back();
+    bool running = busy(nowReader);
+    for (const auto& reader : readers) running = running || busy(reader.get());
+    if (running) return TRUE;
+    watchSource = 0;
+    return FALSE;
 }
 
 // A list reader's answer.
@@ -95,15 +186,20 @@ void listAnswer(Reader& reader, int result, const std::string& id, const GameIdF
     std::string disc;
     disc.swap(reader.disc);
     settled.insert(disc);
+    waiting.erase(disc);
+    gameidsTouch(disc);
     if (result == GAMEID_FOUND || result == GAMEID_NONE) {
         gameidsTake(disc, result == GAMEID_FOUND ? id : "");
         keep(disc, result == GAMEID_FOUND ? id : "", files);
+    } else {
+        forget(disc);
+        markFailed(disc, GAMEID_UNREADABLE);
     }
     startJobs();
 }
 
-void nowAnswer(int result, const std::string& id, const std::string& disc,
-               const GameIdFiles& files) {
+// Get ID's answer; disc is a copy, as the reader's own is cleared.
+void nowAnswer(int result, const std::string& id, std::string disc, const GameIdFiles& files) {
     nowReader->disc.clear();
     GameidsDone done = nowDone;
     nowDone = nullptr;
@@ -113,6 +209,15 @@ void nowAnswer(int result, const std::string& id, const std::string& disc,
     if (image && (result == GAMEID_FOUND || result == GAMEID_NONE)) {
         settled.insert(disc);
         keep(disc, result == GAMEID_FOUND ? id : "", files);
+    }
+    if (result == GAMEID_FOUND || result == GAMEID_NONE) {
+        if (failed.erase(disc)) gameidsTouch(disc);
+    } else if (result == GAMEID_NO_ANSWER) {
+        markFailed(disc, GAMEID_NO_ANSWER);
+    } else {
+        // No disc, no drive, or unreadable: an ID known before is no longer true.
+        forget(disc);
+        if (result == GAMEID_UNREADABLE) markFailed(disc, GAMEID_UNREADABLE);
     }
     if (done) done(static_cast<GameIdResult>(result), result == GAMEID_FOUND ? id : "", nowData);
 }
@@ -132,6 +237,8 @@ bool handle(HelperMessage kind, HelperReader& in, void* data) {
     } else if (result == GAMEID_UNCHANGED) {
         reader->disc.clear();
         settled.insert(disc);
+        waiting.erase(disc);
+        gameidsTouch(disc);
         startJobs();
     } else {
         listAnswer(*reader, result, id, files);
@@ -139,14 +246,15 @@ bool handle(HelperMessage kind, HelperReader& in, void* data) {
     return true;
 }
 
-// The reader died on the disc twice: the disc is not tried again this session.
+// The reader died on the disc twice: the disc is not tried again until "Update".
 void lost(void* data) {
     auto* reader = static_cast<Reader*>(data);
     if (!reader->forList) {
         nowAnswer(GAMEID_UNREADABLE, "", reader->disc, GameIdFiles());
         return;
     }
-    bad.insert(reader->disc);
+    waiting.erase(reader->disc);
+    markFailed(reader->disc, GAMEID_UNREADABLE);
     reader->disc.clear();
     startJobs();
 }
@@ -158,34 +266,74 @@ void gameidsTakeKept(const std::string& fullPath, const std::string& id, const G
     gameidsTake(fullPath, id, false);
 }
 
-void gameidsRequest(const std::vector<std::string>& fullPaths, bool rereadAll) {
+void gameidsRequest(const std::vector<std::string>& fullPaths, bool rereadAll,
+                    const std::vector<std::string>& first) {
     // The list is complete: what waits from an earlier one gives way.
+    std::unordered_set<std::string> before;
+    before.swap(waiting);
     queue.clear();
-    if (rereadAll) settled.clear();
-    std::unordered_set<std::string_view> reading;
+    if (rereadAll) {
+        settled.clear();
+        for (const auto& entry : failed) gameidsTouch(entry.first);
+        failed.clear();
+    }
     for (const auto& reader : readers)
-        if (reader && !reader->disc.empty()) reading.insert(reader->disc);
+        if (busy(reader.get())) waiting.insert(reader->disc);
     for (const std::string& path : fullPaths) {
-        if (settled.count(path) || bad.count(path) || reading.count(path) ||
+        if (settled.count(path) || failed.count(path) || waiting.count(path) ||
             checkExtension(path.c_str(), ".exe"))
             continue;
         bool checkable = !rereadAll && stamps.count(path);
         queue.push_back({path, checkable ? GAMEID_HOW_CHECK : GAMEID_HOW_IMAGE});
+        waiting.insert(path);
+        // A cell changes only where no ID shows yet.
+        if (!before.count(path) && !gameidsFind(path)) gameidsTouch(path);
     }
+    for (const std::string& path : before)
+        if (!waiting.count(path)) gameidsTouch(path);
+    gameidsPrioritise(first);
     startJobs();
+}
+
+void gameidsPrioritise(const std::vector<std::string>& first) {
+    if (first.empty() || queue.empty()) return;
+    std::unordered_map<std::string_view, size_t> rank;
+    for (const std::string& path : first) rank.emplace(path, rank.size());
+    auto end = std::stable_partition(queue.begin(), queue.end(),
+                                     [&](const Job& job) { return rank.count(job.disc) != 0; });
+    std::stable_sort(queue.begin(), end,
+                     [&](const Job& a, const Job& b) { return rank.at(a.disc) < rank.at(b.disc); });
 }
 
 size_t gameidsPending() {
     size_t running = 0;
-    for (const auto& reader : readers) running += reader && !reader->disc.empty();
+    for (const auto& reader : readers) running += busy(reader.get());
     return queue.size() + running;
 }
 
+GameidsState gameidsStateOf(const std::string& fullPath, GameIdResult* why) {
+    if (auto found = failed.find(fullPath); found != failed.end()) {
+        if (why) *why = found->second;
+        return GAMEIDS_FAILED;
+    }
+    return waiting.count(fullPath) ? GAMEIDS_WAITING : GAMEIDS_IDLE;
+}
+
+void gameidsSetWaits(int moment, int giveUp) {
+    momentMs = moment > 0 ? moment : MOMENT_MS;
+    giveUpMs = giveUp > 0 ? giveUp : GIVE_UP_MS;
+}
+
 bool gameidsReadNow(const std::string& disc, GameidsDone done, void* data) {
-    if (gameidsReadingNow() || disc.empty() || disc.size() > GAMEID_TEXT_MAX) return false;
+    if (gameidsReadingNowOf(disc) || disc.empty() || disc.size() > GAMEID_TEXT_MAX) return false;
     if (!nowReader) {
         nowReader = new Reader;
         nowReader->forList = false;
+    }
+    // Another disc is being read: that read is given up, without an answer.
+    if (busy(nowReader)) {
+        nowReader->helper.drop(true);
+        nowReader->disc.clear();
     }
     // A disc of the device list is a drive; any other block device the helper finds itself.
     GameIdHow how = GAMEID_HOW_DISC;
@@ -199,27 +347,32 @@ bool gameidsReadNow(const std::string& disc, GameidsDone done, void* data) {
     return false;
 }
 
-bool gameidsReadingNow() { return nowReader && !nowReader->disc.empty(); }
+bool gameidsReadingNow() { return busy(nowReader); }
+
+bool gameidsReadingNowOf(const std::string& disc) {
+    return busy(nowReader) && nowReader->disc == disc;
+}
 
 void gameidsStopReading() {
     // A helper held by the share ends once its call returns; none is waited for.
-    for (auto& reader : readers)
-        if (reader) reader->helper.drop(true);
+    for (auto& reader : readers) reader->helper.drop(true);
     if (nowReader) {
         nowReader->helper.drop(true);
         nowReader->disc.clear();
     }
     nowDone = nullptr;
-    for (auto& reader : readers) reader.reset();
+    readers.clear();
     delete nowReader;
     nowReader = nullptr;
+    if (watchSource) g_source_remove(watchSource);
+    watchSource = 0;
     queue.clear();
+    waiting.clear();
     stamps.clear();
     settled.clear();
-    bad.clear();
+    failed.clear();
+    gameidsSetWaits(0, 0);
     // IDs read go to the scan helper now, before it is let go.
     if (keepSource) g_source_remove(keepSource);
-    keepSource = 0;
-    if (!toKeep.empty()) cdscanKeepIds(std::move(toKeep));
-    toKeep.clear();
+    sendToKeep(nullptr);
 }

@@ -13,9 +13,15 @@
 enum CdListColumn {
     CDLIST_TITLE = 0,   // name, readable form
     CDLIST_PATH = 1,    // folder part, readable form
-    CDLIST_GAMEID = 2,  // the disc ID known for the full path, readable form; "" when none
+    CDLIST_GAMEID = 2,  // the disc ID known for the full path, readable form, "" when none;
+                        // CDLIST_WAITING or CDLIST_FAILED while it has none
     CDLIST_FULL = 3,    // path followed by name, as on disk
 };
+
+// The Game ID cell of an image whose ID is being read, and of one that cannot
+// be read (its tooltip says why).
+constexpr const char* CDLIST_WAITING = "…";
+constexpr const char* CDLIST_FAILED = "⚠";
 
 // Files at least this large are hashed with a progress window.
 constexpr long long MD5_PROGRESS_THRESHOLD = 4LL * 1024 * 1024;
@@ -53,19 +59,27 @@ void tabMainStartScan(void);
 // The update of "Update": every image folder is read again.
 void tabMainUpdateRereadingAll(void);
 // Shows on the line under the list what runs now: a scan's state, else the
-// disc ID's reading or its result; no text when there is neither.
+// disc ID's reading or its result, else how many list IDs are left to read;
+// no text when there is none of these.
 void tabMainShowScanState(void);
 // Stops showing scans and IDs: called before the catalogue shuts down.
 void tabMainShutdown(void);
 // Cancels a running "Calc md5" and closes its progress window.
 void tabMainMd5Shutdown(void);
 
+// The Game ID cell's tooltip for a row, nullptr when it has none: why the
+// row's image cannot be read, while it shows the mark.
+const char* tabMainIdTooltip(const char* fullPath);
+
 // "Get ID" (tab_main_gameid.cpp). Reads the current disc's ID unless current
-// is empty or the no-disc entry or a read runs already; shows "Reading the
-// disc ID" meanwhile, and the unreadable result when no reader can be had.
+// is empty or the no-disc entry or being read already (a read of another disc
+// is given up); shows "Reading the disc ID" meanwhile, and the unreadable
+// result when no reader can be had.
 void tabMainGetId(void);
 // Shows a read's result on the line for 4 seconds: the ID, or why there is none.
 void tabMainShowGameId(GameIdResult result, const std::string& id);
+// Why a disc has no ID: GAMEID_NO_ANSWER's text, else the unreadable one.
+const char* tabMainGameIdWhy(GameIdResult why);
 // The line's text for the ID, nullptr when there is none to show; busy while
 // the read runs (the bar pulses then).
 const char* tabMainGameIdLine(bool* busy);

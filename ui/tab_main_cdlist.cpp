@@ -1,5 +1,7 @@
-// The CD list of the "Settings" tab: its refill from the catalogue, and the
-// state of the background scan of the image folders shown under it.
+// The CD list of the "Settings" tab: its refill from the catalogue, its Game
+// ID cells as the IDs are read, and the state of the background scan of the
+// image folders (or of the IDs left to read) shown under it.
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -28,6 +30,10 @@ guint pulseSource = 0;          // the busy state's timer, 0 while no scan runs
 gint64 busySince = 0;           // when the running scan was first seen, 0 when none runs
 bool listIncomplete = false;    // the first update did not see the start-up scan end
 bool checkingKept = false;      // the list shows the kept images until a scan answers
+gint64 idsSince = 0;            // when list IDs were first seen waiting, 0 when none wait
+guint prioritiseSource = 0;     // the chosen disc and the rows on screen go first, once per turn
+// Rows asked for first before the view knows which show.
+constexpr int FIRST_ROWS = 40;
 
 // Full paths of the CD list's rows, in row order: lets a refill keep the rows
 // that stay and touch only those that come or go.
@@ -41,7 +47,10 @@ bool rowsByPathStale = true;
 // Shows the line under the list with text, the bar pulsing when pulse.
 void showLine(const char* text, bool pulse) {
     GtkWidget* bar = uiWidget("progressbarMainScan");
-    gtk_label_set_text(GTK_LABEL(uiWidget("labelMainScan")), text);
+    GtkLabel* label = GTK_LABEL(uiWidget("labelMainScan"));
+    // A label set resizes the window even to the same text: the count of IDs
+    // left is set every tick.
+    if (strcmp(gtk_label_get_text(label), text) != 0) gtk_label_set_text(label, text);
     if (pulse) gtk_progress_bar_pulse(GTK_PROGRESS_BAR(bar));
     gtk_widget_set_visible(bar, pulse);
 }
@@ -85,9 +94,21 @@ bool updateScanState() {
         return true;
     }
     bool reading = false;
-    const char* idText = tabMainGameIdLine(&reading);
-    showLine(idText ? idText : "", reading);
-    return busy || reading;
+    const size_t left = busy ? 0 : gameidsPending();
+    if (!left) idsSince = 0;
+    if (left && idsSince == 0) idsSince = now;
+    if (const char* idText = tabMainGameIdLine(&reading)) {
+        showLine(idText, reading);
+    } else if (left && now - idsSince >= STATE_DELAY_MS * 1000) {
+        gchar* text = g_strdup_printf(
+            ngettext("Reading disc IDs: %d left", "Reading disc IDs: %d left", int(left)),
+            int(left));
+        showLine(text, false);
+        g_free(text);
+    } else {
+        showLine("", false);
+    }
+    return busy || reading || left;
 }
 
 gboolean pulseScanState(gpointer) {
@@ -108,10 +129,79 @@ void showScanState(bool atOnce = false) {
     }
 }
 
-// The ID text of a row, readable form.
+// The Game ID cell of a row: its ID (readable form) when known, else a mark
+// while the image cannot be read or waits for its read. An ID known stays
+// shown while it is read again (a disc that turns out unreadable loses it).
 const char* idText(const std::string& fullPath, gchar** scratch) {
-    const std::string* id = gameidsFind(fullPath);
-    return id ? uiDisplayable(id->c_str(), scratch) : "";
+    if (const std::string* id = gameidsFind(fullPath)) return uiDisplayable(id->c_str(), scratch);
+    GameidsState state = gameidsStateOf(fullPath, nullptr);
+    return state == GAMEIDS_FAILED ? CDLIST_FAILED : state == GAMEIDS_WAITING ? CDLIST_WAITING : "";
+}
+
+// The marks show grey, apart from the IDs.
+void idCellData(GtkTreeViewColumn*, GtkCellRenderer* cell, GtkTreeModel* model, GtkTreeIter* iter,
+                gpointer) {
+    gchar* text = nullptr;
+    gtk_tree_model_get(model, iter, CDLIST_GAMEID, &text, -1);
+    bool mark = text && (strcmp(text, CDLIST_WAITING) == 0 || strcmp(text, CDLIST_FAILED) == 0);
+    g_object_set(cell, "text", text, "foreground", "grey50", "foreground-set", mark, nullptr);
+    g_free(text);
+}
+
+// The Game ID cell's tooltip: why its image cannot be read.
+gboolean idTooltip(GtkWidget* widget, gint x, gint y, gboolean keyboard, GtkTooltip* tooltip,
+                   gpointer) {
+    GtkTreeView* view = GTK_TREE_VIEW(widget);
+    GtkTreeModel* model = nullptr;
+    GtkTreePath* path = nullptr;
+    GtkTreeIter iter;
+    if (!gtk_tree_view_get_tooltip_context(view, &x, &y, keyboard, &model, &path, &iter))
+        return FALSE;
+    GtkTreeViewColumn* column = gtk_tree_view_get_column(view, CDLIST_GAMEID);
+    GtkTreeViewColumn* under = nullptr;
+    bool onCell =
+        keyboard || (gtk_tree_view_get_path_at_pos(view, x, y, nullptr, &under, nullptr, nullptr) &&
+                     under == column);
+    gchar* full = nullptr;
+    gtk_tree_model_get(model, &iter, CDLIST_FULL, &full, -1);
+    const char* why = onCell && full ? tabMainIdTooltip(full) : nullptr;
+    if (why) {
+        gtk_tooltip_set_text(tooltip, why);
+        gtk_tree_view_set_tooltip_cell(view, tooltip, path, column, nullptr);
+    }
+    g_free(full);
+    gtk_tree_path_free(path);
+    return why != nullptr;
+}
+
+// The images whose IDs are read first: the chosen disc, then the rows on
+// screen (the top rows while the view is not drawn yet).
+std::vector<std::string> shownFirst() {
+    std::vector<std::string> first;
+    if (settings.current[0]) first.push_back(settings.current);
+    int from = 0, to = FIRST_ROWS - 1;
+    GtkTreePath *start = nullptr, *end = nullptr;
+    GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
+    if (view && gtk_widget_get_realized(GTK_WIDGET(view)) &&
+        gtk_tree_view_get_visible_range(view, &start, &end)) {
+        from = gtk_tree_path_get_indices(start)[0];
+        to = gtk_tree_path_get_indices(end)[0];
+        gtk_tree_path_free(start);
+        gtk_tree_path_free(end);
+    }
+    for (int row = from; row <= to && row < int(shownRows.size()); row++)
+        first.push_back(shownRows[row]);
+    return first;
+}
+
+gboolean prioritiseShown(gpointer) {
+    prioritiseSource = 0;
+    gameidsPrioritise(shownFirst());
+    return FALSE;
+}
+
+void prioritiseSoon() {
+    if (!prioritiseSource) prioritiseSource = g_idle_add(prioritiseShown, nullptr);
 }
 
 // IDs arrived: their rows' cells change in place, so no row moves and the
@@ -133,26 +223,32 @@ void idsArrived(const std::vector<std::string>& fullPaths, void*) {
     GtkTreeIter iter;
     for (const std::string& path : fullPaths) {
         auto [first, last] = rowsByPath.equal_range(path);
-        for (auto it = first; it != last; ++it)
-            if (gtk_tree_model_iter_nth_child(model, &iter, nullptr, it->second))
-                gtk_list_store_set(store, &iter, CDLIST_GAMEID, idText(path, &scratch), -1);
+        for (auto it = first; it != last; ++it) {
+            if (!gtk_tree_model_iter_nth_child(model, &iter, nullptr, it->second)) continue;
+            // A cell that stays as it is is not set: a row that changes is redrawn.
+            const char* text = idText(path, &scratch);
+            gchar* shown = nullptr;
+            gtk_tree_model_get(model, &iter, CDLIST_GAMEID, &shown, -1);
+            if (g_strcmp0(shown, text) != 0)
+                gtk_list_store_set(store, &iter, CDLIST_GAMEID, text, -1);
+            g_free(shown);
+        }
     }
     g_free(scratch);
 }
 
-// Asks for the IDs of the complete list's images.
-void requestIds(bool rereadAll) { gameidsRequest(cdsearchImageFullPaths(), rereadAll); }
-
-// A scan finished: the list shows its images, the cursor on current's row,
-// and the IDs of its images are read or checked. Runs on the main thread.
+// A scan finished: the IDs of its images are read or checked, the chosen
+// disc's and those of the rows on screen first, and the list shows its
+// images, the cursor on current's row. The IDs are asked for first, so that
+// new rows come in with their cells marked. Runs on the main thread.
 void scanFinished(bool changed, void*) {
     checkingKept = false;
+    gameidsRequest(cdsearchImageFullPaths(), idsRereadAll, shownFirst());
+    idsRereadAll = false;
     if (changed) {
         cdsearchRefilter();
         tabMainFillCdList();
     }
-    requestIds(idsRereadAll);
-    idsRereadAll = false;
     showScanState();
 }
 
@@ -242,6 +338,8 @@ void tabMainFillCdList() {
         gtk_tree_view_set_cursor(view, path, nullptr, FALSE);
         gtk_tree_path_free(path);
     }
+    // Other rows show now: their IDs go first.
+    prioritiseSoon();
 }
 
 void tabMainInitCdList(void) {
@@ -251,6 +349,27 @@ void tabMainInitCdList(void) {
     rowsByPathStale = true;
     cdsearchScanNotify(scanFinished, nullptr);
     gameidsSetNotify(idsArrived, nullptr);
+    GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
+    if (GtkTreeViewColumn* column =
+            view ? gtk_tree_view_get_column(view, CDLIST_GAMEID) : nullptr) {
+        GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(column));
+        if (cells)
+            gtk_tree_view_column_set_cell_data_func(column, GTK_CELL_RENDERER(cells->data),
+                                                    idCellData, nullptr, nullptr);
+        g_list_free(cells);
+        gtk_widget_set_has_tooltip(GTK_WIDGET(view), TRUE);
+        g_signal_connect(view, "query-tooltip", G_CALLBACK(idTooltip), nullptr);
+        // A scroll brings other rows: their IDs go first.
+        g_signal_connect_swapped(gtk_tree_view_get_vadjustment(view), "value-changed",
+                                 G_CALLBACK(prioritiseSoon), nullptr);
+        g_signal_connect_swapped(view, "cursor-changed", G_CALLBACK(prioritiseSoon), nullptr);
+    }
+}
+
+const char* tabMainIdTooltip(const char* fullPath) {
+    GameIdResult why = GAMEID_UNREADABLE;
+    if (gameidsFind(fullPath) || gameidsStateOf(fullPath, &why) != GAMEIDS_FAILED) return nullptr;
+    return tabMainGameIdWhy(why);
 }
 
 void tabMainShowScanState(void) { showScanState(); }
@@ -287,7 +406,10 @@ void tabMainShutdown(void) {
     idsRereadAll = false;
     if (pulseSource) g_source_remove(pulseSource);
     pulseSource = 0;
+    if (prioritiseSource) g_source_remove(prioritiseSource);
+    prioritiseSource = 0;
     busySince = 0;
+    idsSince = 0;
     listIncomplete = false;
     checkingKept = false;
 }

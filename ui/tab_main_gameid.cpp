@@ -48,8 +48,10 @@ void tabMainShowGameId(GameIdResult result, const std::string& id) {
         g_free(scratch);
     } else if (result == GAMEID_NO_DISC) {
         text = _("No disc in the drive");
-    } else if (result == GAMEID_UNREADABLE) {
-        text = _("The disc cannot be read");
+    } else if (result == GAMEID_NO_DRIVE) {
+        text = _("There is no such drive");
+    } else if (result == GAMEID_UNREADABLE || result == GAMEID_NO_ANSWER) {
+        text = tabMainGameIdWhy(result);
     } else {
         text = _("This disc has no game ID");
     }
@@ -61,6 +63,10 @@ void tabMainShowNote(const std::string& text) {
     resultText = text;
     resultSource = g_timeout_add(RESULT_MS, resultShown, nullptr);
     tabMainShowScanState();
+}
+
+const char* tabMainGameIdWhy(GameIdResult why) {
+    return why == GAMEID_NO_ANSWER ? _("The disc does not answer") : _("The disc cannot be read");
 }
 
 const char* tabMainGameIdLine(bool* busy) {
@@ -75,7 +81,9 @@ void tabMainUpdateGetId(void) {
 }
 
 void tabMainGetId(void) {
-    if (!readable(settings.current) || reading || gameidsReadingNow()) return;
+    // A second click on the disc being read waits for it; another disc's
+    // click gives that read up.
+    if (!readable(settings.current) || gameidsReadingNowOf(settings.current)) return;
     forgetResult();
     // Set first: the reader may answer before it returns.
     reading = true;

@@ -1,14 +1,17 @@
 // Disc IDs read by the ID helpers for a scanned folder of real discs: the
 // IDs arrive, a reader that crashes or hangs costs its own image only, the
 // scan helper keeps them, and a later start shows them and checks them by
-// their files' stamps; "Get ID" on an image and on a loop device.
+// their files' stamps; a disc that cannot be read loses its ID until
+// "Update"; "Get ID" on an image and on a loop device.
 #include <fcntl.h>
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,20 +19,21 @@
 #include "catalogue/gameids.h"
 #include "catalogue/keptlist.h"
 #include "support/discs.h"
+#include "support/slowfs.h"
 #include "support/testsupport.h"
+#include "util/helper.h"
 
 using testsupport::writeFile;
 
 namespace {
 
 // Turns the main loop until done() holds, for at most a minute.
-bool turnUntil(bool (*done)(void*), void* data = nullptr) {
+bool turnUntil(const std::function<bool()>& done) {
     const gint64 end = g_get_monotonic_time() + 60 * G_USEC_PER_SEC;
     guint tick = g_timeout_add(
         5, [](gpointer) -> gboolean { return TRUE; }, nullptr);
     bool met;
-    while (!(met = done(data)) && g_get_monotonic_time() < end)
-        g_main_context_iteration(nullptr, TRUE);
+    while (!(met = done()) && g_get_monotonic_time() < end) g_main_context_iteration(nullptr, TRUE);
     g_source_remove(tick);
     return met;
 }
@@ -48,24 +52,41 @@ protected:
         ASSERT_FALSE(lastIso.empty());
     }
 
-    // A complete list of the library, then its IDs asked for.
-    void scanAndRequest(bool rereadAll = false) {
+    // A complete list of the library, then its IDs asked for, first's first.
+    void scanAndRequest(bool rereadAll = false, const std::vector<std::string>& first = {}) {
         cdsearchScanRequest(rereadAll);
         ASSERT_TRUE(cdsearchScanWait(60000));
-        gameidsRequest(cdsearchImageFullPaths(), rereadAll);
+        gameidsRequest(cdsearchImageFullPaths(), rereadAll, first);
+    }
+
+    // Where the reading of names (in the library) stands: "" idle, "waiting",
+    // or why it cannot be read ("unreadable", "no answer").
+    std::vector<std::string> states(const std::vector<std::string>& names,
+                                    const std::string& folder = "") {
+        std::vector<std::string> out;
+        for (const std::string& name : names) {
+            GameIdResult why = GAMEID_FOUND;
+            GameidsState state = gameidsStateOf((folder.empty() ? root : folder) + name, &why);
+            out.push_back(state == GAMEIDS_IDLE      ? ""
+                          : state == GAMEIDS_WAITING ? "waiting"
+                          : why == GAMEID_NO_ANSWER  ? "no answer"
+                                                     : "unreadable");
+        }
+        return out;
     }
 
     // Until every ID asked for has its answer but `hanging` of them.
     static bool settledBut(size_t hanging) {
-        return turnUntil([](void* n) { return gameidsPending() <= *static_cast<size_t*>(n); },
-                         &hanging);
+        return turnUntil([hanging] { return gameidsPending() <= hanging; });
     }
 
-    // The IDs of names (in the library) as the table has them; "?" for none known.
-    std::vector<std::string> ids(const std::vector<std::string>& names) {
+    // The IDs of names (in the library, or in folder) as the table has them;
+    // "?" for none known.
+    std::vector<std::string> ids(const std::vector<std::string>& names,
+                                 const std::string& folder = "") {
         std::vector<std::string> out;
         for (const std::string& name : names) {
-            const std::string* id = idOf(root + name);
+            const std::string* id = idOf((folder.empty() ? root : folder) + name);
             out.push_back(id ? *id : "?");
         }
         return out;
@@ -88,7 +109,8 @@ protected:
     testsupport::ScratchDir scratch;
     testsupport::CatalogueLists lists;
     std::string root;
-    std::string lastIso;  // the blocks of the last disc made
+    std::string lastIso;                          // the blocks of the last disc made
+    std::vector<std::string> nearNames, nearIds;  // local discs beside a share's
 };
 
 // A folder of discs: the IDs arrive side by side, a disc that kills its reader
@@ -113,9 +135,13 @@ TEST_F(GameidsRead, IdsArriveAreKeptAndAreCheckedByTheirStamps) {
     // Asked again, nothing is read: the crashing disc is not tried twice more.
     gameidsRequest(cdsearchImageFullPaths(), false);
     EXPECT_LE(gameidsPending(), 1u);
-    ASSERT_TRUE(turnUntil([](void*) {
+    // The IDs reach the scan helper in batches, in the order they arrived.
+    ASSERT_TRUE(turnUntil([] {
+        const std::string file = testsupport::readFile("discWren.images");
         return !cdsearchScanBusy() && cdsearchScanWait(0) &&
-               testsupport::readFile("discWren.images").find("SLPS-00001") != std::string::npos;
+               file.find("SLUS-00330") != std::string::npos &&
+               file.find("SCES-01234") != std::string::npos &&
+               file.find("SLPS-00001") != std::string::npos;
     }));
     const std::vector<std::string> kept = {"SLUS-00330", "SCES-01234", "SLPS-00001", "?", "?"};
     EXPECT_EQ(keptIds(names), kept);
@@ -145,10 +171,106 @@ TEST_F(GameidsRead, IdsArriveAreKeptAndAreCheckedByTheirStamps) {
     ASSERT_TRUE(settledBut(0));
     EXPECT_EQ(ids(names),
               (std::vector<std::string>{"SLUS-00330", "SCES-01234", "SLPS-00002", "?", "?"}));
+    EXPECT_EQ(states(names), (std::vector<std::string>{"", "", "", "unreadable", ""}));
+
+    // "Update" with Alpha's data file gone: its ID goes, and the crashing disc
+    // is tried again (and fails again).
+    ASSERT_EQ(unlink((root + "Alpha.bin").c_str()), 0);
     scanAndRequest(true);
+    EXPECT_EQ(states(names),
+              (std::vector<std::string>{"waiting", "waiting", "waiting", "waiting", ""}));
     ASSERT_TRUE(settledBut(0));
-    EXPECT_EQ(ids(names),
-              (std::vector<std::string>{"SLUS-00330", "SCES-04321", "SLPS-00002", "?", "?"}));
+    EXPECT_EQ(ids(names), (std::vector<std::string>{"?", "SCES-04321", "SLPS-00002", "?", "?"}));
+    EXPECT_EQ(states(names), (std::vector<std::string>{"unreadable", "", "", "unreadable", ""}));
+}
+
+// Discs on a share whose reads hang, beside local ones: readers start beside
+// the hanging ones, so the local IDs arrive; the hanging reads are given up
+// while the share still holds them, and the discs do not answer until
+// "Update" reads them again. "Get ID" gives up the same way, and a click on
+// another disc gives up the running read for the new one.
+TEST_F(GameidsRead, AReadThatHangsHoldsOnlyItsOwnDisc) {
+    std::string why;
+    if (!testsupport::SlowFs::available(&why)) GTEST_SKIP() << why;
+    const std::string source = scratch.path() + "/nas";
+    std::vector<std::string> far, farIds;
+    for (int n = 0; n < 10; n++) {
+        far.push_back("Far" + std::to_string(n) + ".cue");
+        farIds.push_back("SLUS-0000" + std::to_string(n));
+        ASSERT_FALSE(testsupport::writeDisc(source, "Far" + std::to_string(n),
+                                            "SLUS_000.0" + std::to_string(n))
+                         .empty());
+    }
+    for (int n = 0; n < 5; n++) {
+        nearNames.push_back("Near" + std::to_string(n) + ".cue");
+        nearIds.push_back("SCES-0000" + std::to_string(n));
+        disc("Near" + std::to_string(n), "SCES_000.0" + std::to_string(n));
+    }
+    testsupport::SlowFs share(source, 0, false, true);
+    ASSERT_TRUE(share.mounted()) << share.error();
+    const std::string nas = share.path() + "/";
+    cdsearchAddDirectory(root.c_str());
+    cdsearchAddDirectory(nas.c_str());
+    cdsearchScanRequest(false);
+    ASSERT_TRUE(cdsearchScanWait(60000));
+
+    // The eight readers end up on far discs, the one asked for first among
+    // them; then more start beside them.
+    ASSERT_TRUE(share.hold());
+    gameidsSetWaits(600000, 600000);
+    gameidsRequest(cdsearchImageFullPaths(), false, {nas + far[9]});
+    std::vector<std::string> held(8);
+    for (std::string& path : held) ASSERT_TRUE(share.waitHeld(&path));
+    EXPECT_NE(std::find(held.begin(), held.end(), "/" + far[9]), held.end());
+    gameidsSetWaits(50, 600000);
+    ASSERT_TRUE(turnUntil([&] { return ids(nearNames) == nearIds; }));
+    EXPECT_EQ(states(far, nas), std::vector<std::string>(10, "waiting"));
+
+    // Given up while still held: nothing waits, and the discs do not answer.
+    gameidsSetWaits(50, 100);
+    ASSERT_TRUE(settledBut(0));
+    EXPECT_EQ(states(far, nas), std::vector<std::string>(10, "no answer"));
+    EXPECT_EQ(ids(far, nas), std::vector<std::string>(10, "?"));
+
+    // Get ID on a far disc, then on a near one: the first read is given up
+    // without an answer; the second answers. A far disc alone does not answer.
+    static std::vector<std::string> answers;
+    answers.clear();
+    auto done = [](GameIdResult result, const std::string& id, void*) {
+        answers.push_back(result == GAMEID_NO_ANSWER ? "no answer" : id);
+    };
+    gameidsSetWaits(50, 600000);
+    ASSERT_TRUE(gameidsReadNow(nas + far[0], done, nullptr));
+    ASSERT_TRUE(share.waitHeld());
+    EXPECT_FALSE(gameidsReadNow(nas + far[0], done, nullptr)) << "the same disc is being read";
+    ASSERT_TRUE(gameidsReadNow(root + nearNames[0], done, nullptr));
+    ASSERT_TRUE(turnUntil([] { return !gameidsReadingNow(); }));
+    gameidsSetWaits(50, 100);
+    ASSERT_TRUE(gameidsReadNow(nas + far[1], done, nullptr));
+    ASSERT_TRUE(turnUntil([] { return !gameidsReadingNow(); }));
+    EXPECT_EQ(answers, (std::vector<std::string>{nearIds[0], "no answer"}));
+
+    // "Update" reads the far discs again once the share answers.
+    ASSERT_TRUE(share.release());
+    gameidsSetWaits(0, 0);
+    gameidsRequest(cdsearchImageFullPaths(), true);
+    EXPECT_EQ(states(far, nas), std::vector<std::string>(10, "waiting"));
+    ASSERT_TRUE(settledBut(0));
+    EXPECT_EQ(ids(far, nas), farIds);
+}
+
+// Without any helper to be had, no image waits for ever: each fails at once.
+TEST_F(GameidsRead, WithoutHelpersNoImageWaits) {
+    std::vector<std::string> names;
+    for (int n = 0; n < 20; n++) names.push_back("Disc" + std::to_string(n) + ".cue");
+    std::vector<std::string> paths;
+    for (const std::string& name : names) paths.push_back(root + name);
+    helperSetProgram("/nonexistent/discWrenHelper");
+    gameidsRequest(paths, false);
+    bool settled = settledBut(0);
+    helperSetProgram(DISCWREN_HELPER);
+    ASSERT_TRUE(settled);
+    EXPECT_EQ(states(names), std::vector<std::string>(20, "unreadable"));
 }
 
 // Get ID reads at once, whatever is known, an image by its sheet and a loop
@@ -169,7 +291,7 @@ TEST_F(GameidsRead, GetIdReadsAnImageAndALoopDevice) {
         EXPECT_TRUE(gameidsReadNow(disc, done, nullptr));
         EXPECT_TRUE(gameidsReadingNow());
         EXPECT_FALSE(gameidsReadNow(disc, done, nullptr)) << "one read at a time";
-        EXPECT_TRUE(turnUntil([](void*) { return answer.done; }));
+        EXPECT_TRUE(turnUntil([] { return answer.done; }));
         return answer;
     };
     gameidsTake(root + "Alpha.cue", "SLUS-99999");

@@ -2,12 +2,14 @@
 // test lets them go: the window, the filter and the ways out never wait for it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "catalogue/cdsearch.h"
+#include "catalogue/gameids.h"
 #include "catalogue/keptlist.h"
 #include "settings/settings.h"
 #include "support/discs.h"
@@ -36,7 +38,8 @@ protected:
         mkdir(source.c_str(), 0755);
         mkdir((source + "/sub").c_str(), 0755);
         writeFile(source + "/sub/Alpha.cue", "");
-        writeFile(source + "/sub/Beta.cue", "");
+        // The chosen disc is a real one: its read gives the ID the tests show.
+        ASSERT_FALSE(testsupport::writeDisc(source + "/sub", "Beta", "SLUS_003.30").empty());
         share = std::make_unique<SlowFs>(source, 0, true);
         ASSERT_TRUE(share->mounted()) << share->error();
         chosen = share->path() + "/sub/Beta.cue";
@@ -304,6 +307,57 @@ TEST_F(KeptIds, ShowOnASecondStartWhileTheShareHoldsItsReads) {
     ASSERT_TRUE(share.release());
     ASSERT_TRUE(testsupport::waitForCatalogue());
     EXPECT_EQ(shownIds(), ids);
+}
+
+// Discs whose reads the share holds, listed through links in a local folder
+// (so the listing never waits): their Game ID cells show that they wait and
+// the line how many are left; given up, the cells show a mark whose tooltip
+// says why, and "Get ID" says the disc does not answer; "Update" reads them
+// again once the share answers, and the readers given up are reaped.
+TEST_F(KeptIds, CellsTellWaitingAndGivenUpReadsApart) {
+    SlowFs& share = *shared;
+    const size_t ownChildren = testsupport::childProcesses(getpid()).size();
+    const std::string links = server.path() + "/links/";
+    ASSERT_EQ(mkdir(links.c_str(), 0755), 0);
+    for (const char* name : {"Alpha.cue", "Alpha.bin", "Beta.cue", "Beta.bin"})
+        ASSERT_EQ(symlink((share.path() + "/" + name).c_str(), (links + name).c_str()), 0);
+    auto shownIds = [] {
+        std::vector<std::string> shown;
+        for (int row = 0; row < 3; row++)
+            shown.push_back(testsupport::cell("liststoreMainCDList", row, CDLIST_GAMEID));
+        return shown;
+    };
+    ASSERT_TRUE(share.hold());
+    auto dialog = std::make_unique<Dialog>();
+    writeFile("discWren.ini",
+              "[cd selection]\ncdimgdir0 = " + links + "\ncurrent = " + links + "Alpha.cue\n");
+    dialog->start();
+    ASSERT_TRUE(share.waitHeld());
+    const std::vector<std::string> waiting = {"", CDLIST_WAITING, CDLIST_WAITING};
+    testsupport::waitFor([&] { return shownIds() == waiting; }, "the cells waiting");
+    testsupport::waitFor([] { return testsupport::stateLine() == "Reading disc IDs: 2 left"; },
+                         "the IDs left on the line");
+
+    gameidsSetWaits(0, 100);
+    const std::vector<std::string> failed = {"", CDLIST_FAILED, CDLIST_FAILED};
+    testsupport::waitFor([&] { return shownIds() == failed; }, "the reads given up");
+    EXPECT_STREQ(tabMainIdTooltip((links + "Beta.cue").c_str()), "The disc does not answer");
+    testsupport::waitFor([] { return testsupport::stateLine().empty(); }, "the line to go");
+    gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainGetID")));
+    EXPECT_EQ(testsupport::stateLine(), "Reading the disc ID");
+    testsupport::waitFor([] { return testsupport::stateLine() == "The disc does not answer"; },
+                         "Get ID to give up");
+
+    ASSERT_TRUE(share.release());
+    gameidsSetWaits(0, 0);
+    gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainUpdate")));
+    const std::vector<std::string> read = {"", "SLUS-00330", "SCES-01234"};
+    testsupport::waitFor([&] { return shownIds() == read; }, "the IDs read again");
+    EXPECT_EQ(tabMainIdTooltip((links + "Beta.cue").c_str()), nullptr);
+    dialog.reset();
+    testsupport::waitFor(
+        [&] { return testsupport::childProcesses(getpid()).size() <= ownChildren; },
+        "the helpers to end");
 }
 
 // Get ID on a disc whose read the share holds: OK, Cancel and closing the

@@ -535,6 +535,8 @@ TEST(GameIds, ArrivingIdsFillTheirCellsInPlace) {
     const std::vector<std::string> shown = titles();
     const int cursor = cursorRow();
     ASSERT_EQ(cursor, 301);
+    // The empty sheets' own reads end first: an ID taken then is what is known.
+    testsupport::waitFor([] { return gameidsPending() == 0; }, "the list's reads");
 
     // Every disc at once, one without an ID, one not listed, one twice.
     for (int i = 0; i < 600; i++) gameidsTake(disc(i), i == 7 ? "" : idOf(i));
@@ -643,6 +645,8 @@ TEST(GetId, TheLineUnderTheListShowsEachResultForAWhile) {
         {GAMEID_NONE, "", "This disc has no game ID"},
         {GAMEID_NO_DISC, "", "No disc in the drive"},
         {GAMEID_UNREADABLE, "", "The disc cannot be read"},
+        {GAMEID_NO_DRIVE, "", "There is no such drive"},
+        {GAMEID_NO_ANSWER, "", "The disc does not answer"},
     };
     bool bar = true;
     for (const auto& c : cases) {
