@@ -18,7 +18,7 @@
 #include "support/testsupport.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"
-#include "util/helper.h"
+#include "app/helper_main.h"
 
 namespace {
 
@@ -133,7 +133,7 @@ bool save(GtkWidget* window, const std::string& path) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    helperSetProgram(DISCWREN_HELPER);  // the built helper, not one beside this program
+    helperMainIfStarted(argc, argv);  // its helpers are this program too
     gtk_init(&argc, &argv);
     if (argc != 2) {
         fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/helpers.h"
 #include "support/testsupport.h"
 #include "util/helperclient.h"
 
@@ -72,7 +73,7 @@ protected:
     }
     void TearDown() override {
         delete client;
-        helperSetProgram(DISCWREN_HELPER);
+        helperSetProgram(nullptr);
     }
 
     // The script sends first on its first start, then on every later start.
@@ -159,6 +160,7 @@ TEST_F(HelperClientTest, EveryHelperThatEndsIsReaped) {
     }
     pid_t dead = client->pid();
     ASSERT_GT(dead, 0);
+    testsupport::expectHelperDeaths(SIGKILL);
     kill(dead, SIGKILL);
     other.drop(true);
     // The killed one is found gone at the next request, and replaced.
