@@ -44,8 +44,9 @@ void appendOption(const char* variable, const std::string& option) {
 
 #endif
 
-// The faults found since the last look, reports read and removed; "" for none.
-std::string takeFaults() {
+}  // namespace
+
+std::string takeHelperFaults() {
     helperReapEnded();
     if (!logFolder.empty())
         for (const std::string& name : folderNames(logFolder)) {
@@ -57,9 +58,11 @@ std::string takeFaults() {
     return found;
 }
 
+namespace {
+
 class Watch : public ::testing::EmptyTestEventListener {
     void OnTestEnd(const ::testing::TestInfo&) override {
-        std::string found = takeFaults();
+        std::string found = takeHelperFaults();
         if (!found.empty()) ADD_FAILURE() << found;
         expectedSignals.clear();
     }
@@ -83,7 +86,7 @@ void startTestProgram(int* argc, char** argv) {
 }
 
 bool endTestProgram() {
-    std::string found = takeFaults();
+    std::string found = takeHelperFaults();
     if (!found.empty()) fprintf(stderr, "After the last test:\n%s", found.c_str());
     if (!logFolder.empty()) removeTree(logFolder);
     return found.empty();

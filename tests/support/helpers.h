@@ -6,6 +6,8 @@
 // killed it or the test expected its death.
 #pragma once
 
+#include <string>
+
 namespace testsupport {
 
 // Enters helper mode when the program was started as a helper (it ends
@@ -14,6 +16,9 @@ namespace testsupport {
 void startTestProgram(int* argc, char** argv);
 // Removes the log folder; false when a fault was found after the last test.
 bool endTestProgram();
+// The faults found since the last look, each on a line of its own (reports
+// in full), read and removed; "" when there is none. Each test's end looks.
+std::string takeHelperFaults();
 // Helpers the running test makes die by signal on purpose (a reader's crash
 // on a chosen disc: SIGKILL) do not fail it.
 void expectHelperDeaths(int signal);
