@@ -12,8 +12,8 @@
 #include <cstring>
 #include <vector>
 
-#include "bench/bench.h"
 #include "app/helper_main.h"
+#include "bench/bench.h"
 
 namespace bench {
 

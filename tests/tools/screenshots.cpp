@@ -14,11 +14,11 @@
 #include <string>
 
 #include "app/gui.h"
+#include "app/helper_main.h"
 #include "catalogue/cdsearch.h"
 #include "support/testsupport.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"
-#include "app/helper_main.h"
 
 namespace {
 
