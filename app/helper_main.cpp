@@ -1,6 +1,8 @@
-// discWrenHelper: a helper process of the dialog (util/helper.h). Started as
-//   discWrenHelper KIND PARENT-PID
-// with its socket on descriptor 3; it runs the service of its kind there.
+// A helper process of the dialog (util/helper.h): the program's own file
+// started again as KIND PARENT-PID after the helper argument, with its socket
+// on descriptor 3; it runs the service of its kind there.
+#include "app/helper_main.h"
+
 #include <signal.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -26,8 +28,6 @@ const Service services[] = {
     {HELPER_GAMEID, gameidServe},
 };
 
-constexpr int SOCKET_FD = 3;
-
 #ifdef DISCWREN_TEST_HOOKS
 // The tests' helper: a reader that comes to a disc of this name dies, as a
 // reader crashing on a bad image would.
@@ -40,23 +40,25 @@ void crashOnChosenDiscs(const std::string& disc) {
 
 }  // namespace
 
-int main(int argc, char* argv[]) {
+void helperMainIfStarted(int argc, char* argv[]) {
+    int kind = helperStartedAs(argc, argv);
+    if (kind == 0) return;
     // Whatever else was inherited is the dialog's (input devices are opened
     // without close-on-exec): none of it stays open here.
-    closefrom(SOCKET_FD + 1);
-    if (argc != 3) return 2;
+    closefrom(HELPER_SOCKET_FD + 1);
     // Ends with the dialog, and at once if that is gone already.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != static_cast<pid_t>(atol(argv[2]))) return 0;
+    if (getppid() != static_cast<pid_t>(atol(argv[3]))) exit(0);
+    // Its name in process lists, rather than that of /proc/self/exe.
+    prctl(PR_SET_NAME, "discWrenHelper");
     signal(SIGPIPE, SIG_IGN);
 #ifdef DISCWREN_TEST_HOOKS
     gameidServeBeforeRead = crashOnChosenDiscs;
 #endif
-    long kind = atol(argv[1]);
     for (const Service& service : services)
         if (service.kind == kind) {
-            service.serve(SOCKET_FD);
-            return 0;
+            service.serve(HELPER_SOCKET_FD);
+            exit(0);
         }
-    return 2;
+    exit(2);
 }

@@ -3,10 +3,13 @@
 #include <pango/pangocairo.h>
 
 #include "app/gui.h"
+#include "app/helper_main.h"
 #include "ui/ui.h"
 #include "util/helper.h"
 
 int main(int argc, char* argv[]) {
+    // Started as a helper, the process runs that and ends there, before any GTK.
+    helperMainIfStarted(argc, argv);
     // A closed standard stream would be taken by the next descriptor made,
     // a socket, say, and messages would go into it.
     helperOpenStandardStreams();

@@ -139,7 +139,6 @@ void idsOnShare(const std::string& scratch, const std::string& library, const st
     std::ofstream(home + "/discWren.ini") << "[cd selection]\ncdimgdir0 = " << share << "/\n";
     char previous[4096];
     if (!getcwd(previous, sizeof previous) || chdir(home.c_str()) != 0) return;
-    helperSetProgram(DISCWREN_HELPER);
 
     // First start: from the complete list to every ID shown.
     startDialog();

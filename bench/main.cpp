@@ -12,8 +12,8 @@
 #include <cstring>
 #include <vector>
 
+#include "app/helper_main.h"
 #include "bench/bench.h"
-#include "util/helper.h"
 
 namespace bench {
 
@@ -107,7 +107,7 @@ std::string format(const char* fmt, ...) {
 }  // namespace bench
 
 int main(int argc, char** argv) {
-    helperSetProgram(DISCWREN_HELPER);  // the built helper, not one beside this program
+    helperMainIfStarted(argc, argv);  // its helpers are this program too
     auto& all = bench::sections();
     std::stable_sort(all.begin(), all.end(), [](const bench::Section& a, const bench::Section& b) {
         return a.order < b.order;

@@ -55,14 +55,10 @@ void copyExecutable(const char* from, const std::string& to) {
     chmod(to.c_str(), 0755);
 }
 
-// The program installed in folder, with its helper beside it where that is a
-// file of its own: without it no folder is read.
+// The program installed in folder: its one file.
 std::string copyProgram(const std::string& folder) {
     std::string program = folder + "/cfgDiscWren";
     copyExecutable(DISCWREN_EXECUTABLE, program);
-#ifdef DISCWREN_HELPER
-    copyExecutable(DISCWREN_HELPER, folder + "/discWrenHelper");
-#endif
     return program;
 }
 

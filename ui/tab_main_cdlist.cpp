@@ -14,6 +14,7 @@
 #include "ui/i18n.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"
+#include "util/helper.h"
 
 namespace {
 
@@ -92,6 +93,11 @@ bool updateScanState() {
         showLine(text, true);
         g_free(text);
         return true;
+    }
+    // Nothing can be read without helpers: say so rather than show an empty list.
+    if (!busy && helperSpawnFailed()) {
+        showLine(_("Cannot start a helper process: the image folders are not read"), false);
+        return false;
     }
     bool reading = false;
     const size_t left = busy ? 0 : gameidsPending();

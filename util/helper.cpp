@@ -13,35 +13,53 @@ extern "C" {
 #include <sys/pidfd.h>
 }
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 extern char** environ;
 
 namespace {
 
-std::string program;  // set by helperSetProgram; empty: beside the executable
+std::string program;  // set by helperSetProgram; empty: this program's own file
+bool spawnFailed = false;
 
-// The helper executable beside this program's own.
-std::string besideExecutable() {
-    char path[4096];
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path);
-    if (length <= 0 || length >= static_cast<ssize_t>(sizeof path)) return "";
-    std::string self(path, static_cast<size_t>(length));
-    return self.substr(0, self.rfind('/') + 1) + "discWrenHelper";
+// Why a helper cannot be started, on standard error once until one can again.
+void spawnFailure(int error) {
+    if (!spawnFailed) {
+        errno = error;
+        perror("discWren: a helper process cannot be started");
+    }
+    spawnFailed = true;
 }
-
-// The descriptor a helper finds its socket on.
-constexpr int HELPER_SOCKET_FD = 3;
 
 }  // namespace
 
 void helperSetProgram(const char* path) { program = path ? path : ""; }
 
+bool helperSpawnFailed() { return spawnFailed; }
+
+int helperStartedAs(int argc, char* argv[]) {
+    if (argc != 4 || strcmp(argv[1], HELPER_MODE_ARGUMENT) != 0) return 0;
+    // A connected Unix stream socket, as helperSpawn leaves there.
+    int type = 0;
+    socklen_t size = sizeof type;
+    struct sockaddr_storage peer = {};
+    socklen_t peerSize = sizeof peer;
+    if (getsockopt(HELPER_SOCKET_FD, SOL_SOCKET, SO_TYPE, &type, &size) != 0 ||
+        type != SOCK_STREAM ||
+        getpeername(HELPER_SOCKET_FD, reinterpret_cast<sockaddr*>(&peer), &peerSize) != 0 ||
+        peer.ss_family != AF_UNIX)
+        return 0;
+    char* end = nullptr;
+    long kind = strtol(argv[2], &end, 10);
+    return *end == '\0' && kind > 0 && kind <= 255 ? static_cast<int>(kind) : 0;
+}
+
 int helperSpawn(HelperKind kind, int* pidfd, pid_t* pid) {
     *pidfd = -1;
     *pid = -1;
-    std::string executable = program.empty() ? besideExecutable() : program;
-    if (executable.empty()) return -1;
+    const char* executable = program.empty() ? "/proc/self/exe" : program.c_str();
     // An ignored SIGCHLD (inherited through exec) would reap helpers behind
     // the pidfd's back and free their process ids for reuse.
     struct sigaction action;
@@ -52,7 +70,10 @@ int helperSpawn(HelperKind kind, int* pidfd, pid_t* pid) {
         sigaction(SIGCHLD, &action, nullptr);
     }
     int pair[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return -1;
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
+        spawnFailure(errno);
+        return -1;
+    }
     // The child's end must differ from its target, or dup2 would keep close-on-exec.
     if (pair[1] <= HELPER_SOCKET_FD) {
         int moved = fcntl(pair[1], F_DUPFD_CLOEXEC, HELPER_SOCKET_FD + 1);
@@ -60,27 +81,32 @@ int helperSpawn(HelperKind kind, int* pidfd, pid_t* pid) {
         pair[1] = moved;
     }
     std::string kindText = std::to_string(kind), parentText = std::to_string(getpid());
-    char* argv[] = {const_cast<char*>("discWrenHelper"), &kindText[0], &parentText[0], nullptr};
+    char* argv[] = {const_cast<char*>("cfgDiscWren"), const_cast<char*>(HELPER_MODE_ARGUMENT),
+                    &kindText[0], &parentText[0], nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    // Each request hands over the dialog's folder; the helper holds no other
+    // (and starts in one that exists when the dialog's has been removed).
+    posix_spawn_file_actions_addchdir_np(&actions, "/");
     posix_spawn_file_actions_adddup2(&actions, pair[1], HELPER_SOCKET_FD);
     posix_spawn_file_actions_addclosefrom_np(&actions, HELPER_SOCKET_FD + 1);
     pid_t spawned = -1;
-    int failed = pair[1] < 0
-                     ? EBADF
-                     : posix_spawn(&spawned, executable.c_str(), &actions, nullptr, argv, environ);
+    int failed =
+        pair[1] < 0 ? EBADF : posix_spawn(&spawned, executable, &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     if (pair[1] >= 0) close(pair[1]);
     if (failed) {
         close(pair[0]);
+        spawnFailure(failed);
         return -1;
     }
     // Nothing reaps the child before this: only its parent can, and does not yet.
     int handle = pidfd_open(spawned, 0);
     if (handle < 0) {
+        spawnFailure(errno);
         kill(spawned, SIGKILL);
         waitpid(spawned, nullptr, 0);
         close(pair[0]);
@@ -89,6 +115,7 @@ int helperSpawn(HelperKind kind, int* pidfd, pid_t* pid) {
     fcntl(pair[0], F_SETFL, fcntl(pair[0], F_GETFL) | O_NONBLOCK);
     *pidfd = handle;
     *pid = spawned;
+    spawnFailed = false;
     return pair[0];
 }
 

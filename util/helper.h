@@ -2,15 +2,18 @@
 // by a helper process, so that a share that does not answer can hold only a
 // helper, never the dialog.
 //
-// A helper is the executable discWrenHelper, started with posix_spawn (safe in
-// a process with threads). It takes its kind as its first argument and the
-// dialog's process id as its second, its socket as descriptor 3, and
-// /dev/null as its standard streams; it closes every other descriptor it
-// inherits, so it holds none of the dialog's files. It ends when its socket
-// reaches end of file, or with the dialog. The dialog finds it beside its own
-// executable; the test programs, the screenshot tool and the benchmarks are
-// built elsewhere and name the built helper with helperSetProgram (their
-// compile definition DISCWREN_HELPER).
+// A helper is this program's own file (/proc/self/exe) started again with
+// posix_spawn (safe in a process with threads), so the dialog is one file
+// that works wherever it is copied. main hands the process to the helper side
+// at its first line, before anything else starts, when it was started as a
+// helper: its first argument is HELPER_MODE_ARGUMENT, which no user types,
+// its second the kind, its third the dialog's process id, and its socket is
+// descriptor 3 (helperStartedAs checks all but the process id, which the
+// helper checks: a helper whose dialog is gone ends at once). Its standard
+// streams are /dev/null, and it closes every other descriptor it inherits, so
+// it holds none of the dialog's files. It ends when its socket reaches end of
+// file, or with the dialog. A program whose main cannot start this way names
+// a helper executable with helperSetProgram.
 //
 // Messages on a helper's socket are frames: a 32-bit length in host order (of
 // what follows), a one-byte kind, then the kind's fields: integers in host
@@ -29,21 +32,34 @@
 // The helper kinds, one service each (app/helper_main.cpp).
 enum HelperKind : uint8_t { HELPER_SCAN = 1, HELPER_HASH = 2, HELPER_GAMEID = 3 };
 
+// A helper's first argument: a control character first, so no one types it.
+constexpr char HELPER_MODE_ARGUMENT[] = "\001discWren-helper";
+// The descriptor a helper finds its socket on.
+constexpr int HELPER_SOCKET_FD = 3;
+
 // A message's kind byte; each service numbers its own.
 using HelperMessage = uint8_t;
 
 // The largest frame length either side sends or takes.
 constexpr uint32_t HELPER_FRAME_MAX = 1u << 20;
 
-// The helper executable to start from now on (nullptr: the one beside this
-// program's executable, which is the default).
+// The executable that helpers run from now on (nullptr: this program's own
+// file, which is the default).
 void helperSetProgram(const char* path);
+
+// The kind this process was started as (its arguments and descriptor 3 as a
+// helper's), 0 when it was not: a user's start, whatever its arguments.
+int helperStartedAs(int argc, char* argv[]);
 
 // Starts a helper of the given kind: the dialog's end of its socket
 // (close-on-exec, non-blocking), or -1 when none could be started. *pidfd gets
 // a descriptor of the child made before anything can reap it (close-on-exec),
-// *pid its process id; the caller reaps it (util/helperclient.h).
+// *pid its process id; the caller reaps it (util/helperclient.h). When a
+// helper cannot be started after the last one could (or the first time), why
+// goes to standard error (perror).
 int helperSpawn(HelperKind kind, int* pidfd, pid_t* pid);
+// True when the last attempt to start a helper failed.
+bool helperSpawnFailed();
 
 // Makes sure descriptors 0, 1 and 2 are open (/dev/null for a closed one), so
 // that no socket made later takes their place. First thing in main.

@@ -20,20 +20,24 @@ namespace {
 // A helper let go and not yet reaped.
 struct Reaping {
     int pidfd;
+    bool killed;
     guint watch;
     void (*ended)(void*);
     void* data;
 };
 
 std::list<Reaping> reaping;
+void (*endWatch)(const HelperEnd&) = nullptr;
 
 // Reaps the helper when it has ended: true then (or when it is not ours to
-// reap, as in a forked copy of the dialog).
-bool reaped(int pidfd) {
+// reap, as in a forked copy of the dialog), and the end goes to the watch.
+bool reaped(const Reaping& helper) {
     siginfo_t info = {};
-    if (waitid(P_PIDFD, static_cast<id_t>(pidfd), &info, WEXITED | WNOHANG) != 0)
+    if (waitid(P_PIDFD, static_cast<id_t>(helper.pidfd), &info, WEXITED | WNOHANG) != 0)
         return errno != EINTR;
-    return info.si_pid != 0;
+    if (info.si_pid == 0) return false;
+    if (endWatch) endWatch({info.si_pid, info.si_code, info.si_status, helper.killed});
+    return true;
 }
 
 void finish(std::list<Reaping>::iterator entry) {
@@ -47,7 +51,7 @@ void finish(std::list<Reaping>::iterator entry) {
 gboolean onEnded(gint pidfd, GIOCondition, gpointer) {
     for (auto entry = reaping.begin(); entry != reaping.end(); ++entry) {
         if (entry->pidfd != pidfd) continue;
-        if (!reaped(pidfd)) return G_SOURCE_CONTINUE;
+        if (!reaped(*entry)) return G_SOURCE_CONTINUE;
         entry->watch = 0;  // removed by returning
         finish(entry);
         return G_SOURCE_REMOVE;
@@ -56,9 +60,9 @@ gboolean onEnded(gint pidfd, GIOCondition, gpointer) {
 }
 
 // Reaps the helper behind pidfd once it ends, never waiting for it here.
-void reapWhenEnded(int pidfd, void (*ended)(void*), void* data) {
-    reaping.push_back({pidfd, 0, ended, data});
-    if (reaped(pidfd)) {
+void reapWhenEnded(int pidfd, bool killed, void (*ended)(void*), void* data) {
+    reaping.push_back({pidfd, killed, 0, ended, data});
+    if (reaped(reaping.back())) {
         finish(std::prev(reaping.end()));
         return;
     }
@@ -80,10 +84,12 @@ struct HelperClientWatch {
 int helperReapEnded() {
     for (auto entry = reaping.begin(); entry != reaping.end();) {
         auto here = entry++;
-        if (reaped(here->pidfd)) finish(here);
+        if (reaped(*here)) finish(here);
     }
     return static_cast<int>(reaping.size());
 }
+
+void helperWatchEnds(void (*watch)(const HelperEnd& end)) { endWatch = watch; }
 
 HelperClient::~HelperClient() { drop(false); }
 
@@ -118,7 +124,7 @@ void HelperClient::drop(bool kill, void (*ended)(void*), void* endedData) {
     inbox.clear();
     generation++;
     if (kill) pidfd_send_signal(pidfd, SIGKILL, nullptr, 0);
-    reapWhenEnded(pidfd, ended, endedData);
+    reapWhenEnded(pidfd, kill, ended, endedData);
     pidfd = -1;
     child = -1;
 }

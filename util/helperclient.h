@@ -79,3 +79,15 @@ private:
 // Reaps every helper that has ended; the GLib main loop does this by itself,
 // a program without one calls it now and then. How many remain to be reaped.
 int helperReapEnded();
+
+// How a reaped helper ended: waitid's si_code (CLD_EXITED, CLD_KILLED,
+// CLD_DUMPED) and si_status, and whether its client killed it.
+struct HelperEnd {
+    pid_t pid;
+    int code;
+    int status;
+    bool killed;
+};
+// Calls watch with every helper reaped from now on (nullptr: none), so that
+// a test run sees helpers that die or fail.
+void helperWatchEnds(void (*watch)(const HelperEnd& end));

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/discs.h"
 #include "support/program.h"
 #include "support/slowfs.h"
 #include "support/testsupport.h"
@@ -40,13 +41,12 @@ bool readsToEnd(int fd) {
 class Executable : public ::testing::Test {
 protected:
     void SetUp() override {
-        // A private copy, so the settings file lands in a folder of the test's.
+        // A private copy, alone in its folder as a player installs it, so the
+        // settings file lands in a folder of the test's.
         ASSERT_EQ(mkdir("install", 0755), 0);
         ASSERT_EQ(mkdir("elsewhere", 0755), 0);
         testsupport::writeFile("install/cfgDiscWren", readFile(DISCWREN_EXECUTABLE));
         chmod("install/cfgDiscWren", 0755);
-        testsupport::writeFile("install/discWrenHelper", readFile(DISCWREN_HELPER));
-        chmod("install/discWrenHelper", 0755);
     }
 
     bool launch(apptest::Program& program, const std::function<bool()>& prepare = {}) {
@@ -68,10 +68,9 @@ protected:
         return share->mounted();
     }
 
-    // How many processes run the program's copies: the dialog and its helpers.
+    // How many processes run the program's copy: the dialog and its helpers.
     int running() {
         const std::string program = dir.path() + "/install/cfgDiscWren";
-        const std::string helper = dir.path() + "/install/discWrenHelper";
         int count = 0;
         DIR* processes = opendir("/proc");
         while (dirent* entry = processes ? readdir(processes) : nullptr) {
@@ -79,7 +78,7 @@ protected:
             std::string link = std::string("/proc/") + entry->d_name + "/exe";
             ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
             std::string running(target, n > 0 ? static_cast<size_t>(n) : 0);
-            if (running == program || running == helper) count++;
+            if (running == program) count++;
         }
         if (processes) closedir(processes);
         return count;
@@ -206,14 +205,15 @@ TEST_F(Executable, KeepsTheSettingsItFindsWhenCancelled) {
     EXPECT_EQ(readFile("install/discWren.ini"), mine);
 }
 
-// Helpers that die are started again at the next request: with every child
-// of the dialog killed, Update still reads the image folder (its kept list
-// shows the new image) and "Calc md5" still shows a digest; the dead are reaped.
-// The image's ID reader is among them.
-TEST_F(Executable, KilledHelpersAreStartedAgainAndReaped) {
-    ASSERT_EQ(mkdir("games", 0755), 0);
-    writeFile("games/Alpha.cue", "");
-    writeFile("games/Alpha.bin", "abc");
+// The program copied alone runs its helpers from its own file: the image
+// folder is listed, the disc's ID read and kept, and "Calc md5" and "Get ID"
+// answer. Helpers that die are started again at the next request: with every
+// child of the dialog killed, Update still reads the image folder (its kept
+// list shows the new image) and "Calc md5" still shows a digest; the dead are
+// reaped. The image's ID reader is among them. With its file no longer
+// executable, no helper starts, and standard error says why.
+TEST_F(Executable, HelpersRunFromTheProgramsOwnFileAndAreStartedAgainWhenKilled) {
+    ASSERT_FALSE(testsupport::writeDisc(dir.path() + "/games", "Alpha", "SLUS_003.30").empty());
     writeFile("install/discWren.ini", "[cd selection]\ncdimgdir0 = " + dir.path() +
                                           "/games/\ncurrent = " + dir.path() +
                                           "/games/Alpha.cue\n");
@@ -230,8 +230,8 @@ TEST_F(Executable, KilledHelpersAreStartedAgainAndReaped) {
         for (int tries = 0; tries < 1000 && digest && program.shows(digest); tries++) usleep(10000);
         return digest != 0;
     };
-    for (int tries = 0; tries < 2000 && !kept("Alpha.cue"); tries++) usleep(10000);
-    ASSERT_TRUE(kept("Alpha.cue"));
+    for (int tries = 0; tries < 2000 && !kept("SLUS-00330"); tries++) usleep(10000);
+    ASSERT_TRUE(kept("SLUS-00330"));
     ASSERT_TRUE(digestShows());
     std::vector<int> helpers = testsupport::childProcesses(program.pid());
     EXPECT_EQ(helpers.size(), 3u);  // the scan's, the hash's and the one image's ID reader
@@ -247,6 +247,21 @@ TEST_F(Executable, KilledHelpersAreStartedAgainAndReaped) {
         usleep(10000);
     }
     EXPECT_EQ(testsupport::childProcesses(program.pid(), true), std::vector<int>{});
+
+    // "Get ID" reads the chosen disc again: its data file now has another ID.
+    ASSERT_FALSE(testsupport::writeDisc(dir.path() + "/games", "Alpha", "SCES_012.34").empty());
+    program.click(program.window(), -122, 167);  // Get ID, between Update and "Calc md5"
+    for (int tries = 0; tries < 2000 && !kept("SCES-01234"); tries++) usleep(10000);
+    EXPECT_TRUE(kept("SCES-01234"));
+
+    for (int helper : testsupport::childProcesses(program.pid())) kill(helper, SIGKILL);
+    chmod("install/cfgDiscWren", 0644);
+    program.click(program.window(), -193, 167);
+    const char why[] = "a helper process cannot be started: Permission denied";
+    for (int tries = 0; tries < 2000 && readFile("messages.log").find(why) == std::string::npos;
+         tries++)
+        usleep(10000);
+    EXPECT_NE(readFile("messages.log").find(why), std::string::npos) << readFile("messages.log");
     program.clickOk();
     EXPECT_EQ(program.exitStatus(), 0);
 }

@@ -392,7 +392,6 @@ class GameIdHelperTest : public GameIdTest {
 protected:
     void SetUp() override {
         GameIdTest::SetUp();
-        helperSetProgram(DISCWREN_HELPER);
         int pidfd;
         fd_ = helperSpawn(HELPER_GAMEID, &pidfd, &pid_);
         ASSERT_GE(fd_, 0);

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <glib.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 #include "catalogue/gameids.h"
 #include "catalogue/keptlist.h"
 #include "support/discs.h"
+#include "support/helpers.h"
 #include "support/slowfs.h"
 #include "support/testsupport.h"
 #include "util/helper.h"
@@ -123,6 +125,7 @@ TEST_F(GameidsRead, IdsArriveAreKeptAndAreCheckedByTheirStamps) {
     disc("Beta", "SCES_012.34");
     disc("Gamma", "SLPS_000.01");
     disc("crashes-reader", "SLUS_999.99");
+    testsupport::expectHelperDeaths(SIGKILL);
     writeFile(root + "Tool.exe", "MZ");
     ASSERT_EQ(mkfifo((root + "Fifo.cue").c_str(), 0644), 0);
     const std::vector<std::string> names = {"Alpha.cue", "Beta.cue", "Gamma.cue",
@@ -268,7 +271,7 @@ TEST_F(GameidsRead, WithoutHelpersNoImageWaits) {
     helperSetProgram("/nonexistent/discWrenHelper");
     gameidsRequest(paths, false);
     bool settled = settledBut(0);
-    helperSetProgram(DISCWREN_HELPER);
+    helperSetProgram(nullptr);
     ASSERT_TRUE(settled);
     EXPECT_EQ(states(names), std::vector<std::string>(20, "unreadable"));
 }

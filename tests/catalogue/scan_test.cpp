@@ -17,6 +17,7 @@
 #include "catalogue/scanmessages.h"
 #include "catalogue/scantree.h"
 #include "containers/linkedlist.h"
+#include "support/helpers.h"
 #include "support/testsupport.h"
 
 using testsupport::readFile;
@@ -71,6 +72,7 @@ TEST_F(Scan, ADeadHelperLeavesTheKnownImagesAndIsStartedAgain) {
     ASSERT_EQ(build(), known);
     int first = cdscanHelperPid();
     ASSERT_GT(first, 0);
+    testsupport::expectHelperDeaths(SIGKILL);
     ASSERT_EQ(kill(first, SIGKILL), 0);
     touch("b.cue");
     // A request sent before the dialog's side sees it gone goes to the next one.

@@ -6,11 +6,11 @@
 #include <string>
 
 #include "support/gui.h"
-#include "util/helper.h"
+#include "support/helpers.h"
 
 int main(int argc, char** argv) {
-    helperSetProgram(DISCWREN_HELPER);  // the built helper, not one beside this program
-    ::testing::InitGoogleTest(&argc, argv);
+    // Started as a helper, the program is that alone, before GTK starts.
+    testsupport::startTestProgram(&argc, argv);
     // File choosers record accepted files among the recently used ones: keep
     // that record in a scratch folder rather than the user's own.
     char data[] = "/tmp/discwren-data-XXXXXX";
@@ -21,5 +21,5 @@ int main(int argc, char** argv) {
     g_log_set_always_fatal(static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL));
     int result = RUN_ALL_TESTS();
     testsupport::removeTree(data);
-    return result;
+    return testsupport::endTestProgram() ? result : 1;
 }

@@ -1,11 +1,11 @@
-// The main function of the test programs without a display: helpers are
-// started from the built helper program, then the tests run.
+// The main function of the test programs without a display: the program is
+// its own helper, then the tests run.
 #include <gtest/gtest.h>
 
-#include "util/helper.h"
+#include "support/helpers.h"
 
 int main(int argc, char** argv) {
-    helperSetProgram(DISCWREN_HELPER);  // the built helper, not one beside this program
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    testsupport::startTestProgram(&argc, argv);
+    int result = RUN_ALL_TESTS();
+    return testsupport::endTestProgram() ? result : 1;
 }

@@ -168,4 +168,19 @@ std::string emptyBlockDevice() {
     return "";
 }
 
+std::vector<int> helperChildren() {
+    auto executable = [](const std::string& pid) {
+        char target[4096];
+        ssize_t n = readlink(("/proc/" + pid + "/exe").c_str(), target, sizeof target);
+        return std::string(target, n > 0 ? static_cast<size_t>(n) : 0);
+    };
+    const std::string own = executable("self");
+    std::vector<int> helpers = childProcesses(getpid(), true);
+    for (int child : childProcesses(getpid()))
+        if (executable(std::to_string(child)) == own &&
+            std::find(helpers.begin(), helpers.end(), child) == helpers.end())
+            helpers.push_back(child);
+    return helpers;
+}
+
 }  // namespace testsupport

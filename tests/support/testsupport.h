@@ -67,6 +67,9 @@ std::vector<std::string> catalogueItems();
 // The child processes of pid, those that have ended and are not yet reaped
 // (zombies) alone when zombies is set.
 std::vector<int> childProcesses(int pid, bool zombies = false);
+// This process's helpers: its children that run its own file, as helpers
+// do, and those that have ended and are not yet reaped.
+std::vector<int> helperChildren();
 // The catalogue's devices, each as its path, between, then its name; and its
 // image folders.
 std::vector<std::string> deviceList(const std::string& between = "");

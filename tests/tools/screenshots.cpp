@@ -14,11 +14,11 @@
 #include <string>
 
 #include "app/gui.h"
+#include "app/helper_main.h"
 #include "catalogue/cdsearch.h"
 #include "support/testsupport.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"
-#include "util/helper.h"
 
 namespace {
 
@@ -133,7 +133,7 @@ bool save(GtkWidget* window, const std::string& path) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    helperSetProgram(DISCWREN_HELPER);  // the built helper, not one beside this program
+    helperMainIfStarted(argc, argv);  // its helpers are this program too
     gtk_init(&argc, &argv);
     // No tooltip over the pictures, wherever the pointer is.
     g_object_set(gtk_settings_get_default(), "gtk-enable-tooltips", FALSE, nullptr);

@@ -14,6 +14,7 @@
 #include "support/discs.h"
 #include "support/gui.h"
 #include "ui/ui.h"
+#include "util/helper.h"
 
 using testsupport::cursorRow;
 using testsupport::Dialog;
@@ -107,6 +108,28 @@ TEST(CdList, FilterRefillsTheListAndTheCurrentDiscKeepsItsRow) {
     clickOk(dialog);
     EXPECT_EQ(fileValue("current"), games + "A.cue");
     EXPECT_EQ(fileValue("filter"), "bios");
+}
+
+// Without helpers nothing is read: the line under the list says so and
+// standard error says why, rather than an empty list saying nothing; once
+// helpers start again, Update lists the images and the line goes.
+TEST(CdList, WhenNoHelperStartsTheLineSaysSoUntilOneDoes) {
+    Dialog dialog;
+    makeLibrary(dialog, "");
+    helperSetProgram("/nonexistent/cfgDiscWren");
+    ::testing::internal::CaptureStderr();
+    dialog.start();
+    const std::string error = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(error.find("a helper process cannot be started: No such file or directory"),
+              std::string::npos)
+        << error;
+    EXPECT_EQ(titles(), std::vector<std::string>{"No CD (bios shell)"});
+    EXPECT_EQ(testsupport::stateLine(),
+              "Cannot start a helper process: the image folders are not read");
+    helperSetProgram(nullptr);
+    gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainUpdate")));
+    testsupport::waitFor([] { return titles().size() == 4 && testsupport::stateLine().empty(); },
+                         "the images listed and the line gone");
 }
 
 TEST(CdList, ClearEmptiesTheFilterAndFocusesTheEntry) {

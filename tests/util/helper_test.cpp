@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/helpers.h"
 #include "support/testsupport.h"
 #include "util/helperclient.h"
 
@@ -72,7 +73,7 @@ protected:
     }
     void TearDown() override {
         delete client;
-        helperSetProgram(DISCWREN_HELPER);
+        helperSetProgram(nullptr);
     }
 
     // The script sends first on its first start, then on every later start.
@@ -159,6 +160,7 @@ TEST_F(HelperClientTest, EveryHelperThatEndsIsReaped) {
     }
     pid_t dead = client->pid();
     ASSERT_GT(dead, 0);
+    testsupport::expectHelperDeaths(SIGKILL);
     kill(dead, SIGKILL);
     other.drop(true);
     // The killed one is found gone at the next request, and replaced.
@@ -170,6 +172,42 @@ TEST_F(HelperClientTest, EveryHelperThatEndsIsReaped) {
         g_main_context_iteration(nullptr, FALSE), usleep(5000);
     EXPECT_EQ(helperReapEnded(), 0);
     EXPECT_EQ(testsupport::childProcesses(getpid(), true), std::vector<int>{});
+}
+
+// How a helper ends after its answer: a status other than 0, or a death no
+// one asked for, is a fault of the test that ran it; a kill by its client,
+// or by the test on purpose, is not.
+TEST_F(HelperClientTest, HelpersThatFailAreFaultsOfTheTestThatRanThem) {
+    const struct {
+        const char* end;
+        bool killed;
+        std::string fault;
+    } cases[] = {
+        {"exit 0", false, ""},
+        {"exit 3", false, "exited with status 3"},
+        {"kill -SEGV $$", false, "died of signal 11"},
+        {"kill -KILL $$", false, "died of signal 9"},
+        {"sleep 600", true, ""},
+    };
+    answers(answer, answer);
+    for (const auto& c : cases) {
+        writeFile(script, std::string("#!/bin/sh\nprintf '") + answer +
+                              "' >&3\ncat <&3 >/dev/null\n" + c.end + "\n");
+        ASSERT_TRUE(client->request(HelperWriter(1).frame())) << c.end;
+        ASSERT_TRUE(client->wait(20000)) << c.end;
+        client->drop(c.killed);
+        for (int tries = 0; tries < 2000 && helperReapEnded() > 0; tries++) usleep(5000);
+        std::string faults = testsupport::takeHelperFaults();
+        EXPECT_EQ(faults.find(c.fault) != std::string::npos && !faults.empty(), !c.fault.empty())
+            << c.end << ": " << faults;
+    }
+    testsupport::expectHelperDeaths(SIGKILL);
+    ASSERT_TRUE(client->request(HelperWriter(1).frame()));
+    ASSERT_TRUE(client->wait(20000));
+    kill(client->pid(), SIGKILL);
+    client->drop(false);
+    for (int tries = 0; tries < 2000 && helperReapEnded() > 0; tries++) usleep(5000);
+    EXPECT_EQ(testsupport::takeHelperFaults(), "");
 }
 
 }  // namespace
