@@ -116,7 +116,7 @@ protected:
 };
 
 // A folder of discs: the IDs arrive side by side, a disc that kills its reader
-// (twice) and a sheet that is a FIFO (never opened to wait on) cost their own
+// (twice), one whose reader makes a call its filter refuses, and a sheet that is a FIFO (never opened to wait on) cost their own
 // ID only, and the scan helper keeps the IDs for the next start, which shows
 // them at once and reads only the images whose files changed; "Update" reads
 // every one.
@@ -125,16 +125,18 @@ TEST_F(GameidsRead, IdsArriveAreKeptAndAreCheckedByTheirStamps) {
     disc("Beta", "SCES_012.34");
     disc("Gamma", "SLPS_000.01");
     disc("crashes-reader", "SLUS_999.99");
+    disc("forbidden-call", "SLUS_888.88");  // its reader is ended by its filter
     testsupport::expectHelperDeaths(SIGKILL);
+    testsupport::expectHelperDeaths(SIGSYS);
     writeFile(root + "Tool.exe", "MZ");
     ASSERT_EQ(mkfifo((root + "Fifo.cue").c_str(), 0644), 0);
     const std::vector<std::string> names = {"Alpha.cue", "Beta.cue", "Gamma.cue",
-                                            "crashes-reader.cue", "Tool.exe"};
+                                            "crashes-reader.cue", "forbidden-call.cue", "Tool.exe"};
     cdsearchAddDirectory(root.c_str());
     scanAndRequest();
     ASSERT_TRUE(settledBut(0)) << "the FIFO sheet held its reader";
     EXPECT_EQ(ids(names),
-              (std::vector<std::string>{"SLUS-00330", "SCES-01234", "SLPS-00001", "?", "?"}));
+              (std::vector<std::string>{"SLUS-00330", "SCES-01234", "SLPS-00001", "?", "?", "?"}));
     // Asked again, nothing is read: the crashing disc is not tried twice more.
     gameidsRequest(cdsearchImageFullPaths(), false);
     EXPECT_LE(gameidsPending(), 1u);
@@ -146,14 +148,14 @@ TEST_F(GameidsRead, IdsArriveAreKeptAndAreCheckedByTheirStamps) {
                file.find("SCES-01234") != std::string::npos &&
                file.find("SLPS-00001") != std::string::npos;
     }));
-    const std::vector<std::string> kept = {"SLUS-00330", "SCES-01234", "SLPS-00001", "?", "?"};
+    const std::vector<std::string> kept = {"SLUS-00330", "SCES-01234", "SLPS-00001", "?", "?", "?"};
     EXPECT_EQ(keptIds(names), kept);
 
     // A second start: the kept IDs show with the kept names, before any read.
     gameidsStop();
     cdsearchClear();
     cdsearchAddDirectory(root.c_str());
-    ASSERT_EQ(cdsearchLoadKept(), 6);
+    ASSERT_EQ(cdsearchLoadKept(), 7);
     EXPECT_EQ(ids(names), kept);
 
     // Beta's disc swapped for another with its stamps put back: a check reads
@@ -173,18 +175,18 @@ TEST_F(GameidsRead, IdsArriveAreKeptAndAreCheckedByTheirStamps) {
     scanAndRequest();
     ASSERT_TRUE(settledBut(0));
     EXPECT_EQ(ids(names),
-              (std::vector<std::string>{"SLUS-00330", "SCES-01234", "SLPS-00002", "?", "?"}));
-    EXPECT_EQ(states(names), (std::vector<std::string>{"", "", "", "unreadable", ""}));
+              (std::vector<std::string>{"SLUS-00330", "SCES-01234", "SLPS-00002", "?", "?", "?"}));
+    EXPECT_EQ(states(names), (std::vector<std::string>{"", "", "", "unreadable", "unreadable", ""}));
 
     // "Update" with Alpha's data file gone: its ID goes, and the crashing disc
     // is tried again (and fails again).
     ASSERT_EQ(unlink((root + "Alpha.bin").c_str()), 0);
     scanAndRequest(true);
     EXPECT_EQ(states(names),
-              (std::vector<std::string>{"waiting", "waiting", "waiting", "waiting", ""}));
+              (std::vector<std::string>{"waiting", "waiting", "waiting", "waiting", "waiting", ""}));
     ASSERT_TRUE(settledBut(0));
-    EXPECT_EQ(ids(names), (std::vector<std::string>{"?", "SCES-04321", "SLPS-00002", "?", "?"}));
-    EXPECT_EQ(states(names), (std::vector<std::string>{"unreadable", "", "", "unreadable", ""}));
+    EXPECT_EQ(ids(names), (std::vector<std::string>{"?", "SCES-04321", "SLPS-00002", "?", "?", "?"}));
+    EXPECT_EQ(states(names), (std::vector<std::string>{"unreadable", "", "", "unreadable", "unreadable", ""}));
 }
 
 // Discs on a share whose reads hang, beside local ones: readers start beside
