@@ -2,23 +2,14 @@
 // shape or none, and a cue or toc sheet gives a track that starts inside a
 // file at a sector size the reader knows. The same bytes as sheets on disk go
 // through the image reader, which finds no disc behind them.
-#include <cctype>
 #include <cstdint>
 #include <string>
 
 #include "catalogue/gameid.h"
+#include "catalogue/keptlist.h"
 #include "fuzzsupport.h"
 
 namespace {
-
-void checkId(const std::string& id) {
-    if (id.empty()) return;
-    bool shaped = id.size() == 10 && id[4] == '-';
-    for (int i = 0; shaped && i < 10; i++)
-        if (i != 4 && !(i < 4 ? isupper((unsigned char)id[i]) : isdigit((unsigned char)id[i])))
-            shaped = false;
-    if (!shaped) fuzzsupport::fail("an ID of another shape: " + id);
-}
 
 void checkTrack(const SheetTrack& track, bool cue) {
     if (track.offset < 0) fuzzsupport::fail("a track before its file's start");
@@ -45,7 +36,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const char* bytes = reinterpret_cast<const char*>(data);
-    checkId(gameidFromSystemCnf(bytes, size));
+    const std::string id = gameidFromSystemCnf(bytes, size);
+    if (!keptlistIdSound(id)) fuzzsupport::fail("an ID of another shape: " + id);
 
     SheetTrack track;
     if (sheetCueDataTrack(bytes, size, &track)) checkTrack(track, true);

@@ -154,32 +154,6 @@ void idCellData(GtkTreeViewColumn*, GtkCellRenderer* cell, GtkTreeModel* model, 
     g_free(text);
 }
 
-// The Game ID cell's tooltip: why its image cannot be read.
-gboolean idTooltip(GtkWidget* widget, gint x, gint y, gboolean keyboard, GtkTooltip* tooltip,
-                   gpointer) {
-    GtkTreeView* view = GTK_TREE_VIEW(widget);
-    GtkTreeModel* model = nullptr;
-    GtkTreePath* path = nullptr;
-    GtkTreeIter iter;
-    if (!gtk_tree_view_get_tooltip_context(view, &x, &y, keyboard, &model, &path, &iter))
-        return FALSE;
-    GtkTreeViewColumn* column = gtk_tree_view_get_column(view, CDLIST_GAMEID);
-    GtkTreeViewColumn* under = nullptr;
-    bool onCell =
-        keyboard || (gtk_tree_view_get_path_at_pos(view, x, y, nullptr, &under, nullptr, nullptr) &&
-                     under == column);
-    gchar* full = nullptr;
-    gtk_tree_model_get(model, &iter, CDLIST_FULL, &full, -1);
-    const char* why = onCell && full ? tabMainIdTooltip(full) : nullptr;
-    if (why) {
-        gtk_tooltip_set_text(tooltip, why);
-        gtk_tree_view_set_tooltip_cell(view, tooltip, path, column, nullptr);
-    }
-    g_free(full);
-    gtk_tree_path_free(path);
-    return why != nullptr;
-}
-
 // The images whose IDs are read first: the chosen disc, then the rows on
 // screen (the top rows while the view is not drawn yet).
 std::vector<std::string> shownFirst() {
@@ -363,8 +337,6 @@ void tabMainInitCdList(void) {
             gtk_tree_view_column_set_cell_data_func(column, GTK_CELL_RENDERER(cells->data),
                                                     idCellData, nullptr, nullptr);
         g_list_free(cells);
-        gtk_widget_set_has_tooltip(GTK_WIDGET(view), TRUE);
-        g_signal_connect(view, "query-tooltip", G_CALLBACK(idTooltip), nullptr);
         // A scroll brings other rows: their IDs go first.
         g_signal_connect_swapped(gtk_tree_view_get_vadjustment(view), "value-changed",
                                  G_CALLBACK(prioritiseSoon), nullptr);

@@ -69,7 +69,7 @@ void showTitle(GtkTreeViewColumn*, GtkCellRenderer* cell, GtkTreeModel* model, G
 }
 
 // The whole title or path of the cell under the pointer, which the column
-// may show cut.
+// may show cut, or why the disc of a marked Game ID cell cannot be read.
 gboolean showWholeCell(GtkWidget* widget, gint x, gint y, gboolean keyboard, GtkTooltip* tooltip,
                        gpointer) {
     GtkTreeView* view = GTK_TREE_VIEW(widget);
@@ -83,11 +83,13 @@ gboolean showWholeCell(GtkWidget* widget, gint x, gint y, gboolean keyboard, Gtk
     int shown = -1;
     for (int i = CDLIST_TITLE; i <= CDLIST_GAMEID; i++)
         if (column && gtk_tree_view_get_column(view, i) == column) shown = i;
-    gchar *title = nullptr, *folder = nullptr;
-    gtk_tree_model_get(model, &iter, CDLIST_TITLE, &title, CDLIST_PATH, &folder, -1);
-    const char* text = shown == CDLIST_TITLE  ? shownTitle(title, folder)
-                       : shown == CDLIST_PATH ? folder
-                                              : nullptr;
+    gchar *title = nullptr, *folder = nullptr, *full = nullptr;
+    gtk_tree_model_get(model, &iter, CDLIST_TITLE, &title, CDLIST_PATH, &folder, CDLIST_FULL, &full,
+                       -1);
+    const char* text = shown == CDLIST_TITLE    ? shownTitle(title, folder)
+                       : shown == CDLIST_PATH   ? folder
+                       : shown == CDLIST_GAMEID ? (full ? tabMainIdTooltip(full) : nullptr)
+                                                : nullptr;
     bool any = text && text[0];
     if (any) {
         gtk_tooltip_set_text(tooltip, text);
@@ -95,6 +97,7 @@ gboolean showWholeCell(GtkWidget* widget, gint x, gint y, gboolean keyboard, Gtk
     }
     g_free(title);
     g_free(folder);
+    g_free(full);
     gtk_tree_path_free(path);
     return any;
 }
