@@ -96,6 +96,8 @@ bool readStamp(std::string_view* text, long long* value) {
     bool negative = !digits.empty() && digits[0] == '-';
     if (negative) digits.remove_prefix(1);
     if (blank == std::string_view::npos || digits.empty() || digits.size() > 18) return false;
+    // One written form: no leading zeros, no "-0".
+    if (digits[0] == '0' && (digits.size() > 1 || negative)) return false;
     long long number = 0;
     for (char c : digits) {
         if (c < '0' || c > '9') return false;

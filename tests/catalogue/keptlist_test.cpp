@@ -124,6 +124,8 @@ TEST_F(KeptList, DamagedOrForeignFilesAreRefused) {
                    head + "G1 2 3 4 5 x6 A" + '\0' + "E1 1" + '\0',
                    head + "G1  2 3 4 5 6 A" + '\0' + "E1 1" + '\0',
                    head + "G1 2 3 4 5 1234567890123456789 A" + '\0' + "E1 1" + '\0',
+                   head + "G1 2 3 4 020 6 ZZZZ-99999" + '\0' + "E1 1" + '\0',
+                   head + "G1 2 3 4 5 -0 ZZZZ-99999" + '\0' + "E1 1" + '\0',
                    // Counts no file of this size can hold.
                    golden.substr(0, 22) + "E0 99999999999999999999999" + '\0'};
     // IDs no disc gives: a line break, an escape, other shapes, 1 MB.
