@@ -32,12 +32,6 @@ const Layout kLayouts[] = {
     {"disc.cue", "FILE disc.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n"},
 };
 
-void writeFile(const char* name, const char* bytes, size_t size) {
-    FILE* file = fopen(name, "wb");
-    if (!file || fwrite(bytes, 1, size, file) != size || fclose(file) != 0)
-        fuzzsupport::fail(std::string("could not write ") + name);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -51,10 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Layout& layout = kLayouts[data[0] % (sizeof kLayouts / sizeof kLayouts[0])];
     const char* bytes = reinterpret_cast<const char*>(data + 1);
     if (layout.text) {
-        writeFile(layout.sheet, layout.text, std::char_traits<char>::length(layout.text));
-        writeFile("disc.bin", bytes, size - 1);
+        fuzzsupport::writeFile(layout.sheet, layout.text, std::char_traits<char>::length(layout.text));
+        fuzzsupport::writeFile("disc.bin", bytes, size - 1);
     } else {
-        writeFile(layout.sheet, bytes, size - 1);
+        fuzzsupport::writeFile(layout.sheet, bytes, size - 1);
     }
     std::string id;
     GameIdResult result = gameidReadImage(layout.sheet, &id, nullptr);

@@ -22,6 +22,15 @@ inline std::string enterScratchDir() {
     return path;
 }
 
+// Writes a file of the scratch folder, or fails.
+inline void writeFile(const char* name, const void* bytes, size_t size) {
+    FILE* file = fopen(name, "wb");
+    if (!file || fwrite(bytes, 1, size, file) != size || fclose(file) != 0) {
+        fprintf(stderr, "could not write %s\n", name);
+        abort();
+    }
+}
+
 // Prints what was wrong and aborts, so that libFuzzer keeps the input.
 [[noreturn]] inline void fail(const std::string& what) {
     fprintf(stderr, "fuzz check failed: %s\n", what.c_str());

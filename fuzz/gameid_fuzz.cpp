@@ -20,12 +20,6 @@ void checkTrack(const SheetTrack& track, bool cue) {
     if (cue && track.offset % size != 0) fuzzsupport::fail("a cue track inside a sector");
 }
 
-void writeSheet(const char* name, const char* bytes, size_t size) {
-    FILE* file = fopen(name, "wb");
-    if (!file || fwrite(bytes, 1, size, file) != size || fclose(file) != 0)
-        fuzzsupport::fail("the sheet could not be written");
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -45,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (sheetTocDataTrack(bytes, size, &track)) checkTrack(track, false);
 
     for (const char* sheet : {"disc.cue", "disc.toc"}) {
-        writeSheet(sheet, bytes, size);
+        fuzzsupport::writeFile(sheet, bytes, size);
         std::string id;
         GameIdResult result = gameidReadImage(sheet, &id, nullptr);
         // A sheet may name itself or the other one: too small to hold a disc.
