@@ -140,19 +140,19 @@ void focusWindow(GtkWindow* window) {
     waitFor([window] { return gtk_window_has_toplevel_focus(window); }, "the keyboard focus");
 }
 
-namespace {
-
-GtkLabel* findLabel(GtkWidget* widget) {
-    if (GTK_IS_LABEL(widget)) return GTK_LABEL(widget);
-    GtkLabel* found = nullptr;
-    if (GTK_IS_CONTAINER(widget)) {
-        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+GtkWidget* findWidget(GtkWidget* root, GType type) {
+    if (G_TYPE_CHECK_INSTANCE_TYPE(root, type)) return root;
+    GtkWidget* found = nullptr;
+    if (GTK_IS_CONTAINER(root)) {
+        GList* children = gtk_container_get_children(GTK_CONTAINER(root));
         for (GList* child = children; child && !found; child = child->next)
-            found = findLabel(GTK_WIDGET(child->data));
+            found = findWidget(GTK_WIDGET(child->data), type);
         g_list_free(children);
     }
     return found;
 }
+
+namespace {
 
 // The text of the tooltip window on screen, or nullptr while none shows.
 const char* tooltipText() {
@@ -161,7 +161,8 @@ const char* tooltipText() {
     for (GList* window = windows; window && !text; window = window->next) {
         GtkWidget* shown = GTK_WIDGET(window->data);
         if (gtk_widget_get_visible(shown) && strcmp(gtk_widget_get_name(shown), "gtk-tooltip") == 0)
-            if (GtkLabel* label = findLabel(shown)) text = gtk_label_get_text(label);
+            if (GtkWidget* label = findWidget(shown, GTK_TYPE_LABEL))
+                text = gtk_label_get_text(GTK_LABEL(label));
     }
     g_list_free(windows);
     return text;

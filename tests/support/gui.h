@@ -47,6 +47,10 @@ void drain();
 
 // Runs the main loop until done() holds; after limitMs (a safety limit) the
 // test fails, naming what it waited for, and the result is false.
+// The first widget of type within root, root included, depth first; nullptr
+// when there is none.
+GtkWidget* findWidget(GtkWidget* root, GType type);
+
 bool waitFor(const std::function<bool()>& done, const std::string& what, int limitMs = 30000);
 
 // What the window manager sends when the user closes window.

@@ -382,30 +382,14 @@ struct Md5Watch {
             });
     }
     static std::string findProgress(GtkWidget* w) {
-        if (GTK_IS_PROGRESS_BAR(w)) return gtk_progress_bar_get_text(GTK_PROGRESS_BAR(w));
-        std::string found;
-        if (GTK_IS_CONTAINER(w)) {
-            GList* children = gtk_container_get_children(GTK_CONTAINER(w));
-            for (GList* it = children; it && found.empty(); it = it->next)
-                found = findProgress(GTK_WIDGET(it->data));
-            g_list_free(children);
-        }
-        return found;
+        GtkWidget* bar = testsupport::findWidget(w, GTK_TYPE_PROGRESS_BAR);
+        const gchar* text = bar ? gtk_progress_bar_get_text(GTK_PROGRESS_BAR(bar)) : nullptr;
+        return text ? text : "";
     }
     // Clicks the first button found, which may close the window.
-    static bool clickCancel(GtkWidget* w) {
-        if (GTK_IS_BUTTON(w)) {
-            gtk_button_clicked(GTK_BUTTON(w));
-            return true;
-        }
-        bool clicked = false;
-        if (GTK_IS_CONTAINER(w)) {
-            GList* children = gtk_container_get_children(GTK_CONTAINER(w));
-            for (GList* it = children; it && !clicked; it = it->next)
-                clicked = clickCancel(GTK_WIDGET(it->data));
-            g_list_free(children);
-        }
-        return clicked;
+    static void clickCancel(GtkWidget* w) {
+        if (GtkWidget* button = testsupport::findWidget(w, GTK_TYPE_BUTTON))
+            gtk_button_clicked(GTK_BUTTON(button));
     }
 };
 
