@@ -3,9 +3,9 @@
 #include <pango/pangocairo.h>
 
 #include "app/gui.h"
-#include "app/helper_main.h"
+#include "helper/helper_main.h"
 #include "ui/ui.h"
-#include "util/helper.h"
+#include "protocol/frames.h"
 
 int main(int argc, char* argv[]) {
     // Started as a helper, the process runs that and ends there, before any GTK.

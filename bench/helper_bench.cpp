@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "bench/bench.h"
-#include "util/helper.h"
-#include "util/md5messages.h"
+#include "protocol/frames.h"
+#include "protocol/hash_messages.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/helper_main.h"
+#include "helper/helper_main.h"
 #include "bench/bench.h"
 
 namespace bench {

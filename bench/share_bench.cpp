@@ -22,7 +22,7 @@
 #include "bench/share.h"
 #include "bench/window_start.h"
 #include "catalogue/cdsearch.h"
-#include "catalogue/keptlist.h"
+#include "disc/keptlist.h"
 #include "support/program.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/cdscan.h"
+#include "clients/cdscan.h"
 #include "catalogue/cdsort.h"
 #include "catalogue/gameids.h"
-#include "catalogue/keptlist.h"
+#include "disc/keptlist.h"
 #include "containers/linkedlist.h"
 #include "util/path.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/cd.h"
+#include "disc/cd.h"
 
 // The no-disc entry's name, which is also its full path as the current disc.
 extern const char noCdName[];
@@ -41,12 +41,12 @@ void cdsearchBuild();
 // Refills the list as cdsearchBuild does, from the images already known.
 void cdsearchRefilter();
 
-// Fills the image list from the kept list (catalogue/keptlist.h): the images
+// Fills the image list from the kept list (disc/keptlist.h): the images
 // kept for the folders now in the directory list, joined in its order and
 // sorted. The number of images taken; 0 when nothing was kept for them.
 int cdsearchLoadKept();
 
-// The scan in the background, made by a helper process (catalogue/cdscan.h):
+// The scan in the background, made by a helper process (clients/cdscan.h):
 // a scan reads only the folders that may have changed (every one with
 // rereadAll); requests made while one runs fold into one more. Its images
 // replace the image list when they differ, on the main thread, and then

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/cd.h"
+#include "disc/cd.h"
 
 // The text a name sorts and filters by: the case-folded name
 // (g_utf8_casefold) when it is valid UTF-8, else its bytes with ASCII letters

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/gameid.h"
+#include "helper/discid/gameid_reader.h"
 
 // The ID known for an image's full path (path followed by name, as on disk);
 // nullptr when none is known.

@@ -1,4 +1,4 @@
-// Reading disc IDs: ID helpers (catalogue/gameidmessages.h) read the listed
+// Reading disc IDs: ID helpers (protocol/gameid_messages.h) read the listed
 // images side by side, one image at a time each, so that a slow share keeps
 // several reads going. A read that hangs holds only its own disc: readers
 // start beside reads that have waited a moment, and a read still waiting
@@ -15,11 +15,11 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "catalogue/cdscan.h"
+#include "clients/cdscan.h"
 #include "catalogue/cdsearch.h"
-#include "catalogue/gameidmessages.h"
+#include "protocol/gameid_messages.h"
 #include "catalogue/gameids.h"
-#include "util/helperclient.h"
+#include "clients/helperclient.h"
 #include "util/path.h"
 
 namespace {

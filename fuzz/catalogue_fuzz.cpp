@@ -17,7 +17,7 @@
 #include "catalogue/cdsort.h"
 #include "containers/linkedlist.h"
 #include "fuzzsupport.h"
-#include "util/helper.h"
+#include "protocol/frames.h"
 #include "util/path.h"
 
 namespace {

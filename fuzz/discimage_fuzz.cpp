@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <string>
 
-#include "catalogue/gameid.h"
-#include "catalogue/keptlist.h"
+#include "helper/discid/gameid_reader.h"
+#include "disc/keptlist.h"
 #include "fuzzsupport.h"
 
 namespace {

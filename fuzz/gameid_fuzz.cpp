@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "catalogue/gameid.h"
-#include "catalogue/keptlist.h"
+#include "helper/discid/gameid_reader.h"
+#include "disc/keptlist.h"
 #include "fuzzsupport.h"
 
 namespace {

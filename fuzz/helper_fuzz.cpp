@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/scanmessages.h"
+#include "protocol/scan_messages.h"
 #include "fuzzsupport.h"
-#include "util/md5messages.h"
+#include "protocol/hash_messages.h"
 
 namespace {
 

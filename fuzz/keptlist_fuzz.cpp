@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/keptlist.h"
+#include "disc/keptlist.h"
 #include "fuzzsupport.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "ui/i18n.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"
-#include "util/helper.h"
+#include "protocol/frames.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "ui/ui.h"
 #include "ui/window_main.h"
 #include "util/md5.h"
-#include "util/md5job.h"
+#include "clients/md5job.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Game IDs read from real discs made by genisoimage: every BOOT spelling,
 // every sheet and sector layout, discs and files without an ID, the drive's
 // status, and a loop device.
-#include "catalogue/gameid.h"
+#include "helper/discid/gameid_reader.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -13,8 +13,8 @@
 #include <map>
 #include <random>
 
-#include "catalogue/gameid_confine.h"
-#include "catalogue/gameidmessages.h"
+#include "helper/discid/gameid_confine.h"
+#include "protocol/gameid_messages.h"
 #include "support/discs.h"
 #include "support/slowfs.h"
 #include "support/testsupport.h"

@@ -18,12 +18,12 @@
 
 #include "catalogue/cdsearch.h"
 #include "catalogue/gameids.h"
-#include "catalogue/keptlist.h"
+#include "disc/keptlist.h"
 #include "support/discs.h"
 #include "support/helpers.h"
 #include "support/slowfs.h"
 #include "support/testsupport.h"
-#include "util/helper.h"
+#include "protocol/frames.h"
 
 using testsupport::writeFile;
 

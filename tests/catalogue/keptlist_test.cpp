@@ -1,6 +1,6 @@
 // The kept image list's file: its exact form, names that come back byte for
 // byte, damaged files refused, and a replacement that is whole or not at all.
-#include "catalogue/keptlist.h"
+#include "disc/keptlist.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -15,10 +15,10 @@
 #include <cstdio>
 #include <new>
 
-#include "catalogue/cdscan.h"
-#include "catalogue/scanmessages.h"
+#include "clients/cdscan.h"
+#include "protocol/scan_messages.h"
 #include "support/testsupport.h"
-#include "util/helper.h"
+#include "protocol/frames.h"
 
 using testsupport::folderEntries;
 using testsupport::inChild;

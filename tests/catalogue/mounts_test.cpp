@@ -1,6 +1,6 @@
 // The mount table parser on lines as the kernel writes them and on damaged
 // ones, and the watch on the table.
-#include "catalogue/mounts.h"
+#include "helper/scan/mounts.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

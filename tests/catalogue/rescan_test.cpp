@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/cdscan.h"
+#include "clients/cdscan.h"
 #include "catalogue/cdsearch.h"
 #include "containers/linkedlist.h"
 #include "support/slowfs.h"

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/cdscan.h"
+#include "clients/cdscan.h"
 #include "catalogue/cdsearch.h"
-#include "catalogue/scanmessages.h"
-#include "catalogue/scantree.h"
+#include "protocol/scan_messages.h"
+#include "helper/scan/scantree.h"
 #include "containers/linkedlist.h"
 #include "support/helpers.h"
 #include "support/testsupport.h"

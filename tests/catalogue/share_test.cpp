@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "catalogue/cdsearch.h"
-#include "catalogue/mounts.h"
-#include "catalogue/scantree.h"
+#include "helper/scan/mounts.h"
+#include "helper/scan/scantree.h"
 #include "containers/linkedlist.h"
 #include "support/slowfs.h"
 #include "support/testsupport.h"

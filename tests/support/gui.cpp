@@ -10,7 +10,7 @@
 #include "containers/recently.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"
-#include "util/md5job.h"
+#include "clients/md5job.h"
 
 namespace testsupport {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/helper_main.h"
+#include "helper/helper_main.h"
 #include "support/testsupport.h"
-#include "util/helperclient.h"
+#include "clients/helperclient.h"
 
 namespace testsupport {
 

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "app/gui.h"
-#include "app/helper_main.h"
+#include "helper/helper_main.h"
 #include "catalogue/cdsearch.h"
 #include "support/testsupport.h"
 #include "ui/tab_main.h"

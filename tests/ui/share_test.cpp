@@ -10,14 +10,14 @@
 
 #include "catalogue/cdsearch.h"
 #include "catalogue/gameids.h"
-#include "catalogue/keptlist.h"
+#include "disc/keptlist.h"
 #include "settings/settings.h"
 #include "support/discs.h"
 #include "support/gui.h"
 #include "support/slowfs.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"
-#include "util/md5job.h"
+#include "clients/md5job.h"
 
 using testsupport::cursorRow;
 using testsupport::Dialog;

@@ -14,7 +14,7 @@
 #include "support/discs.h"
 #include "support/gui.h"
 #include "ui/ui.h"
-#include "util/helper.h"
+#include "protocol/frames.h"
 
 using testsupport::cursorRow;
 using testsupport::Dialog;

@@ -1,6 +1,6 @@
 // Helper frames and the helper client: bad frames end a helper, its request
 // goes to a new one once, and every helper that ends is reaped.
-#include "util/helper.h"
+#include "protocol/frames.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@
 
 #include "support/helpers.h"
 #include "support/testsupport.h"
-#include "util/helperclient.h"
+#include "clients/helperclient.h"
 
 using testsupport::readFile;
 using testsupport::writeFile;
