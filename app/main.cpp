@@ -4,8 +4,8 @@
 
 #include "app/gui.h"
 #include "helper/helper_main.h"
-#include "ui/ui.h"
 #include "protocol/frames.h"
+#include "ui/ui.h"
 
 int main(int argc, char* argv[]) {
     // Started as a helper, the process runs that and ends there, before any GTK.

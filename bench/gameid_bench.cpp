@@ -20,15 +20,15 @@
 #include "bench/dialog.h"
 #include "bench/share.h"
 #include "catalogue/cdsearch.h"
-#include "helper/discid/gameid_reader.h"
 #include "catalogue/gameids.h"
 #include "disc/keptlist.h"
+#include "helper/discid/gameid_reader.h"
+#include "protocol/frames.h"
 #include "settings/settings.h"
 #include "support/discs.h"
 #include "support/testsupport.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"
-#include "protocol/frames.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <cstring>
 #include <vector>
 
-#include "helper/helper_main.h"
 #include "bench/bench.h"
+#include "helper/helper_main.h"
 
 namespace bench {
 

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "clients/cdscan.h"
 #include "catalogue/cdsort.h"
 #include "catalogue/gameids.h"
-#include "disc/keptlist.h"
+#include "clients/cdscan.h"
 #include "containers/linkedlist.h"
+#include "disc/keptlist.h"
 #include "util/path.h"
 
 // The catalogue's lists. deviceList and directoryList are the user's and are
@@ -265,6 +265,7 @@ void cdsearchBuild() {
 
 // A finished scan: its images replace the list's when they differ.
 static void receiveScan(std::vector<CD*>& images, const std::vector<std::string>& folders, void*) {
+    sortCatalogue(images);
     bool changed = static_cast<int>(images.size()) != linkedListSize(imageList) ||
                    folders != imageFolders || imagesOnTrial;
     if (!changed) {

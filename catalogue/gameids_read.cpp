@@ -15,11 +15,10 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "clients/cdscan.h"
-#include "catalogue/cdsearch.h"
-#include "protocol/gameid_messages.h"
 #include "catalogue/gameids.h"
+#include "clients/cdscan.h"
 #include "clients/helperclient.h"
+#include "protocol/gameid_messages.h"
 #include "util/path.h"
 
 namespace {
@@ -324,7 +323,7 @@ void gameidsSetWaits(int moment, int giveUp) {
     giveUpMs = giveUp > 0 ? giveUp : GIVE_UP_MS;
 }
 
-bool gameidsReadNow(const std::string& disc, GameidsDone done, void* data) {
+bool gameidsReadNow(const std::string& disc, bool device, GameidsDone done, void* data) {
     if (gameidsReadingNowOf(disc) || disc.empty() || disc.size() > GAMEID_TEXT_MAX) return false;
     if (!nowReader) {
         nowReader = new Reader;
@@ -335,11 +334,8 @@ bool gameidsReadNow(const std::string& disc, GameidsDone done, void* data) {
         nowReader->helper.drop(true);
         nowReader->disc.clear();
     }
-    // A disc of the device list is a drive; any other block device the helper finds itself.
-    GameIdHow how = GAMEID_HOW_DISC;
-    for (int i = 0; i < cdsearchDeviceQuantity(); ++i)
-        if (CD* device = cdsearchDeviceGet(i); device && cdFullPath(device) == disc)
-            how = GAMEID_HOW_DEVICE;
+    // A drive is read as one; any other block device the helper finds itself.
+    GameIdHow how = device ? GAMEID_HOW_DEVICE : GAMEID_HOW_DISC;
     nowDone = done;
     nowData = data;
     if (send(*nowReader, disc, how)) return true;

@@ -4,9 +4,8 @@
 
 #include <cstdio>
 
-#include "catalogue/cdsort.h"
-#include "protocol/scan_messages.h"
 #include "clients/helperclient.h"
+#include "protocol/scan_messages.h"
 
 namespace {
 
@@ -55,7 +54,6 @@ void answered(std::vector<ScanImage>* images) {
         for (const ScanImage& image : *images)
             if (CD* cd = cdNew(image.path.c_str(), image.name.c_str())) list.push_back(cd);
         images->clear();
-        sortCatalogue(list);
         if (client.receiver) client.receiver(list, client.sentFolders, client.receiverData);
         for (CD* cd : list) CDDestructor(cd);
     }

@@ -1,15 +1,15 @@
-// The scan of the image folders, made by a helper process (protocol/frames.h) so
-// that neither the window nor a keystroke ever waits for the storage, and a
+// The scan of the image folders, made by a helper process (protocol/frames.h)
+// so that neither the window nor a keystroke ever waits for the storage, and a
 // share that does not answer holds the helper, never the dialog.
 //
 // The dialog side sends one request at a time; requests made meanwhile fold
 // into one more, sent when the answer comes (the helper answers each request
-// in turn). Every answer is the whole image list, sorted here as the
-// catalogue sorts (catalogue/cdsort.h) and handed to the receiver, which
-// compares; a scan that cannot run (the dialog's folder cannot be entered,
-// the helper fails twice) is answered without a call to the receiver, so the
-// images known stay. The messages are in protocol/scan_messages.h. Everything
-// here runs on the main thread, driven by the GLib main loop.
+// in turn). Every answer is the whole image list, handed to the receiver
+// (which sorts it and compares); a scan that cannot run (the dialog's folder
+// cannot be entered, the helper fails twice) is answered without a call to the
+// receiver, so the images known stay. The messages are in
+// protocol/scan_messages.h. Everything here runs on the main thread, driven by
+// the GLib main loop.
 #pragma once
 
 #include <string>
@@ -49,7 +49,3 @@ int cdscanHelperPid();
 // Lets the helper go without waiting for it; it ends by itself once its
 // current call returns, and is reaped then. Answers not taken in are dropped.
 void cdscanStop();
-
-// The helper's side: answers each scan request on fd in turn until the
-// dialog is gone or sends a bad message.
-void cdscanServe(int fd);

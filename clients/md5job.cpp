@@ -5,8 +5,8 @@
 #include <string>
 
 #include "clients/helperclient.h"
-#include "util/md5.h"
 #include "protocol/hash_messages.h"
+#include "util/md5.h"
 
 namespace {
 

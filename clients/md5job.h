@@ -23,7 +23,3 @@ bool md5jobRunning();
 // Drops the job at once; its helper is killed and reaped when its storage
 // lets it end. Also what the dialog's shutdown calls.
 void md5jobCancel();
-
-// The helper's side: answers each hash request on fd in turn until the dialog
-// is gone (protocol/hash_messages.h).
-void md5Serve(int fd);

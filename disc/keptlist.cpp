@@ -15,7 +15,7 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "protocol/gameid_messages.h"
+#include "disc/gameid.h"
 #include "util/wholefile.h"
 
 namespace {

@@ -19,7 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "helper/discid/gameid_reader.h"
+#include "disc/gameid.h"
 
 // True for the IDs a disc can give (gameidFromSystemCnf): empty, or four
 // capital letters, '-' and five digits ("SLUS-00330"). No other text is kept

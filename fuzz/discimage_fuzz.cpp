@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <string>
 
-#include "helper/discid/gameid_reader.h"
 #include "disc/keptlist.h"
 #include "fuzzsupport.h"
+#include "helper/discid/gameid_reader.h"
 
 namespace {
 
@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Layout& layout = kLayouts[data[0] % (sizeof kLayouts / sizeof kLayouts[0])];
     const char* bytes = reinterpret_cast<const char*>(data + 1);
     if (layout.text) {
-        fuzzsupport::writeFile(layout.sheet, layout.text, std::char_traits<char>::length(layout.text));
+        fuzzsupport::writeFile(layout.sheet, layout.text,
+                               std::char_traits<char>::length(layout.text));
         fuzzsupport::writeFile("disc.bin", bytes, size - 1);
     } else {
         fuzzsupport::writeFile(layout.sheet, bytes, size - 1);

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "helper/discid/gameid_reader.h"
 #include "disc/keptlist.h"
 #include "fuzzsupport.h"
+#include "helper/discid/gameid_reader.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "protocol/scan_messages.h"
 #include "fuzzsupport.h"
 #include "protocol/hash_messages.h"
+#include "protocol/scan_messages.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 
 #include <cstdlib>
 
-#include "clients/cdscan.h"
-#include "protocol/gameid_messages.h"
+#include "helper/discid/gameid_service.h"
+#include "helper/hash/md5_service.h"
+#include "helper/scan/scan_service.h"
 #include "protocol/frames.h"
-#include "clients/md5job.h"
 
 namespace {
 

@@ -15,9 +15,3 @@ GameIdFiles gameidReadStamps(HelperReader& in) {
     files.dataTime.tv_nsec = static_cast<long>(in.i64());
     return files;
 }
-
-bool gameidSameStamps(const GameIdFiles& a, const GameIdFiles& b) {
-    return a.sheetSize == b.sheetSize && a.sheetTime.tv_sec == b.sheetTime.tv_sec &&
-           a.sheetTime.tv_nsec == b.sheetTime.tv_nsec && a.dataSize == b.dataSize &&
-           a.dataTime.tv_sec == b.dataTime.tv_sec && a.dataTime.tv_nsec == b.dataTime.tv_nsec;
-}

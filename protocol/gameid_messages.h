@@ -22,7 +22,7 @@
 #include <cstddef>
 #include <string>
 
-#include "helper/discid/gameid_reader.h"
+#include "disc/gameid.h"
 #include "protocol/frames.h"
 
 enum GameIdMessage : HelperMessage {
@@ -46,13 +46,3 @@ constexpr size_t GAMEID_ID_MAX = 64;
 
 void gameidWriteStamps(HelperWriter& out, const GameIdFiles& files);
 GameIdFiles gameidReadStamps(HelperReader& in);
-// True when both name the same sizes and times.
-bool gameidSameStamps(const GameIdFiles& a, const GameIdFiles& b);
-
-// The helper's side: answers each READ on fd in turn until the dialog is gone
-// or sends a bad message.
-void gameidServe(int fd);
-
-// Runs before each read with the disc's name (nullptr: nothing); the tests'
-// helper sets it to end itself on chosen names, as a crashing reader would.
-extern void (*gameidServeBeforeRead)(const std::string& disc);

@@ -10,11 +10,11 @@
 #include "catalogue/cdrows.h"
 #include "catalogue/cdsearch.h"
 #include "catalogue/gameids.h"
+#include "protocol/frames.h"
 #include "settings/settings.h"
 #include "ui/i18n.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"
-#include "protocol/frames.h"
 
 namespace {
 

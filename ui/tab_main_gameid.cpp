@@ -87,7 +87,10 @@ void tabMainGetId(void) {
     forgetResult();
     // Set first: the reader may answer before it returns.
     reading = true;
-    if (gameidsReadNow(settings.current, readDone, nullptr)) {
+    bool device = false;
+    for (int i = 0; i < cdsearchDeviceQuantity(); ++i)
+        if (CD* cd = cdsearchDeviceGet(i); cd && cdFullPath(cd) == settings.current) device = true;
+    if (gameidsReadNow(settings.current, device, readDone, nullptr)) {
         tabMainShowScanState();
         return;
     }

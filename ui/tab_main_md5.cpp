@@ -6,13 +6,14 @@
 #include <string>
 
 #include "catalogue/cdsearch.h"
+#include "clients/md5job.h"
+#include "disc/datafile.h"
 #include "settings/settings.h"
 #include "ui/i18n.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"
 #include "ui/window_main.h"
 #include "util/md5.h"
-#include "clients/md5job.h"
 
 namespace {
 
@@ -160,7 +161,7 @@ extern "C" void on_buttonMainCalcMd5_clicked(GtkButton*, gpointer) {
     char path[SETTINGS_PATH_SIZE];
     tabMainCopyCut(path, sizeof path, settings.current);
     asked.drive = isDevice(path);
-    md5DataFile(path);
+    discDataFile(path);
     const char* slash = strrchr(path, '/');
     gchar* shown = nullptr;
     asked.dataName = uiDisplayable(slash ? slash + 1 : path, &shown);

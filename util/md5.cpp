@@ -10,8 +10,6 @@
 #include <memory>
 #include <new>
 
-#include "util/path.h"
-
 namespace {
 
 // A little-endian 32-bit word from any address; one plain load on x86.
@@ -243,15 +241,4 @@ int md5File(const char* path, unsigned char digest[16], Md5Progress progress, vo
     if (result == 0 && S_ISBLK(st.st_mode) && done == 0) return MD5_NO_DISC;
     if (result == 0) md5Finish(&ctx, digest);
     return result;
-}
-
-void md5DataFile(char* path) {
-    static const char* const descriptors[][2] = {
-        {".cue", ".bin"}, {".ccd", ".img"}, {".toc", ".bin"}};
-    for (const auto& pair : descriptors)
-        if (checkExtension(path, pair[0])) {
-            changeExtension(path, pair[1]);
-            break;
-        }
-    if (checkExtension(path, ".mds")) changeExtension(path, ".mdf");
 }

@@ -40,10 +40,5 @@ constexpr int MD5_NO_DISC = -3;     // a drive that holds no disc or gives no da
 // reasons above. digest is untouched unless 0.
 int md5File(const char* path, unsigned char digest[16], Md5Progress progress, void* data);
 
-// The file whose digest stands for the image at path, changed in place: the
-// data file of a descriptor (.cue and .toc to .bin, .ccd to .img, .mds to
-// .mdf, any case, new extension lower case); any other name stays.
-void md5DataFile(char* path);
-
 // The digest as 32 lower-case hexadecimal digits and a NUL.
 void md5Hex(const unsigned char digest[16], char hex[33]);

@@ -17,7 +17,7 @@
 #include <functional>
 #include <vector>
 
-#include "util/md5.h"
+#include "disc/datafile.h"
 #include "util/path.h"
 
 namespace {
@@ -425,7 +425,7 @@ bool gameidTrackOf(const std::string& sheetPath, SheetTrack* track) {
         // The data file beside the sheet, as Calc md5 finds it (any other name stays).
         std::vector<char> data(sheetPath.begin(), sheetPath.end());
         data.resize(data.size() + 8, '\0');
-        md5DataFile(data.data());
+        discDataFile(data.data());
         found.file = findIgnoringCase(folder, std::string(data.data()).substr(folder.size()));
     }
     if (found.file.empty()) return false;

@@ -7,31 +7,11 @@
 // that runs them, and run one reader at a time.
 #pragma once
 
-#include <time.h>
-
 #include <cstddef>
 #include <string>
 
+#include "disc/gameid.h"
 #include "helper/discid/discsheet.h"
-
-enum GameIdResult {
-    GAMEID_FOUND,       // the ID is written
-    GAMEID_NONE,        // a disc, or a file, without a game ID
-    GAMEID_NO_DISC,     // a drive without a disc (or with its tray open)
-    GAMEID_UNREADABLE,  // the sheet's data file or the drive cannot be read
-    GAMEID_NO_DRIVE,    // no such device: the drive's path does not exist
-    GAMEID_NO_ANSWER,   // the dialog gave up waiting for the read (never sent by a reader)
-};
-
-// What an image's reading depended on, for the caller to see that it has not
-// changed since: the sheet's and the data file's size and modification time
-// (zero when the file was not reached).
-struct GameIdFiles {
-    long long sheetSize = 0;
-    timespec sheetTime = {0, 0};
-    long long dataSize = 0;
-    timespec dataTime = {0, 0};
-};
 
 // The ID from SYSTEM.CNF's text ("SLUS-00330" for "BOOT = cdrom:\SLUS_003.30;1"):
 // "" for a BOOT line naming another shape of file, and without a BOOT line.

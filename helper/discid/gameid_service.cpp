@@ -1,9 +1,12 @@
 // The ID helper's side of protocol/gameid_messages.h: one disc at a time.
+#include "helper/discid/gameid_service.h"
+
 #include <errno.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "helper/discid/gameid_confine.h"
+#include "helper/discid/gameid_reader.h"
 #include "protocol/gameid_messages.h"
 
 void (*gameidServeBeforeRead)(const std::string& disc) = nullptr;

@@ -1,13 +1,14 @@
 // The hash helper's side of clients/md5job.h.
+#include "helper/hash/md5_service.h"
+
 #include <errno.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <string>
 
-#include "util/md5.h"
-#include "clients/md5job.h"
 #include "protocol/hash_messages.h"
+#include "util/md5.h"
 
 namespace {
 

@@ -43,7 +43,7 @@ protected:
 
 private:
     int fd_ = -1;
-    bool pending = false;  // flagged by the kernel, not read yet
+    bool pending = false;      // flagged by the kernel, not read yet
     std::vector<Mount> table;  // sorted by id
 };
 

@@ -1,5 +1,7 @@
 // The scan helper's side of cdscan.h: it keeps the scan tree's cache of
 // folder listings from one request to the next.
+#include "helper/scan/scan_service.h"
+
 #include <errno.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,11 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "clients/cdscan.h"
 #include "disc/keptlist.h"
-#include "protocol/scan_messages.h"
 #include "helper/scan/scantree.h"
 #include "protocol/frames.h"
+#include "protocol/scan_messages.h"
 
 namespace {
 

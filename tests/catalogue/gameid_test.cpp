@@ -1,8 +1,6 @@
 // Game IDs read from real discs made by genisoimage: every BOOT spelling,
 // every sheet and sector layout, discs and files without an ID, the drive's
 // status, and a loop device.
-#include "helper/discid/gameid_reader.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/cdrom.h>
@@ -14,6 +12,7 @@
 #include <random>
 
 #include "helper/discid/gameid_confine.h"
+#include "helper/discid/gameid_reader.h"
 #include "protocol/gameid_messages.h"
 #include "support/discs.h"
 #include "support/slowfs.h"

@@ -19,11 +19,11 @@
 #include "catalogue/cdsearch.h"
 #include "catalogue/gameids.h"
 #include "disc/keptlist.h"
+#include "protocol/frames.h"
 #include "support/discs.h"
 #include "support/helpers.h"
 #include "support/slowfs.h"
 #include "support/testsupport.h"
-#include "protocol/frames.h"
 
 using testsupport::writeFile;
 
@@ -116,10 +116,9 @@ protected:
 };
 
 // A folder of discs: the IDs arrive side by side, a disc that kills its reader
-// (twice), one whose reader makes a call its filter refuses, and a sheet that is a FIFO (never opened to wait on) cost their own
-// ID only, and the scan helper keeps the IDs for the next start, which shows
-// them at once and reads only the images whose files changed; "Update" reads
-// every one.
+// (twice), one whose reader makes a call its filter refuses, and a sheet that is a FIFO (never
+// opened to wait on) cost their own ID only, and the scan helper keeps the IDs for the next start,
+// which shows them at once and reads only the images whose files changed; "Update" reads every one.
 TEST_F(GameidsRead, IdsArriveAreKeptAndAreCheckedByTheirStamps) {
     disc("Alpha", "SLUS_003.30");
     disc("Beta", "SCES_012.34");
@@ -130,7 +129,7 @@ TEST_F(GameidsRead, IdsArriveAreKeptAndAreCheckedByTheirStamps) {
     testsupport::expectHelperDeaths(SIGSYS);
     writeFile(root + "Tool.exe", "MZ");
     ASSERT_EQ(mkfifo((root + "Fifo.cue").c_str(), 0644), 0);
-    const std::vector<std::string> names = {"Alpha.cue", "Beta.cue", "Gamma.cue",
+    const std::vector<std::string> names = {"Alpha.cue",          "Beta.cue",           "Gamma.cue",
                                             "crashes-reader.cue", "forbidden-call.cue", "Tool.exe"};
     cdsearchAddDirectory(root.c_str());
     scanAndRequest();
@@ -176,17 +175,20 @@ TEST_F(GameidsRead, IdsArriveAreKeptAndAreCheckedByTheirStamps) {
     ASSERT_TRUE(settledBut(0));
     EXPECT_EQ(ids(names),
               (std::vector<std::string>{"SLUS-00330", "SCES-01234", "SLPS-00002", "?", "?", "?"}));
-    EXPECT_EQ(states(names), (std::vector<std::string>{"", "", "", "unreadable", "unreadable", ""}));
+    EXPECT_EQ(states(names),
+              (std::vector<std::string>{"", "", "", "unreadable", "unreadable", ""}));
 
     // "Update" with Alpha's data file gone: its ID goes, and the crashing disc
     // is tried again (and fails again).
     ASSERT_EQ(unlink((root + "Alpha.bin").c_str()), 0);
     scanAndRequest(true);
-    EXPECT_EQ(states(names),
-              (std::vector<std::string>{"waiting", "waiting", "waiting", "waiting", "waiting", ""}));
+    EXPECT_EQ(states(names), (std::vector<std::string>{"waiting", "waiting", "waiting", "waiting",
+                                                       "waiting", ""}));
     ASSERT_TRUE(settledBut(0));
-    EXPECT_EQ(ids(names), (std::vector<std::string>{"?", "SCES-04321", "SLPS-00002", "?", "?", "?"}));
-    EXPECT_EQ(states(names), (std::vector<std::string>{"unreadable", "", "", "unreadable", "unreadable", ""}));
+    EXPECT_EQ(ids(names),
+              (std::vector<std::string>{"?", "SCES-04321", "SLPS-00002", "?", "?", "?"}));
+    EXPECT_EQ(states(names),
+              (std::vector<std::string>{"unreadable", "", "", "unreadable", "unreadable", ""}));
 }
 
 // Discs on a share whose reads hang, beside local ones: readers start beside
@@ -245,13 +247,14 @@ TEST_F(GameidsRead, AReadThatHangsHoldsOnlyItsOwnDisc) {
         answers.push_back(result == GAMEID_NO_ANSWER ? "no answer" : id);
     };
     gameidsSetWaits(50, 600000);
-    ASSERT_TRUE(gameidsReadNow(nas + far[0], done, nullptr));
+    ASSERT_TRUE(gameidsReadNow(nas + far[0], false, done, nullptr));
     ASSERT_TRUE(share.waitHeld());
-    EXPECT_FALSE(gameidsReadNow(nas + far[0], done, nullptr)) << "the same disc is being read";
-    ASSERT_TRUE(gameidsReadNow(root + nearNames[0], done, nullptr));
+    EXPECT_FALSE(gameidsReadNow(nas + far[0], false, done, nullptr))
+        << "the same disc is being read";
+    ASSERT_TRUE(gameidsReadNow(root + nearNames[0], false, done, nullptr));
     ASSERT_TRUE(turnUntil([] { return !gameidsReadingNow(); }));
     gameidsSetWaits(50, 100);
-    ASSERT_TRUE(gameidsReadNow(nas + far[1], done, nullptr));
+    ASSERT_TRUE(gameidsReadNow(nas + far[1], false, done, nullptr));
     ASSERT_TRUE(turnUntil([] { return !gameidsReadingNow(); }));
     EXPECT_EQ(answers, (std::vector<std::string>{nearIds[0], "no answer"}));
 
@@ -293,9 +296,9 @@ TEST_F(GameidsRead, GetIdReadsAnImageAndALoopDevice) {
         auto done = [](GameIdResult result, const std::string& id, void*) {
             answer = {true, result, id};
         };
-        EXPECT_TRUE(gameidsReadNow(disc, done, nullptr));
+        EXPECT_TRUE(gameidsReadNow(disc, false, done, nullptr));
         EXPECT_TRUE(gameidsReadingNow());
-        EXPECT_FALSE(gameidsReadNow(disc, done, nullptr)) << "one read at a time";
+        EXPECT_FALSE(gameidsReadNow(disc, false, done, nullptr)) << "one read at a time";
         EXPECT_TRUE(turnUntil([] { return answer.done; }));
         return answer;
     };

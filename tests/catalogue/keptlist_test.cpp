@@ -16,9 +16,10 @@
 #include <new>
 
 #include "clients/cdscan.h"
+#include "helper/scan/scan_service.h"
+#include "protocol/frames.h"
 #include "protocol/scan_messages.h"
 #include "support/testsupport.h"
-#include "protocol/frames.h"
 
 using testsupport::folderEntries;
 using testsupport::inChild;

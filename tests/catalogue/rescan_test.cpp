@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "clients/cdscan.h"
 #include "catalogue/cdsearch.h"
+#include "clients/cdscan.h"
 #include "containers/linkedlist.h"
 #include "support/slowfs.h"
 #include "support/testsupport.h"

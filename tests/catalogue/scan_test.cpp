@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "clients/cdscan.h"
 #include "catalogue/cdsearch.h"
-#include "protocol/scan_messages.h"
-#include "helper/scan/scantree.h"
+#include "clients/cdscan.h"
 #include "containers/linkedlist.h"
+#include "helper/scan/scantree.h"
+#include "protocol/scan_messages.h"
 #include "support/helpers.h"
 #include "support/testsupport.h"
 

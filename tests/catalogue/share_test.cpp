@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "catalogue/cdsearch.h"
+#include "containers/linkedlist.h"
 #include "helper/scan/mounts.h"
 #include "helper/scan/scantree.h"
-#include "containers/linkedlist.h"
 #include "support/slowfs.h"
 #include "support/testsupport.h"
 

@@ -6,11 +6,11 @@
 
 #include "app/gui.h"
 #include "catalogue/cdsearch.h"
+#include "clients/md5job.h"
 #include "containers/linkedlist.h"
 #include "containers/recently.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"
-#include "clients/md5job.h"
 
 namespace testsupport {
 

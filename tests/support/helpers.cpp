@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "clients/helperclient.h"
 #include "helper/helper_main.h"
 #include "support/testsupport.h"
-#include "clients/helperclient.h"
 
 namespace testsupport {
 

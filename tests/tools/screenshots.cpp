@@ -14,8 +14,8 @@
 #include <string>
 
 #include "app/gui.h"
-#include "helper/helper_main.h"
 #include "catalogue/cdsearch.h"
+#include "helper/helper_main.h"
 #include "support/testsupport.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"

@@ -10,6 +10,7 @@
 
 #include "catalogue/cdsearch.h"
 #include "catalogue/gameids.h"
+#include "clients/md5job.h"
 #include "disc/keptlist.h"
 #include "settings/settings.h"
 #include "support/discs.h"
@@ -17,7 +18,6 @@
 #include "support/slowfs.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"
-#include "clients/md5job.h"
 
 using testsupport::cursorRow;
 using testsupport::Dialog;

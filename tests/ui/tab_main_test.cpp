@@ -10,11 +10,11 @@
 
 #include "catalogue/cdsearch.h"
 #include "containers/recently.h"
+#include "protocol/frames.h"
 #include "settings/settingsfile.h"
 #include "support/discs.h"
 #include "support/gui.h"
 #include "ui/ui.h"
-#include "protocol/frames.h"
 
 using testsupport::cursorRow;
 using testsupport::Dialog;

@@ -1,7 +1,5 @@
 // Helper frames and the helper client: bad frames end a helper, its request
 // goes to a new one once, and every helper that ends is reaped.
-#include "protocol/frames.h"
-
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -12,9 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "clients/helperclient.h"
+#include "protocol/frames.h"
 #include "support/helpers.h"
 #include "support/testsupport.h"
-#include "clients/helperclient.h"
 
 using testsupport::readFile;
 using testsupport::writeFile;

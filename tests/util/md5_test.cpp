@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "disc/datafile.h"
 #include "support/testsupport.h"
 
 namespace {
@@ -213,7 +214,7 @@ TEST(Md5, DataFileOfAnImage) {
     for (const Case& c : cases) {
         char path[64];
         snprintf(path, sizeof path, "%s", c.image);
-        md5DataFile(path);
+        discDataFile(path);
         EXPECT_STREQ(path, c.data) << c.image;
     }
 }
