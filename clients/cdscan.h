@@ -1,4 +1,4 @@
-// The scan of the image folders, made by a helper process (protocol/frames.h)
+// The scan of the image folders, made by a helper process (clients/spawn.h)
 // so that neither the window nor a keystroke ever waits for the storage, and a
 // share that does not answer holds the helper, never the dialog.
 //

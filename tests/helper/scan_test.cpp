@@ -16,6 +16,7 @@
 #include "clients/cdscan.h"
 #include "containers/linkedlist.h"
 #include "helper/scan/scantree.h"
+#include "protocol/messages.h"
 #include "support/helpers.h"
 #include "support/testsupport.h"
 
@@ -239,6 +240,14 @@ TEST_F(Scan, NamesKeepTheirBytes) {
     touch(latin1);
     cdsearchAddDirectory(root.c_str());
     EXPECT_EQ(build(), (Strings{noCd, "~/" + latin1}));
+}
+
+// A folder longer than any path cannot be read, and the others still scan.
+TEST_F(Scan, AFolderLongerThanAnyPathLeavesTheOthersScanned) {
+    touch("a.cue");
+    cdsearchAddDirectory((root + std::string(HELPER_TEXT_MAX, 'x') + "/").c_str());
+    cdsearchAddDirectory(root.c_str());
+    EXPECT_EQ(build(), (Strings{noCd, "~/a.cue"}));
 }
 
 // Runs body on a thread with a small stack, as a scan that recursed per
