@@ -3,8 +3,8 @@
 #include <pango/pangocairo.h>
 
 #include "app/gui.h"
+#include "clients/spawn.h"
 #include "helper/helper_main.h"
-#include "protocol/frames.h"
 #include "ui/ui.h"
 
 int main(int argc, char* argv[]) {

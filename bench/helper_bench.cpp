@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "bench/bench.h"
-#include "protocol/frames.h"
-#include "protocol/hash_messages.h"
+#include "clients/spawn.h"
+#include "protocol/messages.h"
 
 namespace {
 
@@ -41,11 +41,9 @@ bool startOnce(const char* program, const std::string& file, double* ms, long* p
     int fd = helperSpawn(HELPER_HASH, &pidfd, &pid);
     if (fd < 0) return false;
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    HelperWriter request(MD5_MSG_HASH);
-    request.str(file);
     HelperMessage kind = 0;
     std::string fields;
-    bool ok = helperSendAll(fd, request.frame());
+    bool ok = helperSendAll(fd, encode(HashRequest{file}));
     while (ok && kind != MD5_MSG_DIGEST) ok = helperReceive(fd, &kind, &fields);
     *ms = bench::millisecondsSince(start);
     *privateKb = privateKilobytes(pid);

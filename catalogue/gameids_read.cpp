@@ -1,4 +1,4 @@
-// Reading disc IDs: ID helpers (protocol/gameid_messages.h) read the listed
+// Reading disc IDs: ID helpers (protocol/messages.h) read the listed
 // images side by side, one image at a time each, so that a slow share keeps
 // several reads going. A read that hangs holds only its own disc: readers
 // start beside reads that have waited a moment, and a read still waiting
@@ -18,7 +18,7 @@
 #include "catalogue/gameids.h"
 #include "clients/cdscan.h"
 #include "clients/helperclient.h"
-#include "protocol/gameid_messages.h"
+#include "protocol/messages.h"
 #include "util/path.h"
 
 namespace {
@@ -110,12 +110,10 @@ void watchReadsSoon() {
 
 // Sends the READ; the dialog's folder goes along for relative names.
 bool send(Reader& reader, const std::string& disc, GameIdHow how) {
-    HelperWriter out(GAMEID_MSG_READ);
-    out.u8(how).str(disc);
     auto kept = stamps.find(disc);
-    gameidWriteStamps(
-        out, how == GAMEID_HOW_CHECK && kept != stamps.end() ? kept->second : GameIdFiles());
-    if (!reader.helper.requestFromHere(out.frame())) return false;
+    GameIdRequest request{
+        how, disc, how == GAMEID_HOW_CHECK && kept != stamps.end() ? kept->second : GameIdFiles()};
+    if (!reader.helper.requestFromHere(encode(request))) return false;
     reader.disc = disc;
     reader.since = g_get_monotonic_time();
     watchReadsSoon();
@@ -223,12 +221,12 @@ void nowAnswer(int result, const std::string& id, std::string disc, const GameId
 
 bool handle(HelperMessage kind, HelperReader& in, void* data) {
     auto* reader = static_cast<Reader*>(data);
-    int result = in.i32();
-    std::string id = in.str();
-    GameIdFiles files = gameidReadStamps(in);
-    if (kind != GAMEID_MSG_ID || !in.done() || !reader->helper.outstanding() ||
-        !keptlistIdSound(id) || result < GAMEID_UNCHANGED || result > GAMEID_NO_DRIVE)
+    GameIdAnswer answer;
+    if (kind != GameIdAnswer::KIND || !decode(in, &answer) || !reader->helper.outstanding())
         return false;
+    int result = answer.result;
+    const std::string& id = answer.id;
+    const GameIdFiles& files = answer.files;
     reader->helper.answered();
     std::string disc = reader->disc;
     if (!reader->forList) {
@@ -324,7 +322,7 @@ void gameidsSetWaits(int moment, int giveUp) {
 }
 
 bool gameidsReadNow(const std::string& disc, bool device, GameidsDone done, void* data) {
-    if (gameidsReadingNowOf(disc) || disc.empty() || disc.size() > GAMEID_TEXT_MAX) return false;
+    if (gameidsReadingNowOf(disc) || disc.empty() || disc.size() > HELPER_TEXT_MAX) return false;
     if (!nowReader) {
         nowReader = new Reader;
         nowReader->forList = false;

@@ -3,9 +3,10 @@
 #include <errno.h>
 
 #include <cstdio>
+#include <iterator>
 
 #include "clients/helperclient.h"
-#include "protocol/scan_messages.h"
+#include "protocol/messages.h"
 
 namespace {
 
@@ -62,32 +63,38 @@ void answered(std::vector<ScanImage>* images) {
 
 bool handle(HelperMessage kind, HelperReader& in, void*) {
     switch (kind) {
-    case SCAN_MSG_FOUND:
-        client.found = static_cast<int>(in.u32());
-        return in.done();
-    case SCAN_MSG_UNREADABLE: {
-        int error = in.i32();
-        std::string folder = in.str();
-        if (!in.done()) return false;
-        errno = error;
-        perror(folder.c_str());
+    case SCAN_MSG_FOUND: {
+        ScanFound found;
+        if (!decode(in, &found)) return false;
+        client.found = static_cast<int>(found.images);
         return true;
     }
-    case SCAN_MSG_IMAGES:
-        return client.helper.outstanding() && !client.sentKeep &&
-               scanReadImages(in, &client.answer);
+    case SCAN_MSG_UNREADABLE: {
+        ScanUnreadable unreadable;
+        if (!decode(in, &unreadable)) return false;
+        errno = unreadable.error;
+        perror(unreadable.folder.c_str());
+        return true;
+    }
+    case SCAN_MSG_IMAGES: {
+        ScanImages part;
+        if (!client.helper.outstanding() || client.sentKeep || !decode(in, &part)) return false;
+        client.answer.insert(client.answer.end(), std::make_move_iterator(part.images.begin()),
+                             std::make_move_iterator(part.images.end()));
+        return true;
+    }
     case SCAN_MSG_KEPT: {
-        uint32_t number = in.u32();
-        if (!in.done() || !client.helper.outstanding() || !client.sentKeep || number != client.sent)
+        ScanKept kept;
+        if (!decode(in, &kept) || !client.helper.outstanding() || !client.sentKeep ||
+            kept.seq != client.sent)
             return false;
         answered(nullptr);
         return true;
     }
     case SCAN_MSG_DONE: {
-        uint32_t number = in.u32();
-        uint32_t total = in.u32();
-        if (!in.done() || !client.helper.outstanding() || client.sentKeep ||
-            number != client.sent || total != client.answer.size())
+        ScanDone done;
+        if (!decode(in, &done) || !client.helper.outstanding() || client.sentKeep ||
+            done.seq != client.sent || done.total != client.answer.size())
             return false;
         std::vector<ScanImage> images;
         images.swap(client.answer);
@@ -95,9 +102,9 @@ bool handle(HelperMessage kind, HelperReader& in, void*) {
         return true;
     }
     case SCAN_MSG_FAILED: {
-        uint32_t number = in.u32();
-        in.i32();
-        if (!in.done() || !client.helper.outstanding() || client.sentKeep || number != client.sent)
+        ScanFailed failed;
+        if (!decode(in, &failed) || !client.helper.outstanding() || client.sentKeep ||
+            failed.seq != client.sent)
             return false;
         client.answer.clear();
         answered(nullptr);  // the images known stay
@@ -122,10 +129,18 @@ void lost(void*) {
 // renamed meanwhile is still the one read. When that folder cannot be opened
 // the request is answered at once as failed: the images known stay.
 bool send(const std::vector<std::string>& folders, bool rereadAll) {
-    HelperWriter out(SCAN_MSG_SCAN);
-    out.u32(client.sent + 1).u8(rereadAll ? 1 : 0).u32(static_cast<uint32_t>(folders.size()));
-    for (const std::string& folder : folders) out.str(folder);
-    if (!client.helper.requestFromHere(out.frame())) return false;
+    // A folder longer than any path cannot be read, and the helper takes it
+    // as a bad request: it is reported here, and the others are scanned.
+    ScanRequest request{client.sent + 1, rereadAll, {}};
+    for (const std::string& folder : folders) {
+        if (folder.size() <= HELPER_TEXT_MAX) {
+            request.folders.push_back(folder);
+        } else {
+            errno = ENAMETOOLONG;
+            perror(folder.c_str());
+        }
+    }
+    if (!client.helper.requestFromHere(encode(request))) return false;
     client.answer.clear();
     client.found = 0;
     client.sent++;
@@ -137,7 +152,9 @@ bool send(const std::vector<std::string>& folders, bool rereadAll) {
 // folder, where the kept list is.
 bool sendKeep() {
     size_t next = 0;
-    std::string frame = scanKeepFrame(client.sent + 1, client.keepQueue, 0, &next);
+    ScanKeep keep{client.sent + 1, std::move(client.keepQueue)};
+    std::string frame = encode(keep, 0, &next);
+    client.keepQueue = std::move(keep.ids);
     if (!client.helper.requestFromHere(frame)) return false;
     client.keepQueue.erase(client.keepQueue.begin(), client.keepQueue.begin() + next);
     client.sent++;

@@ -1,4 +1,4 @@
-// The scan of the image folders, made by a helper process (protocol/frames.h)
+// The scan of the image folders, made by a helper process (clients/spawn.h)
 // so that neither the window nor a keystroke ever waits for the storage, and a
 // share that does not answer holds the helper, never the dialog.
 //
@@ -8,7 +8,7 @@
 // (which sorts it and compares); a scan that cannot run (the dialog's folder
 // cannot be entered, the helper fails twice) is answered without a call to the
 // receiver, so the images known stay. The messages are in
-// protocol/scan_messages.h. Everything here runs on the main thread, driven by
+// protocol/messages.h. Everything here runs on the main thread, driven by
 // the GLib main loop.
 #pragma once
 
@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "disc/cd.h"
-#include "protocol/scan_messages.h"
+#include "protocol/messages.h"
 
 // Receives a finished scan: the images (the receiver takes the records) and
 // the folders they were read from. Runs on the main thread.

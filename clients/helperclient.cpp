@@ -15,6 +15,8 @@ extern "C" {
 
 #include <list>
 
+#include "clients/spawn.h"
+
 namespace {
 
 // A helper let go and not yet reaped.

@@ -1,4 +1,4 @@
-// The dialog's side of one helper process (protocol/frames.h): its socket, its
+// The dialog's side of one helper process (clients/spawn.h): its socket, its
 // process (held by a pidfd), the GLib watch on the socket, the inbox, the
 // restart of a helper that is gone, the retry of its request and the reaping.
 // Every service holds its helpers through this, so a helper's death is

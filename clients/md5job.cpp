@@ -5,7 +5,7 @@
 #include <string>
 
 #include "clients/helperclient.h"
-#include "protocol/hash_messages.h"
+#include "protocol/messages.h"
 #include "util/md5.h"
 
 namespace {
@@ -33,21 +33,17 @@ void finish(int result, const unsigned char digest[16]) {
 }
 
 bool handle(HelperMessage kind, HelperReader& in, void*) {
-    if (kind == MD5_MSG_PROGRESS) {
-        long long done = in.i64();
-        long long total = in.i64();
-        if (!in.done()) return false;
+    if (kind == HashProgress::KIND) {
+        HashProgress progress;
+        if (!decode(in, &progress)) return false;
         if (running && job.callbacks.progress)
-            job.callbacks.progress(done, total, job.callbacks.data);
+            job.callbacks.progress(progress.done, progress.total, job.callbacks.data);
         return true;
     }
-    if (kind != MD5_MSG_DIGEST) return false;
-    int result = in.i32();
-    unsigned char digest[16];
-    in.bytes(digest, sizeof digest);
-    if (!in.done() || !hasher.outstanding()) return false;
+    HashDigest answer;
+    if (kind != HashDigest::KIND || !decode(in, &answer) || !hasher.outstanding()) return false;
     hasher.answered();
-    if (running) finish(result, digest);
+    if (running) finish(answer.result, answer.digest);
     return true;
 }
 
@@ -58,11 +54,7 @@ void lost(void*) {
 }
 
 // Sends the request; the dialog's folder goes along as a descriptor.
-bool begin() {
-    HelperWriter out(MD5_MSG_HASH);
-    out.str(job.file);
-    return hasher.requestFromHere(out.frame());
-}
+bool begin() { return hasher.requestFromHere(encode(HashRequest{job.file})); }
 
 // A cancelled hash's helper has ended: a job waiting for it starts now.
 void cancelledEnded(void* file) {
@@ -81,7 +73,7 @@ void cancelledEnded(void* file) {
 }  // namespace
 
 bool md5jobStart(const char* file, const Md5JobCallbacks& callbacks) {
-    if (running || !file || strlen(file) > MD5_FILE_MAX) return false;
+    if (running || !file || strlen(file) > HELPER_TEXT_MAX) return false;
     job.file = file;
     job.callbacks = callbacks;
     job.waiting = cancelled.count(job.file) != 0;

@@ -1,4 +1,4 @@
-// MD5 sums of data files computed by hash helpers (protocol/frames.h): a file on
+// MD5 sums of data files computed by hash helpers (clients/spawn.h): a file on
 // a share that does not answer holds its helper, never the dialog. One job is
 // the dialog's at a time; its callbacks run on the main thread, from the GLib
 // main loop.

@@ -15,9 +15,9 @@
 
 #include "catalogue/cdsearch.h"
 #include "catalogue/cdsort.h"
+#include "clients/spawn.h"
 #include "containers/linkedlist.h"
 #include "fuzzsupport.h"
-#include "protocol/frames.h"
 #include "util/path.h"
 
 namespace {

@@ -1,16 +1,15 @@
 // What the dialog reads from a helper, on any bytes: the first byte sets the
 // size of the pieces the stream arrives in, the rest is the stream. The inbox
 // never hands out a frame outside the cap, stops for good at a bad one, and
-// the same stream gives the same messages whatever the pieces. Every IMAGES
-// part that parses is framed again and must read back the same, and so is
-// every KEEP, which the scan helper reads.
+// the same stream gives the same messages whatever the pieces. Every message
+// is decoded by its kind's decoder, and one that decodes must encode back to
+// the same bytes, in one frame.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "fuzzsupport.h"
-#include "protocol/hash_messages.h"
-#include "protocol/scan_messages.h"
+#include "protocol/messages.h"
 
 namespace {
 
@@ -33,60 +32,35 @@ std::vector<std::string> messages(const char* data, size_t size, size_t piece, b
     return out;
 }
 
-// Parses one message as the dialog's clients do.
+// The frames a decoded message encodes to, joined.
+std::string framed(const ScanImages& message) {
+    std::string all;
+    for (const std::string& frame : encode(message)) all += frame;
+    return all;
+}
+std::string framed(const ScanKeep& message) {
+    std::string all;
+    for (size_t next = 0; next < message.ids.size() || all.empty();)
+        all += encode(message, next, &next);
+    return all;
+}
+template <typename Message>
+std::string framed(const Message& message) {
+    return encode(message);
+}
+
+// Decodes one message with its kind's decoder, as either end does: one that
+// decodes encodes to the same bytes, so both ends read every field alike.
 void parse(const std::string& message) {
     HelperReader in(message.data() + 1, message.size() - 1);
-    switch (static_cast<uint8_t>(message[0])) {
-    case SCAN_MSG_IMAGES: {
-        std::vector<ScanImage> images;
-        if (!scanReadImages(in, &images)) return;
-        std::vector<ScanImage> back;
-        for (const std::string& frame : scanImageFrames(images)) {
-            HelperReader again(frame.data() + 5, frame.size() - 5);
-            if (frame.size() - 4 > HELPER_FRAME_MAX || !scanReadImages(again, &back))
-                fuzzsupport::fail("framed images do not read back");
-        }
-        if (back.size() != images.size()) fuzzsupport::fail("images lost on the way");
-        for (size_t i = 0; i < back.size(); i++)
-            if (back[i].path != images[i].path || back[i].name != images[i].name)
-                fuzzsupport::fail("an image changed on the way");
-        break;
-    }
-    case SCAN_MSG_KEEP: {
-        // The scan helper reads this one: IDs that parse frame again and read back the same.
-        uint32_t seq = 0, seqBack = 0;
-        KeptIdChanges changes, back;
-        if (!scanReadKeep(in, &seq, &changes)) return;
-        std::vector<ScanKeptId> ids;
-        for (const auto& [image, kept] : changes)
-            ids.push_back({image, kept.value_or(KeptId()), !kept});
-        for (size_t next = 0; next < ids.size();) {
-            std::string frame = scanKeepFrame(seq, ids, next, &next);
-            HelperReader again(frame.data() + 5, frame.size() - 5);
-            if (frame.size() - 4 > HELPER_FRAME_MAX || !scanReadKeep(again, &seqBack, &back) ||
-                seqBack != seq)
-                fuzzsupport::fail("framed IDs do not read back");
-        }
-        if (back != changes) fuzzsupport::fail("IDs changed on the way");
-        return;
-    }
-    case SCAN_MSG_UNREADABLE:
-        in.i32();
-        in.str();
-        break;
-    case MD5_MSG_DIGEST: {
-        in.i32();
-        unsigned char digest[16];
-        in.bytes(digest, sizeof digest);
-        break;
-    }
-    default:
-        // The others are fixed numbers only.
-        in.i64();
-        in.i64();
-        break;
-    }
-    in.done();
+    messageVisit(static_cast<uint8_t>(message[0]), in, [&](const auto& decoded) {
+        std::string again = framed(decoded);
+        // No images are sent as no IMAGES at all.
+        if (again.empty() && message == std::string(1, SCAN_MSG_IMAGES) + std::string(4, '\0'))
+            return;
+        if (again.size() < 4 || again.substr(4) != message)
+            fuzzsupport::fail("a message does not encode back to its bytes");
+    });
 }
 
 }  // namespace

@@ -1,32 +1,42 @@
 // A helper process of the dialog (protocol/frames.h): the program's own file
 // started again as KIND PARENT-PID after the helper argument, with its socket
-// on descriptor 3; it runs the service of its kind there.
+// on descriptor 3; it serves its kind's requests there (helper/serve.h).
 #include "helper/helper_main.h"
 
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "helper/discid/gameid_service.h"
-#include "helper/hash/md5_service.h"
-#include "helper/scan/scan_service.h"
+#include "helper/serve.h"
 #include "protocol/frames.h"
 
 namespace {
 
-// One service per kind.
-struct Service {
-    HelperKind kind;
-    void (*serve)(int fd);
-};
-
-const Service services[] = {
-    {HELPER_SCAN, cdscanServe},
-    {HELPER_HASH, md5Serve},
-    {HELPER_GAMEID, gameidServe},
-};
+// The kind this process was started as (its arguments and descriptor 3 as a
+// helper's, the dialog's process id aside, which the caller checks), 0 when
+// it was not: a user's start, whatever its arguments.
+int helperStartedAs(int argc, char* argv[]) {
+    if (argc != 4 || strcmp(argv[1], HELPER_MODE_ARGUMENT) != 0) return 0;
+    // A connected Unix stream socket, as helperSpawn leaves there.
+    int type = 0;
+    socklen_t size = sizeof type;
+    struct sockaddr_storage peer = {};
+    socklen_t peerSize = sizeof peer;
+    if (getsockopt(HELPER_SOCKET_FD, SOL_SOCKET, SO_TYPE, &type, &size) != 0 ||
+        type != SOCK_STREAM ||
+        getpeername(HELPER_SOCKET_FD, reinterpret_cast<sockaddr*>(&peer), &peerSize) != 0 ||
+        peer.ss_family != AF_UNIX)
+        return 0;
+    char* end = nullptr;
+    long kind = strtol(argv[2], &end, 10);
+    return *end == '\0' && kind > 0 && kind <= 255 ? static_cast<int>(kind) : 0;
+}
 
 #ifdef DISCWREN_TEST_HOOKS
 // The tests' helper: a reader that comes to a disc of this name dies, as a
@@ -55,10 +65,5 @@ void helperMainIfStarted(int argc, char* argv[]) {
 #ifdef DISCWREN_TEST_HOOKS
     gameidServeBeforeRead = crashOnChosenDiscs;
 #endif
-    for (const Service& service : services)
-        if (service.kind == kind) {
-            service.serve(HELPER_SOCKET_FD);
-            exit(0);
-        }
-    exit(2);
+    exit(helperServe(HELPER_SOCKET_FD, static_cast<HelperKind>(kind)) ? 0 : 2);
 }

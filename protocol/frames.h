@@ -1,27 +1,19 @@
-// Helper processes: every call into an image folder or an image file is made
-// by a helper process, so that a share that does not answer can hold only a
-// helper, never the dialog.
+// The wire between the dialog and a helper process: frames, the inbox that
+// cuts a stream into them, and sending and receiving them with a descriptor
+// alongside. Both sides use it; the dialog starts helpers (clients/spawn.h),
+// a helper enters its service (helper/helper_main.h).
 //
-// A helper is this program's own file (/proc/self/exe) started again with
-// posix_spawn (safe in a process with threads), so the dialog is one file
-// that works wherever it is copied. main hands the process to the helper side
-// at its first line, before anything else starts, when it was started as a
-// helper: its first argument is HELPER_MODE_ARGUMENT, which no user types,
-// its second the kind, its third the dialog's process id, and its socket is
-// descriptor 3 (helperStartedAs checks all but the process id, which the
-// helper checks: a helper whose dialog is gone ends at once). Its standard
-// streams are /dev/null, and it closes every other descriptor it inherits, so
-// it holds none of the dialog's files. It ends when its socket reaches end of
-// file, or with the dialog. A program whose main cannot start this way names
-// a helper executable with helperSetProgram.
+// A helper is this program's own file started again: its first argument is
+// HELPER_MODE_ARGUMENT, which no user types, its second the kind, its third
+// the dialog's process id, and its socket is descriptor HELPER_SOCKET_FD. It
+// ends when its socket reaches end of file, or with the dialog.
 //
 // Messages on a helper's socket are frames: a 32-bit length in host order (of
 // what follows), a one-byte kind, then the kind's fields: integers in host
 // order, strings as a 32-bit length and the bytes. A frame's length is 1 to
 // HELPER_FRAME_MAX; either side takes a frame outside that, or a kind or
-// fields it cannot parse, as the end of the other. Each service's messages
-// are in a header of its own (protocol/scan_messages.h, protocol/hash_messages.h,
-// protocol/gameid_messages.h).
+// fields it cannot parse, as the end of the other. Every message kind, its
+// fields and its limits are in protocol/messages.h.
 #pragma once
 
 #include <sys/types.h>
@@ -29,7 +21,7 @@
 #include <cstdint>
 #include <string>
 
-// The helper kinds, one service each (helper/helper_main.cpp).
+// The helper kinds, one service each (helper/serve.h).
 enum HelperKind : uint8_t { HELPER_SCAN = 1, HELPER_HASH = 2, HELPER_GAMEID = 3 };
 
 // A helper's first argument: a control character first, so no one types it.
@@ -37,33 +29,11 @@ constexpr char HELPER_MODE_ARGUMENT[] = "\001discWren-helper";
 // The descriptor a helper finds its socket on.
 constexpr int HELPER_SOCKET_FD = 3;
 
-// A message's kind byte; each service numbers its own.
+// A message's kind byte (MessageKind, protocol/messages.h).
 using HelperMessage = uint8_t;
 
 // The largest frame length either side sends or takes.
 constexpr uint32_t HELPER_FRAME_MAX = 1u << 20;
-
-// The executable that helpers run from now on (nullptr: this program's own
-// file, which is the default).
-void helperSetProgram(const char* path);
-
-// The kind this process was started as (its arguments and descriptor 3 as a
-// helper's), 0 when it was not: a user's start, whatever its arguments.
-int helperStartedAs(int argc, char* argv[]);
-
-// Starts a helper of the given kind: the dialog's end of its socket
-// (close-on-exec, non-blocking), or -1 when none could be started. *pidfd gets
-// a descriptor of the child made before anything can reap it (close-on-exec),
-// *pid its process id; the caller reaps it (clients/helperclient.h). When a
-// helper cannot be started after the last one could (or the first time), why
-// goes to standard error (perror).
-int helperSpawn(HelperKind kind, int* pidfd, pid_t* pid);
-// True when the last attempt to start a helper failed.
-bool helperSpawnFailed();
-
-// Makes sure descriptors 0, 1 and 2 are open (/dev/null for a closed one), so
-// that no socket made later takes their place. First thing in main.
-void helperOpenStandardStreams();
 
 // Builds a message frame.
 class HelperWriter {

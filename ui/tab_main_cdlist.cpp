@@ -10,7 +10,7 @@
 #include "catalogue/cdrows.h"
 #include "catalogue/cdsearch.h"
 #include "catalogue/gameids.h"
-#include "protocol/frames.h"
+#include "clients/spawn.h"
 #include "settings/settings.h"
 #include "ui/i18n.h"
 #include "ui/tab_main.h"

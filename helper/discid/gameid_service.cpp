@@ -1,4 +1,4 @@
-// The ID helper's side of protocol/gameid_messages.h: one disc at a time.
+// The ID helper's service: one disc at a time.
 #include "helper/discid/gameid_service.h"
 
 #include <errno.h>
@@ -7,26 +7,11 @@
 
 #include "helper/discid/gameid_confine.h"
 #include "helper/discid/gameid_reader.h"
-#include "protocol/gameid_messages.h"
+#include "protocol/messages.h"
 
 void (*gameidServeBeforeRead)(const std::string& disc) = nullptr;
 
 namespace {
-
-struct Request {
-    uint8_t how = GAMEID_HOW_IMAGE;
-    std::string disc;
-    GameIdFiles kept;
-};
-
-bool parse(const std::string& fields, Request* request) {
-    HelperReader in(fields.data(), fields.size());
-    request->how = in.u8();
-    request->disc = in.str();
-    request->kept = gameidReadStamps(in);
-    return in.done() && request->how <= GAMEID_HOW_DISC && !request->disc.empty() &&
-           request->disc.size() <= GAMEID_TEXT_MAX;
-}
 
 // The stamps of the image's files as they are now, found without reading
 // image data: the sheet's status, and the data file's when the sheet names one.
@@ -43,7 +28,7 @@ bool stampsNow(const std::string& sheet, GameIdFiles* files) {
 }
 
 // Reads the disc as asked; a check whose stamps hold reads nothing.
-int answer(const Request& request, std::string* id, GameIdFiles* files) {
+int answer(const GameIdRequest& request, std::string* id, GameIdFiles* files) {
     if (request.how == GAMEID_HOW_CHECK) {
         // The sheet's stamps first: a changed sheet is read again without more calls.
         struct stat st;
@@ -66,29 +51,18 @@ int answer(const Request& request, std::string* id, GameIdFiles* files) {
 
 }  // namespace
 
-void gameidServe(int fd) {
+bool gameidServiceStart(int fd) {
     gameidPrepareReader();
-    // Nothing the reader reads can reach more than the filter allows; it ends
-    // here if the filter cannot be installed.
-    if (kGameidConfined && !gameidConfine(fd)) return;
-    for (;;) {
-        HelperMessage kind;
-        std::string fields;
-        int home = -1;
-        if (!helperReceive(fd, &kind, &fields, &home)) return;
-        Request request;
-        bool sound = kind == GAMEID_MSG_READ && parse(fields, &request);
-        // Relative names are the dialog's folder's.
-        bool entered = sound && home >= 0 && fchdir(home) == 0;
-        if (home >= 0) close(home);
-        if (!sound) return;
-        std::string id;
-        GameIdFiles files;
-        int result = entered ? answer(request, &id, &files) : GAMEID_UNREADABLE;
-        if (id.size() > GAMEID_ID_MAX) result = GAMEID_NONE, id.clear();
-        HelperWriter out(GAMEID_MSG_ID);
-        out.i32(result).str(id);
-        gameidWriteStamps(out, files);
-        if (!helperSendAll(fd, out.frame())) return;
-    }
+    // Nothing the reader reads can reach more than the filter allows; the
+    // helper ends if the filter cannot be installed.
+    return !kGameidConfined || gameidConfine(fd);
+}
+
+bool gameidServiceHandle(int fd, HelperMessage kind, HelperReader& in, int entered) {
+    GameIdRequest request;
+    if (kind != GameIdRequest::KIND || !decode(in, &request)) return false;
+    GameIdAnswer out;
+    out.result = entered == 0 ? answer(request, &out.id, &out.files) : GAMEID_UNREADABLE;
+    if (out.id.size() > GAMEID_ID_MAX) out.result = GAMEID_NONE, out.id.clear();
+    return helperSendAll(fd, encode(out));
 }

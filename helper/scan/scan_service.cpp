@@ -1,54 +1,18 @@
-// The scan helper's side of cdscan.h: it keeps the scan tree's cache of
-// folder listings from one request to the next.
+// The scan helper's service: it keeps the scan tree's cache of folder
+// listings from one request to the next.
 #include "helper/scan/scan_service.h"
 
-#include <errno.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <chrono>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "disc/keptlist.h"
 #include "helper/scan/scantree.h"
-#include "protocol/frames.h"
-#include "protocol/scan_messages.h"
+#include "protocol/messages.h"
 
 namespace {
-
-struct Request {
-    uint32_t number = 0;
-    bool rereadAll = false;
-    std::vector<std::string> folders;
-    bool keep = false;  // a KEEP: ids go into the kept list
-    KeptIdChanges ids;
-};
-
-bool parse(HelperMessage kind, const std::string& fields, Request* request) {
-    HelperReader in(fields.data(), fields.size());
-    request->keep = kind == SCAN_MSG_KEEP;
-    request->ids.clear();
-    if (request->keep) return scanReadKeep(in, &request->number, &request->ids);
-    request->number = in.u32();
-    request->rereadAll = in.u8() != 0;
-    uint32_t count = in.u32();
-    request->folders.clear();
-    for (uint32_t i = 0; i < count && in.ok(); ++i) request->folders.push_back(in.str());
-    return in.done();
-}
-
-// Waits for the next request and the dialog's folder that comes with it;
-// false once the dialog is gone or has sent something that is not a request.
-bool nextRequest(int fd, Request* request, int* folder) {
-    HelperMessage kind;
-    std::string fields;
-    if (!helperReceive(fd, &kind, &fields, folder)) return false;
-    if ((kind == SCAN_MSG_SCAN || kind == SCAN_MSG_KEEP) && parse(kind, fields, request))
-        return true;
-    if (*folder >= 0) close(*folder);
-    return false;
-}
 
 struct Reporter {
     int fd;
@@ -56,9 +20,7 @@ struct Reporter {
 };
 
 void reportUnreadable(const std::string& folder, int error, void* data) {
-    HelperWriter out(SCAN_MSG_UNREADABLE);
-    out.i32(error).str(folder);
-    helperSendAll(static_cast<Reporter*>(data)->fd, out.frame());
+    helperSendAll(static_cast<Reporter*>(data)->fd, encode(ScanUnreadable{error, folder}));
 }
 
 // The count of images found so far, a few times a second.
@@ -67,9 +29,7 @@ void reportProgress(int found, void* data) {
     auto now = std::chrono::steady_clock::now();
     if (now - reporter->lastProgress < std::chrono::milliseconds(100)) return;
     reporter->lastProgress = now;
-    HelperWriter out(SCAN_MSG_FOUND);
-    out.u32(static_cast<uint32_t>(found));
-    helperSendAll(reporter->fd, out.frame());
+    helperSendAll(reporter->fd, encode(ScanFound{static_cast<uint32_t>(found)}));
 }
 
 // Keeps each folder's images for the next start, beside the settings file in
@@ -88,62 +48,68 @@ void keepImages(const std::vector<std::string>& folders, const std::vector<bool>
     keptlistKeep(std::move(read), opened);
 }
 
+// The tree and its reports, kept from one request to the next.
+std::unique_ptr<catalogue::ScanTree> tree;
+Reporter reporter;
+
+// Keeps or forgets the IDs of a KEEP; without the dialog's folder there is no
+// kept list to enter them in.
+bool keep(int fd, HelperReader& in, int entered) {
+    ScanKeep request;
+    if (!decode(in, &request)) return false;
+    if (entered == 0) {
+        KeptIdChanges changes;
+        // Later entries of an image win, as they were sent later.
+        for (ScanKeptId& id : request.ids)
+            changes[id.image] =
+                id.forget ? std::nullopt : std::optional<KeptId>(std::move(id.kept));
+        keptlistKeepIds(changes);
+    }
+    return helperSendAll(fd, encode(ScanKept{request.seq}));
+}
+
 }  // namespace
 
-void cdscanServe(int fd) {
-    catalogue::ScanTree tree;
-    Reporter reporter{fd, {}};
+bool cdscanServiceStart(int fd) {
+    tree = std::make_unique<catalogue::ScanTree>();
+    reporter = {fd, {}};
     catalogue::ScanReport report;
     report.unreadable = reportUnreadable;
     report.progress = reportProgress;
     report.data = &reporter;
-    tree.setReport(report);
+    tree->setReport(report);
+    return true;
+}
 
-    Request request;
-    int home = -1;
-    while (nextRequest(fd, &request, &home)) {
-        // Relative folders and the kept list are the dialog's folder's.
-        int entered = home >= 0 && fchdir(home) == 0 ? 0 : (home >= 0 ? errno : EBADF);
-        if (home >= 0) close(home);
-        home = -1;
-        if (request.keep) {
-            // Without the dialog's folder there is no kept list to enter them in.
-            if (entered == 0) keptlistKeepIds(request.ids);
-            HelperWriter out(SCAN_MSG_KEPT);
-            out.u32(request.number);
-            if (!helperSendAll(fd, out.frame())) return;
-            continue;
-        }
-        if (entered != 0) {
-            HelperWriter out(SCAN_MSG_FAILED);
-            out.u32(request.number).i32(entered);
-            if (!helperSendAll(fd, out.frame())) return;
-            continue;
-        }
+bool cdscanServiceHandle(int fd, HelperMessage kind, HelperReader& in, int entered) {
+    if (kind == ScanKeep::KIND) return keep(fd, in, entered);
+    ScanRequest request;
+    if (kind != ScanRequest::KIND || !decode(in, &request)) return false;
+    if (entered != 0) return helperSendAll(fd, encode(ScanFailed{request.seq, entered}));
 
-        std::vector<catalogue::ScanItem> items;
-        std::vector<bool> opened;
-        std::vector<size_t> firstItem;
-        reporter.lastProgress = std::chrono::steady_clock::now();
-        tree.beginBuild(request.rereadAll);
-        for (const std::string& folder : request.folders) {
-            firstItem.push_back(items.size());
-            opened.push_back(tree.scan(folder, items));
-        }
-        tree.endBuild();
-
-        // Kept before the answer goes: a dialog that ends at once still finds
-        // the list at its next start.
-        keepImages(request.folders, opened, items, firstItem);
-
-        // The folders' images joined in the order of the list; the dialog
-        // sorts them, as it folds names with the toolkit's Unicode tables.
-        std::vector<ScanImage> answer;
-        answer.reserve(items.size());
-        for (catalogue::ScanItem& item : items)
-            answer.push_back({std::move(item.path), std::move(item.name)});
-        HelperWriter done(SCAN_MSG_DONE);
-        done.u32(request.number).u32(static_cast<uint32_t>(answer.size()));
-        if (!scanSendImages(fd, answer) || !helperSendAll(fd, done.frame())) return;
+    std::vector<catalogue::ScanItem> items;
+    std::vector<bool> opened;
+    std::vector<size_t> firstItem;
+    reporter.lastProgress = std::chrono::steady_clock::now();
+    tree->beginBuild(request.rereadAll);
+    for (const std::string& folder : request.folders) {
+        firstItem.push_back(items.size());
+        opened.push_back(tree->scan(folder, items));
     }
+    tree->endBuild();
+
+    // Kept before the answer goes: a dialog that ends at once still finds
+    // the list at its next start.
+    keepImages(request.folders, opened, items, firstItem);
+
+    // The folders' images joined in the order of the list; the dialog
+    // sorts them, as it folds names with the toolkit's Unicode tables.
+    ScanImages answer;
+    answer.images.reserve(items.size());
+    for (catalogue::ScanItem& item : items)
+        answer.images.push_back({std::move(item.path), std::move(item.name)});
+    for (const std::string& frame : encode(answer))
+        if (!helperSendAll(fd, frame)) return false;
+    return helperSendAll(
+        fd, encode(ScanDone{request.seq, static_cast<uint32_t>(answer.images.size())}));
 }

@@ -18,8 +18,8 @@
 
 #include "catalogue/cdsearch.h"
 #include "catalogue/gameids.h"
+#include "clients/spawn.h"
 #include "disc/keptlist.h"
-#include "protocol/frames.h"
 #include "support/discs.h"
 #include "support/helpers.h"
 #include "support/slowfs.h"

@@ -1,5 +1,5 @@
-// Helper frames and the helper client: bad frames end a helper, its request
-// goes to a new one once, and every helper that ends is reaped.
+// The helper client: bad frames end a helper, its request goes to a new one
+// once, and every helper that ends is reaped.
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "clients/helperclient.h"
-#include "protocol/frames.h"
+#include "clients/spawn.h"
 #include "support/helpers.h"
 #include "support/testsupport.h"
 
@@ -19,48 +19,6 @@ using testsupport::readFile;
 using testsupport::writeFile;
 
 namespace {
-
-std::string frame(uint32_t length, const std::string& rest) {
-    return std::string(reinterpret_cast<const char*>(&length), 4) + rest;
-}
-
-TEST(HelperFrames, TheInboxTakesFramesWithinTheCapAndStopsAtABadOne) {
-    const std::string good = HelperWriter(7).u32(42).frame();
-    const std::string largest = frame(HELPER_FRAME_MAX, std::string(HELPER_FRAME_MAX, 'x'));
-    struct Case {
-        const char* what;
-        std::string bytes;
-        int messages;
-        bool bad;
-    } cases[] = {
-        {"two frames", good + good, 2, false},
-        {"a frame cut short", good + good.substr(0, 6), 1, false},
-        {"the largest frame", largest + good, 2, false},
-        {"length zero", good + frame(0, "") + good, 1, true},
-        {"over the cap", frame(HELPER_FRAME_MAX + 1, "x") + good, 0, true},
-        {"the largest length", frame(0xffffffffu, "x"), 0, true},
-    };
-    for (const Case& c : cases) {
-        // Whole, and one byte at a time.
-        for (size_t piece : {c.bytes.size(), size_t(1)}) {
-            if (piece == 1 && c.bytes.size() > 100000) continue;  // whole is enough there
-            HelperInbox inbox;
-            int messages = 0;
-            HelperMessage kind;
-            const char* data;
-            size_t size;
-            for (size_t at = 0; at < c.bytes.size(); at += piece) {
-                inbox.take(c.bytes.data() + at, std::min(piece, c.bytes.size() - at));
-                while (inbox.next(&kind, &data, &size)) messages++;
-            }
-            EXPECT_EQ(messages, c.messages) << c.what << " in pieces of " << piece;
-            EXPECT_EQ(inbox.bad(), c.bad) << c.what;
-        }
-    }
-    // Nothing over the cap is sent either.
-    EXPECT_FALSE(
-        helperSendAll(-1, frame(HELPER_FRAME_MAX + 1, std::string(HELPER_FRAME_MAX + 1, 'x'))));
-}
 
 // A stand-in helper: a script that answers as the case says, counting its starts.
 class HelperClientTest : public ::testing::Test {

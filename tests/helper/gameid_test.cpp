@@ -11,9 +11,10 @@
 #include <map>
 #include <random>
 
+#include "clients/spawn.h"
 #include "helper/discid/gameid_confine.h"
 #include "helper/discid/gameid_reader.h"
-#include "protocol/gameid_messages.h"
+#include "protocol/messages.h"
 #include "support/discs.h"
 #include "support/slowfs.h"
 #include "support/testsupport.h"
@@ -406,19 +407,18 @@ protected:
     // the helper ended instead.
     bool ask(const std::string& disc, int* result, std::string* id,
              GameIdHow how = GAMEID_HOW_IMAGE) {
-        HelperWriter out(GAMEID_MSG_READ);
-        out.u8(how).str(disc);
-        gameidWriteStamps(out, GameIdFiles());
         int folder = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        bool sent = helperSendAll(fd_, out.frame(), folder);
+        bool sent = helperSendAll(fd_, encode(GameIdRequest{how, disc, {}}), folder);
         close(folder);
         HelperMessage kind;
         std::string fields;
         if (!sent || !helperReceive(fd_, &kind, &fields)) return false;
         HelperReader in(fields.data(), fields.size());
-        *result = in.i32();
-        *id = in.str();
-        return kind == GAMEID_MSG_ID;
+        GameIdAnswer answer;
+        if (kind != GameIdAnswer::KIND || !decode(in, &answer)) return false;
+        *result = answer.result;
+        *id = answer.id;
+        return true;
     }
 
     // How the helper ended: its wait status.

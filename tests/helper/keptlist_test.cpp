@@ -16,9 +16,8 @@
 #include <new>
 
 #include "clients/cdscan.h"
-#include "helper/scan/scan_service.h"
-#include "protocol/frames.h"
-#include "protocol/scan_messages.h"
+#include "helper/serve.h"
+#include "protocol/messages.h"
 #include "support/testsupport.h"
 
 using testsupport::folderEntries;
@@ -388,7 +387,7 @@ public:
         pid = fork();
         if (pid == 0) {
             close(ends[0]);
-            cdscanServe(ends[1]);
+            helperServe(ends[1], HELPER_SCAN);
             _exit(0);
         }
         close(ends[1]);
@@ -400,11 +399,8 @@ public:
     }
     // Reads folders again from the working folder; true once the answer came.
     bool scan(const Strings& folders) {
-        HelperWriter out(SCAN_MSG_SCAN);
-        out.u32(++number).u8(1).u32(uint32_t(folders.size()));
-        for (const std::string& folder : folders) out.str(folder);
         int here = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
-        bool sent = helperSendAll(fd, out.frame(), here);
+        bool sent = helperSendAll(fd, encode(ScanRequest{++number, true, folders}), here);
         close(here);
         if (!sent) return false;
         HelperMessage kind;

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "catalogue/cdsearch.h"
+#include "clients/spawn.h"
 #include "containers/recently.h"
-#include "protocol/frames.h"
 #include "settings/settingsfile.h"
 #include "support/discs.h"
 #include "support/gui.h"
