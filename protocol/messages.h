@@ -21,7 +21,7 @@
 //                                                           they are
 //   KEEP        dialog  u32 seq, u32 n, n × (str image,     keep these images' game IDs in the kept
 //                       u8 forget, str id, stamps);         list (disc/keptlist.h), or with forget
-//                       1 with it, the dialog's folder        remove the image's ID and stamps (id
+//                       with it, the dialog's folder        1 remove the image's ID and stamps (id
 //                                                           then empty, stamps zero); a later entry
 //                                                           of an image wins
 //   KEPT        scan    u32 seq                             the answer to KEEP seq, whether or not
