@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "disc/keptlist.h"
+#include "helper/scan/keptlist_merge.h"
 #include "helper/scan/scantree.h"
 #include "protocol/frames.h"
 #include "protocol/scan_messages.h"

@@ -16,6 +16,8 @@
 #include <new>
 
 #include "clients/cdscan.h"
+#include "helper/scan/keptlist_merge.h"
+#include "helper/scan/keptlist_store.h"
 #include "helper/scan/scan_service.h"
 #include "protocol/frames.h"
 #include "protocol/scan_messages.h"
