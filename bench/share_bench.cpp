@@ -23,6 +23,7 @@
 #include "bench/window_start.h"
 #include "catalogue/cdsearch.h"
 #include "disc/keptlist.h"
+#include "helper/scan/keptlist_store.h"
 #include "support/program.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"

@@ -1,6 +1,8 @@
 // The kept list: the images of the last complete read of the image folders,
 // kept in a file beside the settings file so that the next start can show them
-// at once while the folders are read again. Plain functions, no GTK.
+// at once while the folders are read again. Plain functions, no GTK. Here is
+// the file's form, which both sides read; only the scan helper writes it
+// (helper/scan/keptlist_store.h) and merges reads into it (keptlist_merge.h).
 //
 // File form: the line "discWren image list 2\n", then records of one type
 // byte, a text and a NUL: 'F' a folder, 'I' an image of the folder before it,
@@ -62,38 +64,11 @@ bool keptlistParse(const char* data, size_t size, std::vector<KeptFolder>* out);
 // with *out empty, when it is absent, not a regular file, unreadable or damaged.
 bool keptlistRead(std::vector<KeptFolder>* out, const char* file = nullptr);
 
-// Replaces file (keptlistPath() when nullptr) with the list: a temporary file
-// of a unique name in the same folder is written, flushed and renamed over it,
-// so readers see the old file or the new one, never half of one, and of two
-// writers the last rename wins. A link of that name is replaced, not its target.
-// Temporaries that writers ended part-way left there over an hour ago go first.
-// 0 on success; -1 with errno set on failure (folder missing or not writable,
-// disk full, a NUL in a name), the old file kept and no temporary file left.
-int keptlistWrite(const std::vector<KeptFolder>& folders, const char* file = nullptr);
-
 // True when a and b hold the same folders in the same order, each with the
 // same images in any order and the same IDs: the caller writes the list only
 // when this is false.
 bool keptlistSame(const std::vector<KeptFolder>& a, const std::vector<KeptFolder>& b);
 
-// Brings file (keptlistPath() when nullptr) up to date after a read of the
-// image folders: read holds every folder in the settings' order with the
-// images found; a folder whose complete[i] is false (its read failed) takes its
-// entry from the file as it is now, and has none when the file holds none. The
-// file is written only when it holds something else (or is damaged), so that
-// writers sharing it never go by a copy of their own. No folders leave it as
-// it is. The IDs the file holds for images still listed stay with them.
-// 1 written, 0 already so, -1 with errno set when the write failed.
-int keptlistKeep(std::vector<KeptFolder> read, const std::vector<bool>& complete,
-                 const char* file = nullptr);
-
 // Changes to kept IDs by an image's full path: the ID to keep, or none to
 // forget the one kept (with its stamps).
 using KeptIdChanges = std::unordered_map<std::string, std::optional<KeptId>>;
-
-// Enters changes into file (keptlistPath() when nullptr): each applies to the
-// image of that path the file lists, replacing or removing the ID it had;
-// those of images it does not list, and IDs keptlistIdSound refuses, are
-// dropped. Written only when that changes it. 1 written, 0 already so or
-// nothing to keep it in (no sound file), -1 with errno set when the write failed.
-int keptlistKeepIds(const KeptIdChanges& ids, const char* file = nullptr);

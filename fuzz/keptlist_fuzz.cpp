@@ -10,6 +10,7 @@
 
 #include "disc/keptlist.h"
 #include "fuzzsupport.h"
+#include "helper/scan/keptlist_store.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "disc/keptlist.h"
+#include "helper/scan/keptlist_merge.h"
 #include "helper/scan/scantree.h"
 #include "protocol/messages.h"
 

@@ -23,6 +23,8 @@
 
 namespace catalogue {
 
+struct ScanCache;  // helper/scan/scantree_cache.h
+
 // One image found: its folder (ending in '/') and its name.
 struct ScanItem {
     std::string path;
@@ -71,8 +73,7 @@ public:
     void setReport(const ScanReport& to);
 
 private:
-    struct Tree;
-    std::unique_ptr<Tree> tree;
+    std::unique_ptr<ScanCache> cache;
 };
 
 }  // namespace catalogue

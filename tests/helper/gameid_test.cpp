@@ -13,6 +13,7 @@
 
 #include "clients/spawn.h"
 #include "helper/discid/gameid_confine.h"
+#include "helper/discid/gameid_isofs.h"
 #include "helper/discid/gameid_reader.h"
 #include "protocol/messages.h"
 #include "support/discs.h"
@@ -324,6 +325,51 @@ TEST_F(GameIdTest, CraftedFileSystems) {
             EXPECT_EQ(got.second, "") << c.what << ", " << l.layout;
         }
     }
+}
+
+// The narrow reader and libiso9660 on the same discs, in every layout both
+// read (the library knows no 2448-byte sectors): the same SYSTEM.CNF, or none.
+TEST_F(GameIdTest, NarrowReaderMatchesLibrary) {
+    std::string halvesDiffer = disc();
+    halvesDiffer[16 * 2048 + 156 + 13] = '\x7f';  // the root folder's size
+    const struct {
+        const char* what;
+        std::string iso;
+        Search found;
+        const char* id;
+    } discs[] = {
+        {"a disc with an ID", disc(), Search::FOUND, "SLUS-00330"},
+        {"Rock Ridge", testsupport::makeIso({{"SYSTEM.CNF", kBoot}}, true), Search::FOUND,
+         "SLUS-00330"},
+        {"a second-generation disc", disc("BOOT2 = cdrom0:\\SLUS_203.12;1\n"), Search::FOUND, ""},
+        {"a boot file of another shape", disc("BOOT = cdrom:\\MAIN.EXE;1\n"), Search::FOUND, ""},
+        {"no SYSTEM.CNF", disc(nullptr), Search::MISSING, ""},
+        {"a root record's halves that differ", halvesDiffer, Search::MISSING, ""},
+        {"no file system", garbage(200000), Search::MISSING, ""},
+    };
+    const struct {
+        const char* name;
+        Layout layout;
+        int sectorSize;
+    } layouts[] = {{"cooked", Layout::Cooked, 2048},
+                   {"mode 1 raw", Layout::Mode1Raw, 2352},
+                   {"mode 2 raw", Layout::Mode2Raw, 2352},
+                   {"2336", Layout::Mode2Form1, 2336}};
+    for (const auto& d : discs)
+        for (const auto& l : layouts) {
+            const std::string what = std::string(d.what) + ", " + l.name;
+            writeFile("disc.bin", wrapSectors(d.iso, l.layout));
+            std::string byLibrary = "stale", narrow = "stale";
+            Search library = systemCnfByLibrary("disc.bin", &byLibrary);
+            int fd = open("disc.bin", O_RDONLY | O_CLOEXEC);
+            Search found = TrackReader(fd, 0, l.sectorSize).systemCnf(&narrow);
+            close(fd);
+            EXPECT_EQ(found, d.found) << what;
+            EXPECT_EQ(library, found) << what;
+            if (found != Search::FOUND || library != Search::FOUND) continue;
+            EXPECT_EQ(narrow, byLibrary) << what;
+            EXPECT_EQ(gameidFromSystemCnf(narrow.data(), narrow.size()), d.id) << what;
+        }
 }
 
 TEST_F(GameIdTest, DriveStatus) {

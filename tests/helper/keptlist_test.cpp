@@ -16,6 +16,8 @@
 #include <new>
 
 #include "clients/cdscan.h"
+#include "helper/scan/keptlist_merge.h"
+#include "helper/scan/keptlist_store.h"
 #include "helper/serve.h"
 #include "protocol/messages.h"
 #include "support/testsupport.h"
