@@ -57,7 +57,6 @@ protected:
     // A share holding its listings and reads, with one image, the program's
     // image folder and its current disc; false when it cannot be mounted.
     bool mountHeldShare() {
-        EXPECT_EQ(mkdir("games", 0755), 0);
         writeFile("games/Alpha.cue", "");
         writeFile("games/Alpha.bin", std::string(1 << 20, 'a'));
         share.reset(new SlowFs(dir.path() + "/games", 0, true, true));

@@ -423,7 +423,6 @@ private:
 // Two dialogs of one folder: each one's scan leaves the file holding what it
 // read, whatever the other wrote since its own last write.
 TEST_F(KeptList, EachScanKeepsWhatItReadWhateverAnotherWroteMeanwhile) {
-    mkdir("lib", 0755);
     testsupport::writeFile("lib/a.cue", "");
     ScanHelper first, second;
     ASSERT_TRUE(first.scan({"lib/"}));

@@ -35,9 +35,6 @@ protected:
         std::string why;
         if (!SlowFs::available(&why)) GTEST_SKIP() << why;
         source = scratch.path() + "/server";
-        mkdir(source.c_str(), 0755);
-        mkdir((source + "/sub").c_str(), 0755);
-        mkdir((source + "/sub/deeper").c_str(), 0755);
         writeFile(source + "/sub/deeper/old.cue", "");
         writeFile(source + "/top.cue", "");
     }
@@ -108,12 +105,11 @@ TEST_F(Share, ChangesBelowTheRootOfAShareShow) {
 // watched, the share's may not.
 TEST_F(Share, ChangesOnAShareMountedInsideALocalFolderShow) {
     std::string local = scratch.path() + "/local/";
-    mkdir(local.c_str(), 0755);
     writeFile(local + "here.exe", "");
     SlowFs share(source);
     ASSERT_TRUE(share.mounted()) << share.error();
     std::string mountPoint = local + "nas";
-    mkdir(mountPoint.c_str(), 0755);
+    writeFile(mountPoint + "/", "");
     ASSERT_EQ(mount(share.path().c_str(), mountPoint.c_str(), nullptr, MS_BIND, nullptr), 0)
         << strerror(errno);
     cdsearchAddDirectory(local.c_str());
@@ -133,8 +129,7 @@ TEST_F(Share, ChangesOnAShareMountedInsideALocalFolderShow) {
 // folder is named through a symbolic link, the table gives real paths.
 TEST_F(Share, MountsInAndOnAWatchedFolderShowAtTheNextBuild) {
     std::string local = scratch.path() + "/local", linked = scratch.path() + "/linked/";
-    mkdir(local.c_str(), 0755);
-    mkdir((local + "/nas").c_str(), 0755);
+    writeFile(local + "/nas/", "");
     writeFile(local + "/here.exe", "");
     ASSERT_EQ(symlink(local.c_str(), linked.substr(0, linked.size() - 1).c_str()), 0);
     SlowFs share(source);

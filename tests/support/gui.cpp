@@ -197,20 +197,8 @@ std::string stateLine(bool* bar) {
 }
 
 bool waitForCatalogue(int limitMs) {
-    bool late = false;
-    guint timer = g_timeout_add(
-        limitMs,
-        [](gpointer data) -> gboolean {
-            *static_cast<bool*>(data) = true;
-            return FALSE;
-        },
-        &late);
     // The scan's notice wakes the main loop when it arrives.
-    while (cdsearchScanBusy() && !late) g_main_context_iteration(nullptr, TRUE);
-    if (!late) g_source_remove(timer);
-    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-    EXPECT_FALSE(late) << "the scan of the image folders did not finish";
-    return !late;
+    return waitFor([] { return !cdsearchScanBusy(); }, "the scan of the image folders", limitMs);
 }
 
 bool waitFor(const std::function<bool()>& done, const std::string& what, int limitMs) {

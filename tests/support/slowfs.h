@@ -19,6 +19,9 @@ struct SlowFsOptions {
     bool allowOther = false;  // other users may use the view
 };
 
+// Whether path is a mount point of this process's mount table.
+bool isMountPoint(const std::string& path);
+
 class SlowFs {
 public:
     // True when a view can be mounted here; otherwise false with the reason

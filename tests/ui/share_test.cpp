@@ -35,8 +35,6 @@ protected:
         std::string why;
         if (!SlowFs::available(&why)) GTEST_SKIP() << why;
         std::string source = server.path() + "/games";
-        mkdir(source.c_str(), 0755);
-        mkdir((source + "/sub").c_str(), 0755);
         writeFile(source + "/sub/Alpha.cue", "");
         // The chosen disc is a real one: its read gives the ID the tests show.
         ASSERT_FALSE(testsupport::writeDisc(source + "/sub", "Beta", "SLUS_003.30").empty());

@@ -32,7 +32,6 @@ namespace {
 
 // Image files under games/ of the scratch folder, listed by its settings file.
 void makeLibrary(const Dialog& dialog, const std::string& current) {
-    mkdir("games", 0755);
     for (const char* name : {"A.cue", "b.CUE", "c.exe", "d.bin"})
         writeFile(std::string("games/") + name, "");
     writeFile("discWren.ini", "[cd selection]\ncurrent = " + current +
@@ -169,7 +168,6 @@ TEST(CdList, AFolderWrittenWithoutItsSlashListsItsImages) {
 // them typed in either case; a name that is not UTF-8 goes by its bytes.
 TEST(CdList, FilterAndOrderFoldCaseBeyondLatin) {
     Dialog dialog;
-    mkdir("games", 0755);
     const std::string odd = "caf\xe9 \xff.cue";
     for (const std::string& name : {std::string("Покемон Стадион.cue"), std::string("Zeta.cue"),
                                     std::string("Élan Vital.cue"), std::string("ёлка.cue"),
@@ -235,7 +233,6 @@ TEST(CdList, ActivatingARowSavesItAndEnds) {
 TEST(CdList, ADiscListedTwiceKeepsBothRowsAndTheCursorTakesTheLast) {
     Dialog dialog;
     makeLibrary(dialog, "");
-    mkdir("games/sub", 0755);
     writeFile("games/sub/twice.cue", "");
     const std::string twice = dialog.dir.path() + "/games/sub/twice.cue";
     // games/ and games/sub/ both find sub/twice.cue: two rows of one path.
@@ -484,7 +481,6 @@ namespace {
 // the current disc's row and the view showing the model.
 TEST(CdList, SmallAndLargeRefillsShowTheCataloguesList) {
     Dialog dialog;
-    mkdir("games", 0755);
     for (int i = 0; i < 600; i++) {
         char name[32];
         snprintf(name, sizeof name, "games/disc%03d.cue", i);
@@ -527,7 +523,6 @@ std::string idOf(int disc) {
 // where it is, and the list, its cursor and its scroll position stay.
 TEST(GameIds, ArrivingIdsFillTheirCellsInPlace) {
     Dialog dialog;
-    mkdir("games", 0755);
     for (int i = 0; i < 600; i++) writeFile("games/disc" + idOf(i).substr(5) + ".cue", "");
     const std::string games = dialog.dir.path() + "/games/";
     const auto disc = [&](int i) { return games + "disc" + idOf(i).substr(5) + ".cue"; };

@@ -73,7 +73,6 @@ TEST(Editor, OpensOverTheMainWindow) {
 
 TEST(Editor, AddRemoveAndOkSaveTheListsAndRefreshTheMainWindow) {
     Dialog dialog;
-    mkdir("games", 0755);
     writeFile("games/one.cue", "");
     writeFile("drive", "");
     writeFile("discWren.ini", "[cd selection]\ncddev0 = /dev/sr9\n");

@@ -311,7 +311,6 @@ TEST(CdListColumns, TitleAndPathShareTheWidthAndShowWhatIsCutInATooltip) {
     const std::string title =
         "Legend of the Long Titles - The Complete Chronicles of Everything (Disc 1 of 4) "
         "(Europe) (En,Fr,De,Es,It).cue";
-    mkdir("games", 0755);
     writeFile("games/" + title, "");
     writeFile("discWren.ini", "[cd selection]\ncdimgdir0 = " + folder + "\n");
     dialog.start();
