@@ -69,6 +69,18 @@ bool Dialog::runUntilQuit(const std::function<void()>& action, int limitMs) {
     return !run.timedOut;
 }
 
+bool Dialog::leave(const std::string& how) {
+    return runUntilQuit([how] {
+        if (how == "ok" || how == "cancel")
+            gtk_button_clicked(
+                GTK_BUTTON(uiWidget(how == "ok" ? "buttonMainOk" : "buttonMainCancel")));
+        else if (how == "close")
+            closeWindow(windowMain);
+        else
+            activateRow(0);
+    });
+}
+
 GtkWidget* Dialog::widget(const char* id) {
     GtkWidget* found = uiWidget(id);
     EXPECT_NE(found, nullptr) << id;

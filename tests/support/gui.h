@@ -30,6 +30,10 @@ public:
     // Runs the main loop with action queued; true when something quit the
     // loop, false (a safety limit, not a wait) when it still ran after limitMs.
     bool runUntilQuit(const std::function<void()>& action, int limitMs = 30000);
+    // Ends the dialog as a user would, by how: "ok", "cancel", "close" (the
+    // window manager's close) or "activate" (the first row of the CD list);
+    // true when that quit the main loop.
+    bool leave(const std::string& how);
     GtkWidget* widget(const char* id);
 
     ScratchDir dir;

@@ -29,6 +29,11 @@ using testsupport::writeFile;
 
 namespace {
 
+// The Game ID column of the CD list, row by row.
+std::vector<std::string> shownIds() {
+    return testsupport::listed("liststoreMainCDList", CDLIST_GAMEID);
+}
+
 class HeldShare : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -139,18 +144,7 @@ TEST_F(HeldShare, EveryWayOutEndsTheDialogWhileAListingHangs) {
     for (const char* how : {"ok", "cancel", "close", "activate"}) {
         Dialog dialog;
         startHeld(dialog);
-        EXPECT_TRUE(dialog.runUntilQuit([&] {
-            std::string way = how;
-            if (way == "ok") {
-                gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainOk")));
-            } else if (way == "cancel") {
-                gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainCancel")));
-            } else if (way == "close") {
-                testsupport::closeWindow(windowMain);
-            } else {
-                testsupport::activateRow(0);
-            }
-        })) << how;
+        EXPECT_TRUE(dialog.leave(how)) << how;
         // Still hanging: the dialog did not wait for it.
         EXPECT_TRUE(cdsearchScanBusy()) << how;
         std::string way = how;
@@ -277,12 +271,6 @@ TEST_F(KeptIds, ShowOnASecondStartWhileTheShareHoldsItsReads) {
     SlowFs& share = *shared;
     const std::string settingsFile = "[cd selection]\ncdimgdir0 = " + share.path() + "/\n";
     const std::vector<std::string> ids = {"", "SLUS-00330", "SCES-01234"};
-    auto shownIds = [] {
-        std::vector<std::string> shown;
-        for (int row = 0; row < 3; row++)
-            shown.push_back(testsupport::cell("liststoreMainCDList", row, CDLIST_GAMEID));
-        return shown;
-    };
     std::string kept;
     {
         Dialog first;
@@ -324,12 +312,6 @@ TEST_F(KeptIds, CellsTellWaitingAndGivenUpReadsApart) {
     ASSERT_EQ(mkdir(links.c_str(), 0755), 0);
     for (const char* name : {"Alpha.cue", "Alpha.bin", "Beta.cue", "Beta.bin"})
         ASSERT_EQ(symlink((share.path() + "/" + name).c_str(), (links + name).c_str()), 0);
-    auto shownIds = [] {
-        std::vector<std::string> shown;
-        for (int row = 0; row < 3; row++)
-            shown.push_back(testsupport::cell("liststoreMainCDList", row, CDLIST_GAMEID));
-        return shown;
-    };
     ASSERT_TRUE(share.hold());
     auto dialog = std::make_unique<Dialog>();
     writeFile("discWren.ini",
@@ -379,15 +361,7 @@ TEST_F(KeptIds, EveryWayOutEndsTheDialogWhileGetIdsReadHangs) {
             gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainGetID")));
             ASSERT_TRUE(share.waitHeld());
             EXPECT_TRUE(gameidsReadingNow());
-            EXPECT_TRUE(dialog.runUntilQuit([&] {
-                std::string way = how;
-                if (way == "ok")
-                    gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainOk")));
-                else if (way == "cancel")
-                    gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainCancel")));
-                else
-                    testsupport::closeWindow(windowMain);
-            })) << how;
+            EXPECT_TRUE(dialog.leave(how)) << how;
         }
         // The reader the share holds was ended, not left to finish its read.
         // Helpers of earlier tests end and are reaped meanwhile; the share's

@@ -48,11 +48,6 @@ void typeFilter(const char* text) {
     gtk_entry_set_text(GTK_ENTRY(uiWidget("entryMainFilterText")), text);
 }
 
-void clickOk(Dialog& dialog) {
-    EXPECT_TRUE(
-        dialog.runUntilQuit([] { gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainOk"))); }));
-}
-
 TEST(CdList, FilterRefillsTheListAndTheCurrentDiscKeepsItsRow) {
     Dialog dialog;
     const std::string games = dialog.dir.path() + "/games/";
@@ -104,7 +99,7 @@ TEST(CdList, FilterRefillsTheListAndTheCurrentDiscKeepsItsRow) {
     EXPECT_EQ(titles(), (std::vector<std::string>{"c.exe"}));
     typeFilter("bios");
     EXPECT_EQ(cursorRow(), -1);
-    clickOk(dialog);
+    EXPECT_TRUE(dialog.leave("ok"));
     EXPECT_EQ(fileValue("current"), games + "A.cue");
     EXPECT_EQ(fileValue("filter"), "bios");
 }
@@ -160,7 +155,7 @@ TEST(CdList, AFolderWrittenWithoutItsSlashListsItsImages) {
     for (const Row& row : rows()) full.push_back(row.full);
     EXPECT_EQ(full, (std::vector<std::string>{"No CD (bios shell)", games + "/A.cue",
                                               games + "/b.CUE", games + "/c.exe"}));
-    clickOk(dialog);
+    EXPECT_TRUE(dialog.leave("ok"));
     EXPECT_EQ(fileValue("cdimgdir0"), games);
 }
 
@@ -217,7 +212,7 @@ TEST(CdList, NamesThatAreNotUtf8ShowReadablyAndKeepTheirBytes) {
     EXPECT_NE(all[found].title.find("caf"), std::string::npos);
     putCursor(found);
     EXPECT_EQ(std::string(settings.current), dialog.dir.path() + "/games/" + raw);
-    clickOk(dialog);
+    EXPECT_TRUE(dialog.leave("ok"));
     EXPECT_EQ(fileValue("current"), dialog.dir.path() + "/games/" + raw);
 }
 
@@ -356,7 +351,7 @@ TEST(CdromProperties, ASpinDownIndexWithNoEntryLeavesTheComboEmptyAndSavesMinusO
         EXPECT_EQ(
             gtk_combo_box_get_active(GTK_COMBO_BOX(dialog.widget("comboboxMainSpinDownTime"))), -1);
         EXPECT_EQ(settings.spindowntime, -1);
-        clickOk(dialog);
+        EXPECT_TRUE(dialog.leave("ok"));
         EXPECT_EQ(fileValue("spindowntime"), "-1") << stored;
     }
 }
@@ -574,7 +569,7 @@ TEST(GameIds, ArrivingIdsFillTheirCellsInPlace) {
     EXPECT_EQ(ids[600], expected(599));
 
     // The IDs stay out of the settings file.
-    clickOk(dialog);
+    EXPECT_TRUE(dialog.leave("ok"));
     EXPECT_EQ(readFile("discWren.ini").find("SL"), std::string::npos);
 }
 

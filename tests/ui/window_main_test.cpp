@@ -29,6 +29,14 @@ namespace {
 
 std::string definition() { return std::string(uiDefinition, uiDefinitionLength); }
 
+// The main window's position and size: x, y, width, height.
+std::vector<int> geometry() {
+    int x, y, w, h;
+    gtk_window_get_position(windowMain, &x, &y);
+    gtk_window_get_size(windowMain, &w, &h);
+    return {x, y, w, h};
+}
+
 // The program loads the definition in two parts by the generated list of its
 // top-level objects: between them they hold every object the whole document
 // holds, and the CD list editor's part waits for its first use.
@@ -89,12 +97,11 @@ TEST(MainWindow, ShowsTheFrameWithItsTabsAndButtons) {
     }
     GtkNotebook* settingsBook = GTK_NOTEBOOK(dialog.widget("notebookMainSettings"));
     ASSERT_EQ(gtk_notebook_get_n_pages(settingsBook), 2);
-    EXPECT_STREQ(
-        gtk_notebook_get_tab_label_text(settingsBook, gtk_notebook_get_nth_page(settingsBook, 0)),
-        "CD selection");
-    EXPECT_STREQ(
-        gtk_notebook_get_tab_label_text(settingsBook, gtk_notebook_get_nth_page(settingsBook, 1)),
-        "CD-ROM properties");
+    const char* settingsTabs[] = {"CD selection", "CD-ROM properties"};
+    for (int i = 0; i < 2; i++)
+        EXPECT_STREQ(gtk_notebook_get_tab_label_text(settingsBook,
+                                                     gtk_notebook_get_nth_page(settingsBook, i)),
+                     settingsTabs[i]);
 
     struct Button {
         const char *id, *label, *tooltip;
@@ -133,10 +140,10 @@ TEST(MainWindowPlacement, CentresTheContentsSizeWithinTheDesktop) {
     };
     for (const Case& c : cases) {
         WindowPlacement got = windowMainPlacement(c.w, c.h, c.desktopW, c.desktopH);
-        EXPECT_EQ(got.x, c.expected.x) << c.w << "x" << c.h;
-        EXPECT_EQ(got.y, c.expected.y) << c.w << "x" << c.h;
-        EXPECT_EQ(got.width, c.expected.width) << c.w << "x" << c.h;
-        EXPECT_EQ(got.height, c.expected.height) << c.w << "x" << c.h;
+        const WindowPlacement& e = c.expected;
+        EXPECT_EQ((std::vector<int>{got.x, got.y, got.width, got.height}),
+                  (std::vector<int>{e.x, e.y, e.width, e.height}))
+            << c.w << "x" << c.h;
     }
 }
 
@@ -153,26 +160,14 @@ TEST(MainWindowPlacement, WithoutSavedGeometryTheWindowIsSizedToItsContentsAndCe
     const int width = request.width + 32, height = request.height * 14 / 10 + 16;
     ASSERT_LT(width, 1280);
     ASSERT_LT(height, 1024);
-    int x, y, w, h;
-    gtk_window_get_size(windowMain, &w, &h);
-    gtk_window_get_position(windowMain, &x, &y);
-    EXPECT_EQ(w, width);
-    EXPECT_EQ(h, height);
-    EXPECT_EQ(x, 640 - width / 2);
-    EXPECT_EQ(y, 512 - height / 2);
+    EXPECT_EQ(geometry(), (std::vector<int>{640 - width / 2, 512 - height / 2, width, height}));
 }
 
 TEST(MainWindowPlacement, SavedGeometryDefaultsTo100At100) {
     Dialog dialog;
     writeFile("discWren.ini", "[misc]\nsavedialogparameters = true\n");
     dialog.start();
-    int x, y, w, h;
-    gtk_window_get_size(windowMain, &w, &h);
-    gtk_window_get_position(windowMain, &x, &y);
-    EXPECT_EQ(x, 100);
-    EXPECT_EQ(y, 100);
-    EXPECT_EQ(w, 100);
-    EXPECT_EQ(h, 100);
+    EXPECT_EQ(geometry(), (std::vector<int>{100, 100, 100, 100}));
 }
 
 TEST(MainWindowOk, StoresTheGeometryOnlyWhenSavingIsOn) {
@@ -187,27 +182,15 @@ TEST(MainWindowOk, StoresTheGeometryOnlyWhenSavingIsOn) {
         gtk_window_resize(windowMain, 420, 330);
         waitFor(
             [] {
-                int x, y, w, h;
-                gtk_window_get_position(windowMain, &x, &y);
-                gtk_window_get_size(windowMain, &w, &h);
-                return x == 150 && y == 160 && w == 420 && h == 330;
+                return geometry() == std::vector<int>{150, 160, 420, 330};
             },
             "the window moved to 150,160 and sized 420x330");
-        EXPECT_TRUE(dialog.runUntilQuit(
-            [&] { gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainOk"))); }));
+        EXPECT_TRUE(dialog.leave("ok"));
         Settings back;
         ASSERT_EQ(settingsRead(&back), 0);
-        if (saving) {
-            EXPECT_EQ(back.dialogx, 150);
-            EXPECT_EQ(back.dialogy, 160);
-            EXPECT_EQ(back.dialogw, 420);
-            EXPECT_EQ(back.dialogh, 330);
-        } else {
-            EXPECT_EQ(back.dialogx, 11);
-            EXPECT_EQ(back.dialogy, 12);
-            EXPECT_EQ(back.dialogw, 313);
-            EXPECT_EQ(back.dialogh, 214);
-        }
+        const std::vector<int> stored = {back.dialogx, back.dialogy, back.dialogw, back.dialogh};
+        const std::vector<int> moved = {150, 160, 420, 330}, kept = {11, 12, 313, 214};
+        EXPECT_EQ(stored, saving ? moved : kept);
     }
 }
 
@@ -216,8 +199,7 @@ TEST(MainWindowOk, PutsTheCurrentDiscFirstInTheRecentlyOpenedList) {
     writeFile("discWren.ini",
               "[cd selection]\ncurrent = /psx/b.cue\n[recently]\n0 = /psx/a.cue\n1 = /psx/b.cue\n");
     dialog.start();
-    EXPECT_TRUE(dialog.runUntilQuit(
-        [&] { gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainOk"))); }));
+    EXPECT_TRUE(dialog.leave("ok"));
     std::string file = readFile("discWren.ini");
     EXPECT_NE(file.find("\n[recently]\n"
                         "0                              = /psx/b.cue\n"
@@ -230,8 +212,7 @@ TEST(MainWindowOk, PutsTheCurrentDiscFirstInTheRecentlyOpenedList) {
 TEST(MainWindowOk, AnEmptyCurrentDiscAddsNoEntry) {
     Dialog dialog;
     dialog.start();
-    EXPECT_TRUE(dialog.runUntilQuit(
-        [&] { gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainOk"))); }));
+    EXPECT_TRUE(dialog.leave("ok"));
     EXPECT_NE(readFile("discWren.ini").find("\n[recently]\n\n[cdrom property]\n"),
               std::string::npos);
 }
@@ -241,13 +222,7 @@ TEST(MainWindowCancel, CancelAndClosingWriteNothing) {
         Dialog dialog;
         writeFile("discWren.ini", "[misc]\ndialogx = 5\n");
         dialog.start();
-        EXPECT_TRUE(dialog.runUntilQuit([&] {
-            if (std::string(how) == "cancel") {
-                gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainCancel")));
-            } else {
-                testsupport::closeWindow(windowMain);
-            }
-        })) << how;
+        EXPECT_TRUE(dialog.leave(how)) << how;
         EXPECT_EQ(readFile("discWren.ini"), "[misc]\ndialogx = 5\n") << how;
     }
 }
