@@ -55,11 +55,7 @@ std::string unsupported() {
         freelocale(utf8);
     else
         return "the C.UTF-8 locale is missing";
-    pid_t child = fork();
-    if (child == 0) _exit(prepareLocale("") ? 0 : 1);
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (testsupport::inChild([] { return prepareLocale("") ? 0 : 1; }) != 0)
         return "cannot bind a catalogue in a private mount namespace";
     return "";
 }

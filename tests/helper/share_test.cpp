@@ -226,19 +226,17 @@ TEST_F(Share, ListingThreadsEndWhenIdleAndAreNotNeeded) {
     shared.allowOther = true;
     SlowFs share(source, 0, false, false, shared);
     ASSERT_TRUE(share.mounted()) << share.error();
-    pid_t pid = fork();
-    if (pid == 0) {
-        // Another user, allowed no more processes than it has: no thread starts.
-        struct rlimit none = {0, 0};
-        if (setgid(65534) != 0 || setuid(65534) != 0 || setrlimit(RLIMIT_NPROC, &none) != 0)
-            _exit(99);
-        catalogue::ScanTree tree;
-        bool same = treeNames(tree, share.path() + "/") == expected;
-        _exit(same && treeNames(tree, share.path() + "/") == expected ? 0 : 1);
-    }
-    int status = -1;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    // Another user, allowed no more processes than it has: no thread starts.
+    EXPECT_EQ(
+        testsupport::inChild([&] {
+            struct rlimit none = {0, 0};
+            if (setgid(65534) != 0 || setuid(65534) != 0 || setrlimit(RLIMIT_NPROC, &none) != 0)
+                return 99;
+            catalogue::ScanTree tree;
+            bool same = treeNames(tree, share.path() + "/") == expected;
+            return same && treeNames(tree, share.path() + "/") == expected ? 0 : 1;
+        }),
+        0);
 }
 
 }  // namespace
