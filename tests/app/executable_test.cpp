@@ -1,6 +1,5 @@
 // The real cfgDiscWren, started from another folder and driven through the
 // X server as a user would.
-#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -71,15 +70,11 @@ protected:
     int running() {
         const std::string program = dir.path() + "/install/cfgDiscWren";
         int count = 0;
-        DIR* processes = opendir("/proc");
-        while (dirent* entry = processes ? readdir(processes) : nullptr) {
+        for (const std::string& process : testsupport::folderNames("/proc")) {
             char target[4096];
-            std::string link = std::string("/proc/") + entry->d_name + "/exe";
-            ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
-            std::string running(target, n > 0 ? static_cast<size_t>(n) : 0);
-            if (running == program) count++;
+            ssize_t n = readlink(("/proc/" + process + "/exe").c_str(), target, sizeof target);
+            count += n > 0 && std::string(target, static_cast<size_t>(n)) == program;
         }
-        if (processes) closedir(processes);
         return count;
     }
 

@@ -88,8 +88,7 @@ class Rescan : public ::testing::Test {
 protected:
     void SetUp() override {
         lib = scratch.path() + "/lib/";
-        mkdir(lib.c_str(), 0755);
-        mkdir((lib + "keep").c_str(), 0755);
+        writeFile(lib + "keep/", "");
     }
 
     void changedTreesListLikeAFreshScan(const std::string& view);

@@ -1,7 +1,6 @@
 // Image folders on a file system whose changes are not reported to this
 // machine (a network share, here a slow FUSE view of a scratch folder): every
 // build sees what is there now, in every subfolder.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -86,14 +85,7 @@ protected:
 };
 
 // The threads of this process.
-size_t threadCount() {
-    size_t count = 0;
-    if (DIR* tasks = opendir("/proc/self/task")) {
-        while (dirent* entry = readdir(tasks)) count += entry->d_name[0] != '.';
-        closedir(tasks);
-    }
-    return count;
-}
+size_t threadCount() { return testsupport::folderNames("/proc/self/task").size(); }
 
 TEST_F(Share, ChangesBelowTheRootOfAShareShow) {
     SlowFs share(source);

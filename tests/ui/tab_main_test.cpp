@@ -194,26 +194,16 @@ TEST(CdList, FilterAndOrderFoldCaseBeyondLatin) {
             EXPECT_EQ(names, step.names) << filter;
         }
     }
-}
-
-TEST(CdList, NamesThatAreNotUtf8ShowReadablyAndKeepTheirBytes) {
-    Dialog dialog;
-    makeLibrary(dialog, "");
-    const std::string raw = "caf\xe9 \xff.cue";
-    writeFile("games/" + raw, "");
-    dialog.start();  // a toolkit warning would stop the test program here
-    std::vector<Row> all = rows();
-    ASSERT_EQ(all.size(), 5u);
-    int found = -1;
-    for (size_t i = 0; i < all.size(); i++)
-        if (all[i].full == dialog.dir.path() + "/games/" + raw) found = static_cast<int>(i);
-    ASSERT_GE(found, 0);
-    EXPECT_TRUE(g_utf8_validate(all[found].title.c_str(), -1, nullptr));
-    EXPECT_NE(all[found].title.find("caf"), std::string::npos);
-    putCursor(found);
-    EXPECT_EQ(std::string(settings.current), dialog.dir.path() + "/games/" + raw);
+    // The name that is not UTF-8 shows readably (a toolkit warning would stop
+    // the test program) and keeps its bytes when chosen and saved.
+    const std::vector<Row> all = rows();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_TRUE(g_utf8_validate(all[0].title.c_str(), -1, nullptr));
+    EXPECT_NE(all[0].title.find("caf"), std::string::npos);
+    EXPECT_EQ(all[0].full, dialog.dir.path() + "/games/" + odd);
+    putCursor(0);
     EXPECT_TRUE(dialog.leave("ok"));
-    EXPECT_EQ(fileValue("current"), dialog.dir.path() + "/games/" + raw);
+    EXPECT_EQ(fileValue("current"), dialog.dir.path() + "/games/" + odd);
 }
 
 TEST(CdList, ActivatingARowSavesItAndEnds) {
