@@ -64,12 +64,7 @@ std::string unsupported() {
     if (std::string why = unsupported(); !why.empty()) \
     GTEST_SKIP() << "Russian interface not tested: " << why
 
-std::string tooltip(const char* id) {
-    gchar* text = gtk_widget_get_tooltip_text(uiWidget(id));
-    std::string result = text ? text : "";
-    g_free(text);
-    return result;
-}
+std::string tooltip(const char* id) { return testsupport::tooltipOf(uiWidget(id)); }
 
 // What the user sees, read from the dialog started in the child's locale.
 std::map<std::string, std::string> visibleTexts() {

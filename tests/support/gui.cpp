@@ -45,6 +45,11 @@ void Dialog::start(bool waitForScan) {
     if (waitForScan) waitForCatalogue();
 }
 
+void Dialog::startWith(const std::string& settingsFile, bool waitForScan) {
+    writeFile("discWren.ini", settingsFile);
+    start(waitForScan);
+}
+
 bool Dialog::runUntilQuit(const std::function<void()>& action, int limitMs) {
     struct Run {
         std::function<void()> action;
@@ -234,6 +239,13 @@ void closeWindow(GtkWindow* window) {
     event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(window))));
     gtk_main_do_event(event);
     gdk_event_free(event);
+}
+
+std::string tooltipOf(GtkWidget* widget) {
+    gchar* text = gtk_widget_get_tooltip_text(widget);
+    std::string result = text ? text : "";
+    g_free(text);
+    return result;
 }
 
 bool shownOnScreen(GtkWidget* widget) {

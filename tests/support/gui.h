@@ -27,6 +27,8 @@ public:
     // window; with waitForScan, also until the CD list shows the scan of the
     // image folders.
     void start(bool waitForScan = true);
+    // Writes settingsFile as the scratch folder's discWren.ini, then starts.
+    void startWith(const std::string& settingsFile, bool waitForScan = true);
     // Runs the main loop with action queued; true when something quit the
     // loop, false (a safety limit, not a wait) when it still ran after limitMs.
     bool runUntilQuit(const std::function<void()>& action, int limitMs = 30000);
@@ -59,6 +61,9 @@ bool waitFor(const std::function<bool()>& done, const std::string& what, int lim
 
 // What the window manager sends when the user closes window.
 void closeWindow(GtkWindow* window);
+
+// The widget's tooltip text; "" for none.
+std::string tooltipOf(GtkWidget* widget);
 
 // True once the server has mapped the widget's window.
 bool shownOnScreen(GtkWidget* widget);

@@ -52,8 +52,7 @@ protected:
 
     // Starts the dialog and waits until its scan hangs in a listing.
     void startHeld(Dialog& dialog) {
-        writeFile(dialog.dir.path() + "/discWren.ini", settingsFile);
-        dialog.start(false);
+        dialog.startWith(settingsFile, false);
         std::string held;
         ASSERT_TRUE(share->waitHeld(&held));
     }
@@ -165,8 +164,7 @@ TEST_F(HeldShare, TheKeptListShowsAtOnceAndTheCheckCorrectsIt) {
     std::string kept;
     {
         Dialog first;
-        writeFile(first.dir.path() + "/discWren.ini", settingsFile);
-        first.start();
+        first.startWith(settingsFile);
         kept = readFile(first.dir.path() + "/discWren.images");
     }
     ASSERT_NE(kept.find("Alpha.cue"), std::string::npos);
@@ -222,8 +220,7 @@ TEST_F(HeldShare, CalcMd5OfAnImageOnTheShareGivesItsDigest) {
     ASSERT_TRUE(share->release());
     writeFile(server.path() + "/games/sub/Alpha.bin", "abc");
     Dialog dialog;
-    writeFile("discWren.ini", settingsFile);
-    dialog.start();
+    dialog.startWith(settingsFile);
     testsupport::Responder responder;
     responder.answerMessages();
     snprintf(settings.current, sizeof settings.current, "%s/sub/Alpha.cue", share->path().c_str());
@@ -274,8 +271,7 @@ TEST_F(KeptIds, ShowOnASecondStartWhileTheShareHoldsItsReads) {
     std::string kept;
     {
         Dialog first;
-        writeFile("discWren.ini", settingsFile);
-        first.start();
+        first.startWith(settingsFile);
         testsupport::waitFor([&] { return shownIds() == ids; }, "the IDs in the column");
         // IDs that arrive in different turns are kept in turns of their own.
         testsupport::waitFor(
@@ -352,8 +348,7 @@ TEST_F(KeptIds, EveryWayOutEndsTheDialogWhileGetIdsReadHangs) {
     for (const char* how : {"ok", "cancel", "close"}) {
         {
             Dialog dialog;
-            writeFile("discWren.ini", "[cd selection]\ncdimgdir0 = " + share.path() + "/\n");
-            dialog.start();
+            dialog.startWith("[cd selection]\ncdimgdir0 = " + share.path() + "/\n");
             testsupport::waitFor([] { return gameidsPending() == 0; }, "the list's IDs");
             ASSERT_TRUE(share.hold());
             snprintf(settings.current, sizeof settings.current, "%s/Alpha.cue",

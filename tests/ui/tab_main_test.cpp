@@ -52,8 +52,7 @@ TEST(CdList, FilterRefillsTheListAndTheCurrentDiscKeepsItsRow) {
     Dialog dialog;
     const std::string games = dialog.dir.path() + "/games/";
     makeLibrary(dialog, games + "A.cue");
-    writeFile("discWren.ini", readFile("discWren.ini") + "filter = cue\n");
-    dialog.start();
+    dialog.startWith(readFile("discWren.ini") + "filter = cue\n");
     // The filter of the file shows; the clear button empties it and focuses the entry.
     GtkWidget* entry = dialog.widget("entryMainFilterText");
     EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry)), "cue");
@@ -141,9 +140,7 @@ TEST(CdList, AFolderWrittenWithoutItsSlashListsItsImages) {
     Dialog dialog;
     const std::string games = dialog.dir.path() + "/games";
     makeLibrary(dialog, "");
-    writeFile("discWren.ini",
-              "[cd selection]\ncdimgdir0 = " + games + "\ncdimgdir1 = " + games + "/\n");
-    dialog.start();
+    dialog.startWith("[cd selection]\ncdimgdir0 = " + games + "\ncdimgdir1 = " + games + "/\n");
     std::vector<std::string> full;  // each image once
     for (const Row& row : rows()) full.push_back(row.full);
     EXPECT_EQ(full, (std::vector<std::string>{"No CD (bios shell)", games + "/A.cue",
@@ -161,8 +158,7 @@ TEST(CdList, FilterAndOrderFoldCaseBeyondLatin) {
                                     std::string("Élan Vital.cue"), std::string("ёлка.cue"),
                                     std::string("Ωmega Ξ.cue"), std::string("alpha.cue"), odd})
         writeFile("games/" + name, "");
-    writeFile("discWren.ini", "[cd selection]\ncdimgdir0 = " + dialog.dir.path() + "/games/\n");
-    dialog.start();
+    dialog.startWith("[cd selection]\ncdimgdir0 = " + dialog.dir.path() + "/games/\n");
     const struct {
         std::vector<const char*> filters;
         std::vector<std::string> names;
@@ -214,10 +210,8 @@ TEST(CdList, ADiscListedTwiceKeepsBothRowsAndTheCursorTakesTheLast) {
     writeFile("games/sub/twice.cue", "");
     const std::string twice = dialog.dir.path() + "/games/sub/twice.cue";
     // games/ and games/sub/ both find sub/twice.cue: two rows of one path.
-    writeFile("discWren.ini", "[cd selection]\ncurrent = " + twice +
-                                  "\ncdimgdir0 = " + dialog.dir.path() +
-                                  "/games/\ncdimgdir1 = " + dialog.dir.path() + "/games/sub/\n");
-    dialog.start();
+    dialog.startWith("[cd selection]\ncurrent = " + twice + "\ncdimgdir0 = " + dialog.dir.path() +
+                     "/games/\ncdimgdir1 = " + dialog.dir.path() + "/games/sub/\n");
     struct Step {
         const char* filter;
         std::vector<std::string> titles;
@@ -239,11 +233,10 @@ TEST(CdList, ADiscListedTwiceKeepsBothRowsAndTheCursorTakesTheLast) {
 
 TEST(RecentlyOpened, TheMenuListsFileNamesAndAChoiceIsSavedAsCurrent) {
     Dialog dialog;
-    writeFile("discWren.ini",
-              "[cd selection]\ncurrent = /psx/one.cue\n[recently]\n0 = /psx/one.cue\n"
-              "1 = /gone/folder/two.cue\n2 = three.exe\n3 = /psx/USA/Game.cue\n"
-              "4 = /psx/Europe/Game.cue\n5 = /b/x/two.cue\n6 = /psx/three.exe\n");
-    dialog.start();
+    dialog.startWith(
+        "[cd selection]\ncurrent = /psx/one.cue\n[recently]\n0 = /psx/one.cue\n"
+        "1 = /gone/folder/two.cue\n2 = three.exe\n3 = /psx/USA/Game.cue\n"
+        "4 = /psx/Europe/Game.cue\n5 = /b/x/two.cue\n6 = /psx/three.exe\n");
     gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainRecentlyOpened")));
     ASSERT_NE(recentlyMenu, nullptr);
     std::vector<std::string> labels;
@@ -329,8 +322,7 @@ TEST(CdromProperties, EachControlStoresItsFieldAndShowsClampedValues) {
 TEST(CdromProperties, ASpinDownIndexWithNoEntryLeavesTheComboEmptyAndSavesMinusOne) {
     for (const char* stored : {"16", "600"}) {
         Dialog dialog;
-        writeFile("discWren.ini", std::string("[cdrom property]\nspindowntime = ") + stored + "\n");
-        dialog.start();
+        dialog.startWith(std::string("[cdrom property]\nspindowntime = ") + stored + "\n");
         EXPECT_EQ(
             gtk_combo_box_get_active(GTK_COMBO_BOX(dialog.widget("comboboxMainSpinDownTime"))), -1);
         EXPECT_EQ(settings.spindowntime, -1);
@@ -450,26 +442,31 @@ TEST(CalcMd5, ABigFileShowsProgressAndCancelGivesNoResult) {
     }
 }
 
-}  // namespace
+// The path of image i of startWithDiscs.
+std::string discPath(const Dialog& dialog, int i) {
+    char name[32];
+    snprintf(name, sizeof name, "/games/disc%05d.cue", i);
+    return dialog.dir.path() + name;
+}
 
-namespace {
+// Starts on 600 empty images, games/disc00000.cue to disc00599.cue, with
+// image current chosen.
+void startWithDiscs(Dialog& dialog, int current) {
+    for (int i = 0; i < 600; i++) writeFile(discPath(dialog, i), "");
+    dialog.startWith("[cd selection]\ncurrent = " + discPath(dialog, current) +
+                     "\ncdimgdir0 = " + dialog.dir.path() + "/games/\n");
+}
 
 // Filters that change a few rows and filters that change hundreds take the
 // two ways of refilling; both end with the catalogue's list, the cursor on
 // the current disc's row and the view showing the model.
 TEST(CdList, SmallAndLargeRefillsShowTheCataloguesList) {
     Dialog dialog;
-    for (int i = 0; i < 600; i++) {
-        char name[32];
-        snprintf(name, sizeof name, "games/disc%03d.cue", i);
-        writeFile(name, "");
-    }
-    const std::string current = dialog.dir.path() + "/games/disc150.cue";
-    writeFile("discWren.ini", "[cd selection]\ncurrent = " + current +
-                                  "\ncdimgdir0 = " + dialog.dir.path() + "/games/\n");
-    dialog.start();
+    startWithDiscs(dialog, 150);
+    const std::string current = discPath(dialog, 150);
     GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
-    for (const char* filter : {"", "disc1", "disc15", "disc150", "disc15", "", "5", "", "x", ""}) {
+    for (const char* filter :
+         {"", "disc001", "disc0015", "disc00150", "disc0015", "", "5", "", "x", ""}) {
         typeFilter(filter);
         std::vector<std::string> expected;
         for (const std::string& item : testsupport::catalogueItems()) {
@@ -487,10 +484,6 @@ TEST(CdList, SmallAndLargeRefillsShowTheCataloguesList) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 std::string idOf(int disc) {
     char id[16];
     snprintf(id, sizeof id, "SLUS-%05d", disc);
@@ -501,12 +494,9 @@ std::string idOf(int disc) {
 // where it is, and the list, its cursor and its scroll position stay.
 TEST(GameIds, ArrivingIdsFillTheirCellsInPlace) {
     Dialog dialog;
-    for (int i = 0; i < 600; i++) writeFile("games/disc" + idOf(i).substr(5) + ".cue", "");
+    startWithDiscs(dialog, 300);
     const std::string games = dialog.dir.path() + "/games/";
-    const auto disc = [&](int i) { return games + "disc" + idOf(i).substr(5) + ".cue"; };
-    writeFile("discWren.ini",
-              "[cd selection]\ncurrent = " + disc(300) + "\ncdimgdir0 = " + games + "\n");
-    dialog.start();
+    const auto disc = [&](int i) { return discPath(dialog, i); };
     GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
     GtkAdjustment* scroll = gtk_tree_view_get_vadjustment(view);
     testsupport::waitFor([&] { return gtk_adjustment_get_value(scroll) > 0; },
@@ -584,9 +574,8 @@ TEST(GetId, SensitiveWhileTheCurrentDiscIsOne) {
     };
     for (const auto& c : cases) {
         Dialog dialog;
-        writeFile("discWren.ini", std::string("[cd selection]\ncurrent = ") + c.current +
-                                      "\n[recently]\n0 = No CD (bios shell)\n1 = /psx/two.cue\n");
-        dialog.start();
+        dialog.startWith(std::string("[cd selection]\ncurrent = ") + c.current +
+                         "\n[recently]\n0 = No CD (bios shell)\n1 = /psx/two.cue\n");
         // "Calc md5" follows the same rule.
         auto expect = [&](bool sensitive) {
             for (const char* id : {"buttonMainGetID", "buttonMainCalcMd5"})

@@ -110,9 +110,7 @@ TEST(MainWindow, ShowsTheFrameWithItsTabsAndButtons) {
     for (const Button& b : buttons) {
         GtkWidget* button = dialog.widget(b.id);
         EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(button)), b.label);
-        gchar* tooltip = gtk_widget_get_tooltip_text(button);
-        EXPECT_STREQ(tooltip, b.tooltip);
-        g_free(tooltip);
+        EXPECT_EQ(testsupport::tooltipOf(button), b.tooltip);
     }
     // The OK/CANCEL row stands above the tabs, at the right.
     GtkAllocation ok, cancel, tabs_;
@@ -165,19 +163,17 @@ TEST(MainWindowPlacement, WithoutSavedGeometryTheWindowIsSizedToItsContentsAndCe
 
 TEST(MainWindowPlacement, SavedGeometryDefaultsTo100At100) {
     Dialog dialog;
-    writeFile("discWren.ini", "[misc]\nsavedialogparameters = true\n");
-    dialog.start();
+    dialog.startWith("[misc]\nsavedialogparameters = true\n");
     EXPECT_EQ(geometry(), (std::vector<int>{100, 100, 100, 100}));
 }
 
 TEST(MainWindowOk, StoresTheGeometryOnlyWhenSavingIsOn) {
     for (bool saving : {true, false}) {
         Dialog dialog;
-        writeFile("discWren.ini", std::string("[misc]\nsavedialogparameters = ") +
-                                      (saving ? "true" : "false") +
-                                      "\ndialogx = 11\ndialogy = 12\ndialogw = 313\n"
-                                      "dialogh = 214\n");
-        dialog.start();
+        dialog.startWith(std::string("[misc]\nsavedialogparameters = ") +
+                         (saving ? "true" : "false") +
+                         "\ndialogx = 11\ndialogy = 12\ndialogw = 313\n"
+                         "dialogh = 214\n");
         gtk_window_move(windowMain, 150, 160);
         gtk_window_resize(windowMain, 420, 330);
         waitFor(
@@ -196,9 +192,8 @@ TEST(MainWindowOk, StoresTheGeometryOnlyWhenSavingIsOn) {
 
 TEST(MainWindowOk, PutsTheCurrentDiscFirstInTheRecentlyOpenedList) {
     Dialog dialog;
-    writeFile("discWren.ini",
-              "[cd selection]\ncurrent = /psx/b.cue\n[recently]\n0 = /psx/a.cue\n1 = /psx/b.cue\n");
-    dialog.start();
+    dialog.startWith(
+        "[cd selection]\ncurrent = /psx/b.cue\n[recently]\n0 = /psx/a.cue\n1 = /psx/b.cue\n");
     EXPECT_TRUE(dialog.leave("ok"));
     std::string file = readFile("discWren.ini");
     EXPECT_NE(file.find("\n[recently]\n"
@@ -220,8 +215,7 @@ TEST(MainWindowOk, AnEmptyCurrentDiscAddsNoEntry) {
 TEST(MainWindowCancel, CancelAndClosingWriteNothing) {
     for (const char* how : {"cancel", "close"}) {
         Dialog dialog;
-        writeFile("discWren.ini", "[misc]\ndialogx = 5\n");
-        dialog.start();
+        dialog.startWith("[misc]\ndialogx = 5\n");
         EXPECT_TRUE(dialog.leave(how)) << how;
         EXPECT_EQ(readFile("discWren.ini"), "[misc]\ndialogx = 5\n") << how;
     }
@@ -232,8 +226,7 @@ TEST(MainWindowCancel, CancelAndClosingWriteNothing) {
 // last the main window's.
 TEST(MainWindowCancel, EscapeClicksTheCancelOfTheWindowWithTheFocus) {
     Dialog dialog;
-    writeFile("discWren.ini", "[recently]\n0 = /psx/a.cue\n");
-    dialog.start();
+    dialog.startWith("[recently]\n0 = /psx/a.cue\n");
     int cancels = 0;
     g_signal_connect_swapped(dialog.widget("buttonMainCancel"), "clicked",
                              G_CALLBACK(+[](int* count) { ++*count; }), &cancels);
@@ -287,8 +280,7 @@ TEST(CdListColumns, TitleAndPathShareTheWidthAndShowWhatIsCutInATooltip) {
         "Legend of the Long Titles - The Complete Chronicles of Everything (Disc 1 of 4) "
         "(Europe) (En,Fr,De,Es,It).cue";
     writeFile("games/" + title, "");
-    writeFile("discWren.ini", "[cd selection]\ncdimgdir0 = " + folder + "\n");
-    dialog.start();
+    dialog.startWith("[cd selection]\ncdimgdir0 = " + folder + "\n");
     GtkTreeView* view = GTK_TREE_VIEW(dialog.widget("treeviewMainCDList"));
     auto widthsAt = [&](int windowWidth) {
         gtk_window_move(windowMain, 0, 0);
