@@ -108,18 +108,20 @@ TEST_F(Executable, OkWritesTheSettingsNextToTheProgram) {
     EXPECT_EQ(messages.find("WARNING"), std::string::npos) << messages;
 }
 
+// CANCEL and closing write nothing: no file where there was none, and the
+// user's own file as it was.
 TEST_F(Executable, CancelAndClosingTheWindowWriteNothing) {
-    for (const char* how : {"cancel", "close"}) {
+    const std::string mine = "[misc]\n; my own notes\ndialogx = 3\n";
+    for (auto [cancel, ownFile] : {std::pair{true, false}, {false, false}, {false, true}}) {
+        SCOPED_TRACE(std::string(cancel ? "cancel" : "close") + (ownFile ? " on a file" : ""));
+        if (ownFile) writeFile("install/discWren.ini", mine);
         apptest::Program program;
-        ASSERT_TRUE(launch(program)) << how;
-        if (std::string(how) == "cancel") {
-            program.clickCancel();
-        } else {
-            program.closeWindow();
-        }
-        EXPECT_EQ(program.exitStatus(), 0) << how;
-        EXPECT_FALSE(fileExists("install/discWren.ini")) << how;
-        EXPECT_FALSE(fileExists("elsewhere/discWren.ini")) << how;
+        ASSERT_TRUE(launch(program));
+        cancel ? program.clickCancel() : program.closeWindow();
+        EXPECT_EQ(program.exitStatus(), 0);
+        EXPECT_EQ(fileExists("install/discWren.ini"), ownFile);
+        EXPECT_EQ(readFile("install/discWren.ini"), ownFile ? mine : "");
+        EXPECT_FALSE(fileExists("elsewhere/discWren.ini"));
     }
 }
 
@@ -187,16 +189,6 @@ TEST_F(Executable, CalcMd5WhileAReadHangsLeavesTheDialogFreeToEnd) {
     EXPECT_EQ(testsupport::fileValue("current", "install/discWren.ini"),
               share->path() + "/Alpha.cue");
     EXPECT_TRUE(releaseAndWaitForHelpers());
-}
-
-TEST_F(Executable, KeepsTheSettingsItFindsWhenCancelled) {
-    const std::string mine = "[misc]\n; my own notes\ndialogx = 3\n";
-    testsupport::writeFile("install/discWren.ini", mine);
-    apptest::Program program;
-    ASSERT_TRUE(launch(program));
-    program.closeWindow();
-    EXPECT_EQ(program.exitStatus(), 0);
-    EXPECT_EQ(readFile("install/discWren.ini"), mine);
 }
 
 // The program copied alone runs its helpers from its own file: the image
