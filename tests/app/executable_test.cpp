@@ -129,8 +129,7 @@ TEST_F(Executable, CancelAndClosingTheWindowWriteNothing) {
 // once with its window, and its standard error reaches its end although the
 // helpers still wait on the share: they hold none of the dialog's descriptors.
 TEST_F(Executable, EveryWayOutEndsTheProcessWhileAListingHangs) {
-    std::string why;
-    if (!SlowFs::available(&why)) GTEST_SKIP() << why;
+    SKIP_WITHOUT_SLOWFS();
     ASSERT_TRUE(mountHeldShare());
     for (std::string how : {"ok", "cancel", "close"}) {
         writeFile("install/discWren.ini", settingsFile);
@@ -167,8 +166,7 @@ TEST_F(Executable, EveryWayOutEndsTheProcessWhileAListingHangs) {
 // "Calc md5" of a disc whose data file hangs in its first read: the progress
 // window shows, its Cancel closes it, and OK still ends the process.
 TEST_F(Executable, CalcMd5WhileAReadHangsLeavesTheDialogFreeToEnd) {
-    std::string why;
-    if (!SlowFs::available(&why)) GTEST_SKIP() << why;
+    SKIP_WITHOUT_SLOWFS();
     ASSERT_TRUE(mountHeldShare());
     apptest::Program program;
     ASSERT_TRUE(launch(program));

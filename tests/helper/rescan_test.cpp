@@ -190,8 +190,7 @@ TEST_F(Rescan, ChangedTreesListLikeAFreshScan) {
 
 // On a share, folders are listed several at a time ahead of the walk.
 TEST_F(Rescan, ChangedTreesOnAShareListLikeAFreshScan) {
-    std::string why;
-    if (!testsupport::SlowFs::available(&why)) GTEST_SKIP() << why;
+    SKIP_WITHOUT_SLOWFS();
     for (int n = 0; n < 40; ++n) change();
     testsupport::SlowFs share(lib, 20);
     ASSERT_TRUE(share.mounted()) << share.error();

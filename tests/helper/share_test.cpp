@@ -31,8 +31,7 @@ namespace {
 class Share : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string why;
-        if (!SlowFs::available(&why)) GTEST_SKIP() << why;
+        SKIP_WITHOUT_SLOWFS();
         source = scratch.path() + "/server";
         writeFile(source + "/sub/deeper/old.cue", "");
         writeFile(source + "/top.cue", "");

@@ -46,8 +46,7 @@ Listing list(const std::string& dir) {
 class SlowFsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string why;
-        if (!SlowFs::available(&why)) GTEST_SKIP() << why;
+        SKIP_WITHOUT_SLOWFS();
         source = scratch.path();
         writeFile(source + "/disc/deeper/", "");
         writeFile(source + "/disc/game.cue", "FILE \"game.bin\" BINARY\n");

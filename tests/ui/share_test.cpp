@@ -37,8 +37,7 @@ std::vector<std::string> shownIds() {
 class HeldShare : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string why;
-        if (!SlowFs::available(&why)) GTEST_SKIP() << why;
+        SKIP_WITHOUT_SLOWFS();
         std::string source = server.path() + "/games";
         writeFile(source + "/sub/Alpha.cue", "");
         // The chosen disc is a real one: its read gives the ID the tests show.
@@ -248,8 +247,7 @@ TEST_F(HeldShare, EndingTheDialogStopsARunningHash) {
 class KeptIds : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string why;
-        if (!SlowFs::available(&why)) GTEST_SKIP() << why;
+        SKIP_WITHOUT_SLOWFS();
         const std::string source = server.path() + "/games";
         ASSERT_FALSE(testsupport::writeDisc(source, "Alpha", "SLUS_003.30").empty());
         ASSERT_FALSE(testsupport::writeDisc(source, "Beta", "SCES_012.34").empty());
