@@ -55,7 +55,6 @@ User& User::step() {
     return *this;
 }
 
-
 CaptureScript::CaptureScript(std::function<void(User&)> script)
     : script_(std::move(script)), captureThread_(std::this_thread::get_id()) {
     active = this;
