@@ -197,10 +197,6 @@ TEST_F(Rescan, ChangedTreesOnAShareListLikeAFreshScan) {
     changedTreesListLikeAFreshScan(share.path() + "/");
 }
 
-}  // namespace
-
-namespace {
-
 // Scans requested in the background while the tree changes under them, some
 // taken in half-way and the lists emptied now and then: once a scan that
 // began after the last change is taken in, the list is what a fresh walk gives.

@@ -324,10 +324,6 @@ TEST(CdListColumns, TitleAndPathShareTheWidthAndShowWhatIsCutInATooltip) {
     gtk_tree_path_free(row);
 }
 
-}  // namespace
-
-namespace {
-
 // A file that cannot be written, and a current disc whose name the file cannot
 // hold: a message each, and the dialog stays open with nothing written.
 TEST(MainWindowOk, ASaveThatFailsIsReportedAndTheDialogStaysOpen) {
