@@ -1,6 +1,5 @@
 // The real cfgDiscWren, started from another folder and driven through the
 // X server as a user would.
-#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -57,7 +56,6 @@ protected:
     // A share holding its listings and reads, with one image, the program's
     // image folder and its current disc; false when it cannot be mounted.
     bool mountHeldShare() {
-        EXPECT_EQ(mkdir("games", 0755), 0);
         writeFile("games/Alpha.cue", "");
         writeFile("games/Alpha.bin", std::string(1 << 20, 'a'));
         share.reset(new SlowFs(dir.path() + "/games", 0, true, true));
@@ -72,15 +70,11 @@ protected:
     int running() {
         const std::string program = dir.path() + "/install/cfgDiscWren";
         int count = 0;
-        DIR* processes = opendir("/proc");
-        while (dirent* entry = processes ? readdir(processes) : nullptr) {
+        for (const std::string& process : testsupport::folderNames("/proc")) {
             char target[4096];
-            std::string link = std::string("/proc/") + entry->d_name + "/exe";
-            ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
-            std::string running(target, n > 0 ? static_cast<size_t>(n) : 0);
-            if (running == program) count++;
+            ssize_t n = readlink(("/proc/" + process + "/exe").c_str(), target, sizeof target);
+            count += n > 0 && std::string(target, static_cast<size_t>(n)) == program;
         }
-        if (processes) closedir(processes);
         return count;
     }
 
@@ -114,18 +108,20 @@ TEST_F(Executable, OkWritesTheSettingsNextToTheProgram) {
     EXPECT_EQ(messages.find("WARNING"), std::string::npos) << messages;
 }
 
+// CANCEL and closing write nothing: no file where there was none, and the
+// user's own file as it was.
 TEST_F(Executable, CancelAndClosingTheWindowWriteNothing) {
-    for (const char* how : {"cancel", "close"}) {
+    const std::string mine = "[misc]\n; my own notes\ndialogx = 3\n";
+    for (auto [cancel, ownFile] : {std::pair{true, false}, {false, false}, {false, true}}) {
+        SCOPED_TRACE(std::string(cancel ? "cancel" : "close") + (ownFile ? " on a file" : ""));
+        if (ownFile) writeFile("install/discWren.ini", mine);
         apptest::Program program;
-        ASSERT_TRUE(launch(program)) << how;
-        if (std::string(how) == "cancel") {
-            program.clickCancel();
-        } else {
-            program.closeWindow();
-        }
-        EXPECT_EQ(program.exitStatus(), 0) << how;
-        EXPECT_FALSE(fileExists("install/discWren.ini")) << how;
-        EXPECT_FALSE(fileExists("elsewhere/discWren.ini")) << how;
+        ASSERT_TRUE(launch(program));
+        cancel ? program.clickCancel() : program.closeWindow();
+        EXPECT_EQ(program.exitStatus(), 0);
+        EXPECT_EQ(fileExists("install/discWren.ini"), ownFile);
+        EXPECT_EQ(readFile("install/discWren.ini"), ownFile ? mine : "");
+        EXPECT_FALSE(fileExists("elsewhere/discWren.ini"));
     }
 }
 
@@ -133,8 +129,7 @@ TEST_F(Executable, CancelAndClosingTheWindowWriteNothing) {
 // once with its window, and its standard error reaches its end although the
 // helpers still wait on the share: they hold none of the dialog's descriptors.
 TEST_F(Executable, EveryWayOutEndsTheProcessWhileAListingHangs) {
-    std::string why;
-    if (!SlowFs::available(&why)) GTEST_SKIP() << why;
+    SKIP_WITHOUT_SLOWFS();
     ASSERT_TRUE(mountHeldShare());
     for (std::string how : {"ok", "cancel", "close"}) {
         writeFile("install/discWren.ini", settingsFile);
@@ -171,8 +166,7 @@ TEST_F(Executable, EveryWayOutEndsTheProcessWhileAListingHangs) {
 // "Calc md5" of a disc whose data file hangs in its first read: the progress
 // window shows, its Cancel closes it, and OK still ends the process.
 TEST_F(Executable, CalcMd5WhileAReadHangsLeavesTheDialogFreeToEnd) {
-    std::string why;
-    if (!SlowFs::available(&why)) GTEST_SKIP() << why;
+    SKIP_WITHOUT_SLOWFS();
     ASSERT_TRUE(mountHeldShare());
     apptest::Program program;
     ASSERT_TRUE(launch(program));
@@ -193,16 +187,6 @@ TEST_F(Executable, CalcMd5WhileAReadHangsLeavesTheDialogFreeToEnd) {
     EXPECT_EQ(testsupport::fileValue("current", "install/discWren.ini"),
               share->path() + "/Alpha.cue");
     EXPECT_TRUE(releaseAndWaitForHelpers());
-}
-
-TEST_F(Executable, KeepsTheSettingsItFindsWhenCancelled) {
-    const std::string mine = "[misc]\n; my own notes\ndialogx = 3\n";
-    testsupport::writeFile("install/discWren.ini", mine);
-    apptest::Program program;
-    ASSERT_TRUE(launch(program));
-    program.closeWindow();
-    EXPECT_EQ(program.exitStatus(), 0);
-    EXPECT_EQ(readFile("install/discWren.ini"), mine);
 }
 
 // The program copied alone runs its helpers from its own file: the image

@@ -55,11 +55,7 @@ std::string unsupported() {
         freelocale(utf8);
     else
         return "the C.UTF-8 locale is missing";
-    pid_t child = fork();
-    if (child == 0) _exit(prepareLocale("") ? 0 : 1);
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (testsupport::inChild([] { return prepareLocale("") ? 0 : 1; }) != 0)
         return "cannot bind a catalogue in a private mount namespace";
     return "";
 }
@@ -68,12 +64,7 @@ std::string unsupported() {
     if (std::string why = unsupported(); !why.empty()) \
     GTEST_SKIP() << "Russian interface not tested: " << why
 
-std::string tooltip(const char* id) {
-    gchar* text = gtk_widget_get_tooltip_text(uiWidget(id));
-    std::string result = text ? text : "";
-    g_free(text);
-    return result;
-}
+std::string tooltip(const char* id) { return testsupport::tooltipOf(uiWidget(id)); }
 
 // What the user sees, read from the dialog started in the child's locale.
 std::map<std::string, std::string> visibleTexts() {

@@ -93,18 +93,23 @@ TEST_F(CatalogueTest, DirectoriesAreKeptExactlyAndOnce) {
     EXPECT_EQ(cdsearchDirectoryGet(0), nullptr);
 }
 
-TEST_F(CatalogueTest, HandlesAreTakenAndGivenBack) {
-    EXPECT_EQ(linkedListRegister(nullptr), 5);
-    cdsearchAddDevice("/dev/cdrom");
+// Shutting down gives back every list handle init took, so starts never run
+// out of them; an init short of handles says so, and the lists it did get
+// still keep what is added to them.
+TEST_F(CatalogueTest, ShutdownGivesBackItsListsAndAnInitShortOfThemSaysSo) {
+    for (int i = 0; i < LINKED_LIST_HANDLES; ++i) {
+        cdsearchShutdown();
+        ASSERT_EQ(cdsearchInit(), 0) << i;
+    }
     cdsearchShutdown();
-    EXPECT_EQ(linkedListRegister(nullptr), 0);
-
-    // With three handles left, two lists go unregistered; nothing may break.
+    linkedListSystemShutdown();
     linkedListSystemInit();
     for (int i = 0; i < LINKED_LIST_HANDLES - 3; ++i) linkedListRegister(nullptr);
     EXPECT_EQ(cdsearchInit(), 1);
     cdsearchAddDevice("/dev/cdrom");
     cdsearchAddDirectory("/games/");
+    EXPECT_EQ(deviceList("|"), (Strings{"/dev/|cdrom"}));
+    EXPECT_EQ(directoryList(), (Strings{"/games/"}));
 }
 
 }  // namespace

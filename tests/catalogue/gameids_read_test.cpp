@@ -197,8 +197,7 @@ TEST_F(GameidsRead, IdsArriveAreKeptAndAreCheckedByTheirStamps) {
 // "Update" reads them again. "Get ID" gives up the same way, and a click on
 // another disc gives up the running read for the new one.
 TEST_F(GameidsRead, AReadThatHangsHoldsOnlyItsOwnDisc) {
-    std::string why;
-    if (!testsupport::SlowFs::available(&why)) GTEST_SKIP() << why;
+    SKIP_WITHOUT_SLOWFS();
     const std::string source = scratch.path() + "/nas";
     std::vector<std::string> far, farIds;
     for (int n = 0; n < 10; n++) {

@@ -71,6 +71,12 @@ const List goldenList = {{"/g/",
 const char kVersion1[] = "discWren image list 1\nF/g/\0I/g/a.cue\0I/g/b\nc.ccd\0F/h\0E2 2";
 const List version1List = {{"/g/", {"/g/a.cue", "/g/b\nc.ccd"}}, {"/h", {}}};
 
+// The kept list file's inode: a new one after each replacement; 0 for none.
+ino_t inode() {
+    struct stat st;
+    return stat("discWren.images", &st) == 0 ? st.st_ino : 0;
+}
+
 class KeptList : public ::testing::Test {
 protected:
     testsupport::ScratchDir dir;
@@ -198,7 +204,7 @@ TEST_F(KeptList, ADamagedListCostsAtMostTwiceItsSize) {
 TEST_F(KeptList, AFailedWriteKeepsTheOldFileAndLeavesNothingBehind) {
     ASSERT_EQ(keptlistWrite(goldenList), 0);
     const List other = {{"/x/", {"/x/y.cue"}}};
-    mkdir("folder", 0755);
+    testsupport::writeFile("folder/", "");
     testsupport::writeFile("plain", "");
     EXPECT_EQ(keptlistWrite({{"/x/", {std::string("/x/a\0b", 6)}}}), -1);  // no path holds a NUL
     EXPECT_EQ(errno, EINVAL);
@@ -219,7 +225,6 @@ TEST_F(KeptList, AFailedWriteKeepsTheOldFileAndLeavesNothingBehind) {
 // Links named like the settings file and the kept list: the list lands here,
 // in place of its link, and the targets are left as they were.
 TEST_F(KeptList, WritesBesideTheNamesAndReplacesLinksNotTheirTargets) {
-    mkdir("elsewhere", 0755);
     testsupport::writeFile("elsewhere/target", "keep");
     ASSERT_EQ(symlink("elsewhere/discWren.ini", "discWren.ini"), 0);
     ASSERT_EQ(symlink("elsewhere/target", "discWren.images"), 0);
@@ -265,7 +270,6 @@ TEST_F(KeptList, AWriteSweepsOldTemporariesOnly) {
                           ".discWren.images.12a.0",  ".discWren.images..0",
                           "x.discWren.images.1.2",   ".discWren.ini.1.2",
                           ".discWren.images.1.2.lnk"};
-    mkdir("elsewhere", 0755);
     testsupport::writeFile("elsewhere/target", "keep");
     for (const std::string& name : old) testsupport::writeFile(name, "");
     for (const std::string& name : kept) testsupport::writeFile(name, "");
@@ -289,10 +293,6 @@ TEST_F(KeptList, AWriteSweepsOldTemporariesOnly) {
 // After a read, folders read whole give their images, the others keep the
 // file's entry or have none; the file is replaced only when that differs.
 TEST_F(KeptList, KeepingTakesUnreadFoldersFromTheFileAndWritesOnlyChanges) {
-    auto inode = [] {
-        struct stat st;
-        return stat("discWren.images", &st) == 0 ? st.st_ino : 0;
-    };
     const List held = {{"/a/", {"/a/1.cue"}}, {"/b/", {"/b/1.cue"}}, {"/c/", {"/c/1.cue"}}};
     const List read = {{"/c/", {"/c/2.cue"}}, {"/b/", {}}, {"/d/", {}}, {"/a/", {"/a/1.cue"}}};
     const std::vector<bool> complete = {true, false, false, true};
@@ -314,10 +314,6 @@ TEST_F(KeptList, KeepingTakesUnreadFoldersFromTheFileAndWritesOnlyChanges) {
 // A read keeps the IDs of the images still there; IDs handed in go to the
 // images listed only, and the file is written only when they change it.
 TEST_F(KeptList, IdsStayWithTheirImagesAndEnterOnlyListedOnes) {
-    auto inode = [] {
-        struct stat st;
-        return stat("discWren.images", &st) == 0 ? st.st_ino : 0;
-    };
     const KeptId one{"SLUS-00001", {1, {2, 3}, 4, {5, 6}}}, two{"SLUS-00002", {}};
     const KeptId three{"", {7, {8, 9}, 10, {11, 12}}};
     EXPECT_EQ(keptlistKeepIds({{"/a/1.cue", one}}), 0) << "no list to keep them in";
@@ -421,7 +417,6 @@ private:
 // Two dialogs of one folder: each one's scan leaves the file holding what it
 // read, whatever the other wrote since its own last write.
 TEST_F(KeptList, EachScanKeepsWhatItReadWhateverAnotherWroteMeanwhile) {
-    mkdir("lib", 0755);
     testsupport::writeFile("lib/a.cue", "");
     ScanHelper first, second;
     ASSERT_TRUE(first.scan({"lib/"}));

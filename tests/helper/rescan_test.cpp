@@ -88,8 +88,7 @@ class Rescan : public ::testing::Test {
 protected:
     void SetUp() override {
         lib = scratch.path() + "/lib/";
-        mkdir(lib.c_str(), 0755);
-        mkdir((lib + "keep").c_str(), 0755);
+        writeFile(lib + "keep/", "");
     }
 
     void changedTreesListLikeAFreshScan(const std::string& view);
@@ -191,17 +190,12 @@ TEST_F(Rescan, ChangedTreesListLikeAFreshScan) {
 
 // On a share, folders are listed several at a time ahead of the walk.
 TEST_F(Rescan, ChangedTreesOnAShareListLikeAFreshScan) {
-    std::string why;
-    if (!testsupport::SlowFs::available(&why)) GTEST_SKIP() << why;
+    SKIP_WITHOUT_SLOWFS();
     for (int n = 0; n < 40; ++n) change();
     testsupport::SlowFs share(lib, 20);
     ASSERT_TRUE(share.mounted()) << share.error();
     changedTreesListLikeAFreshScan(share.path() + "/");
 }
-
-}  // namespace
-
-namespace {
 
 // Scans requested in the background while the tree changes under them, some
 // taken in half-way and the lists emptied now and then: once a scan that

@@ -32,13 +32,7 @@ protected:
     void SetUp() override { root = scratch.path() + "/"; }
 
     // Makes the folders on the way and an empty file.
-    void touch(const std::string& relative) {
-        for (size_t slash = relative.find('/'); slash != std::string::npos;
-             slash = relative.find('/', slash + 1)) {
-            mkdir((root + relative.substr(0, slash)).c_str(), 0755);
-        }
-        if (relative.back() != '/') writeFile(root + relative, "");
-    }
+    void touch(const std::string& relative) { writeFile(root + relative, ""); }
 
     // The CD list after a build.
     Strings build(const char* filter = "") {
@@ -88,31 +82,27 @@ TEST_F(Scan, ARequestFromAFolderThatCannotBeEnteredIsAnsweredAndKeepsTheImages) 
     touch("games/a.cue");
     chmod(root.c_str(), 0755);
     const std::string home = root + "home";
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (geteuid() == 0 && (chown(home.c_str(), 65534, 65534) != 0 ||
-                               chown((root + "games").c_str(), 65534, 65534) != 0 ||
-                               setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(99);
-        cdsearchShutdown();  // a catalogue and helpers of the child's own
-        cdsearchInit();
-        cdsearchAddDirectory((root + "games/").c_str());
-        if (chdir(home.c_str()) != 0) _exit(98);
-        int failed = build() == Strings{noCd, "~/games/a.cue"} ? 0 : 1;
-        touch("games/b.cue");
-        chmod(home.c_str(), 0600);
-        cdsearchScanRequest(false);
-        if (!cdsearchScanWait(20000)) _exit(2);  // never busy for good
-        cdsearchRefilter();
-        failed |= shown() == Strings{noCd, "~/games/a.cue"} ? 0 : 4;
-        chmod(home.c_str(), 0700);
-        failed |= build() == Strings{noCd, "~/games/a.cue", "~/games/b.cue"} ? 0 : 8;
-        _exit(failed);
-    }
-    int status = -1;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(testsupport::inChild([&] {
+                  if (geteuid() == 0 && (chown(home.c_str(), 65534, 65534) != 0 ||
+                                         chown((root + "games").c_str(), 65534, 65534) != 0 ||
+                                         setgid(65534) != 0 || setuid(65534) != 0))
+                      _exit(99);
+                  cdsearchShutdown();  // a catalogue and helpers of the child's own
+                  cdsearchInit();
+                  cdsearchAddDirectory((root + "games/").c_str());
+                  if (chdir(home.c_str()) != 0) _exit(98);
+                  int failed = build() == Strings{noCd, "~/games/a.cue"} ? 0 : 1;
+                  touch("games/b.cue");
+                  chmod(home.c_str(), 0600);
+                  cdsearchScanRequest(false);
+                  if (!cdsearchScanWait(20000)) _exit(2);  // never busy for good
+                  cdsearchRefilter();
+                  failed |= shown() == Strings{noCd, "~/games/a.cue"} ? 0 : 4;
+                  chmod(home.c_str(), 0700);
+                  failed |= build() == Strings{noCd, "~/games/a.cue", "~/games/b.cue"} ? 0 : 8;
+                  return failed;
+              }),
+              0);
 }
 
 TEST_F(Scan, ListsImagesOfEveryKindSortedAfterTheNoDiscEntryAndDevices) {
@@ -186,8 +176,7 @@ TEST_F(Scan, FolderThatCannotBeReadIsReportedAndTheOthersStillScan) {
     chmod(report.c_str(), 0666);
 
     // As another user: the tests run as root, who may read anything.
-    pid_t pid = fork();
-    if (pid == 0) {
+    const int status = testsupport::inChild([&] {
         if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
         int err = open(report.c_str(), O_WRONLY);
         if (err < 0 || dup2(err, 2) < 0) _exit(98);
@@ -221,14 +210,11 @@ TEST_F(Scan, FolderThatCannotBeReadIsReportedAndTheOthersStillScan) {
             tree.endBuild();
             ok = ok && items.size() == 1 && items[0].path == root + "open/" && found == 1;
         }
-        _exit(ok ? 0 : 1);
-    }
-    int status = -1;
-    waitpid(pid, &status, 0);
+        return ok ? 0 : 1;
+    });
     chmod((root + "locked").c_str(), 0755);
     chmod((root + "listonly").c_str(), 0755);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(status, 0);
     std::string once = "build\n" + root + "missing/: No such file or directory\n" + root +
                        "locked/: Permission denied\n";
     std::string byReport = once + root + "missing: No such file or directory\n";

@@ -1,7 +1,6 @@
 // Image folders on a file system whose changes are not reported to this
 // machine (a network share, here a slow FUSE view of a scratch folder): every
 // build sees what is there now, in every subfolder.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -32,12 +31,8 @@ namespace {
 class Share : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string why;
-        if (!SlowFs::available(&why)) GTEST_SKIP() << why;
+        SKIP_WITHOUT_SLOWFS();
         source = scratch.path() + "/server";
-        mkdir(source.c_str(), 0755);
-        mkdir((source + "/sub").c_str(), 0755);
-        mkdir((source + "/sub/deeper").c_str(), 0755);
         writeFile(source + "/sub/deeper/old.cue", "");
         writeFile(source + "/top.cue", "");
     }
@@ -89,14 +84,7 @@ protected:
 };
 
 // The threads of this process.
-size_t threadCount() {
-    size_t count = 0;
-    if (DIR* tasks = opendir("/proc/self/task")) {
-        while (dirent* entry = readdir(tasks)) count += entry->d_name[0] != '.';
-        closedir(tasks);
-    }
-    return count;
-}
+size_t threadCount() { return testsupport::folderNames("/proc/self/task").size(); }
 
 TEST_F(Share, ChangesBelowTheRootOfAShareShow) {
     SlowFs share(source);
@@ -108,12 +96,11 @@ TEST_F(Share, ChangesBelowTheRootOfAShareShow) {
 // watched, the share's may not.
 TEST_F(Share, ChangesOnAShareMountedInsideALocalFolderShow) {
     std::string local = scratch.path() + "/local/";
-    mkdir(local.c_str(), 0755);
     writeFile(local + "here.exe", "");
     SlowFs share(source);
     ASSERT_TRUE(share.mounted()) << share.error();
     std::string mountPoint = local + "nas";
-    mkdir(mountPoint.c_str(), 0755);
+    writeFile(mountPoint + "/", "");
     ASSERT_EQ(mount(share.path().c_str(), mountPoint.c_str(), nullptr, MS_BIND, nullptr), 0)
         << strerror(errno);
     cdsearchAddDirectory(local.c_str());
@@ -133,8 +120,7 @@ TEST_F(Share, ChangesOnAShareMountedInsideALocalFolderShow) {
 // folder is named through a symbolic link, the table gives real paths.
 TEST_F(Share, MountsInAndOnAWatchedFolderShowAtTheNextBuild) {
     std::string local = scratch.path() + "/local", linked = scratch.path() + "/linked/";
-    mkdir(local.c_str(), 0755);
-    mkdir((local + "/nas").c_str(), 0755);
+    writeFile(local + "/nas/", "");
     writeFile(local + "/here.exe", "");
     ASSERT_EQ(symlink(local.c_str(), linked.substr(0, linked.size() - 1).c_str()), 0);
     SlowFs share(source);
@@ -231,19 +217,17 @@ TEST_F(Share, ListingThreadsEndWhenIdleAndAreNotNeeded) {
     shared.allowOther = true;
     SlowFs share(source, 0, false, false, shared);
     ASSERT_TRUE(share.mounted()) << share.error();
-    pid_t pid = fork();
-    if (pid == 0) {
-        // Another user, allowed no more processes than it has: no thread starts.
-        struct rlimit none = {0, 0};
-        if (setgid(65534) != 0 || setuid(65534) != 0 || setrlimit(RLIMIT_NPROC, &none) != 0)
-            _exit(99);
-        catalogue::ScanTree tree;
-        bool same = treeNames(tree, share.path() + "/") == expected;
-        _exit(same && treeNames(tree, share.path() + "/") == expected ? 0 : 1);
-    }
-    int status = -1;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    // Another user, allowed no more processes than it has: no thread starts.
+    EXPECT_EQ(
+        testsupport::inChild([&] {
+            struct rlimit none = {0, 0};
+            if (setgid(65534) != 0 || setuid(65534) != 0 || setrlimit(RLIMIT_NPROC, &none) != 0)
+                return 99;
+            catalogue::ScanTree tree;
+            bool same = treeNames(tree, share.path() + "/") == expected;
+            return same && treeNames(tree, share.path() + "/") == expected ? 0 : 1;
+        }),
+        0);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "input/inputdriver.h"
+#include "support/testsupport.h"
 
 using ID = InputDriver;
 
@@ -155,16 +156,11 @@ int readRealNodes() {
 }
 
 TEST(RealNodes, MiceAndGamepadsOpenTheirDevInputNodes) {
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) _exit(readRealNodes());
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 77)
+    const int status = testsupport::inChild(readRealNodes);
+    if (status == 77)
         GTEST_SKIP() << "no private mount namespace here (needs root and CAP_SYS_ADMIN): "
                         "the real /dev/input/mouse%i and /dev/input/js%i paths went untested";
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "failed at step " << WEXITSTATUS(status);
+    EXPECT_EQ(status, 0) << "failed at step " << status;
 }
 
 }  // namespace

@@ -6,27 +6,19 @@
 #include <climits>
 #include <cstring>
 
-TEST(SettingsRecord, DefaultsHoldTheShippedHotKeysAndLeaveOtherSlotsEmpty) {
+// Every default value is in the golden file of the settings file tests; over
+// any old bytes, the hot keys without a default are emptied, and current and
+// filter are cleared whole, not just terminated.
+TEST(SettingsRecord, DefaultsReplaceWhateverTheRecordHeld) {
     Settings s;
     memset(&s, 0x5a, sizeof s);
     settingsLoadDefault(&s);
-    EXPECT_STREQ(s.hotkeys[0][0], "0110004436");
-    EXPECT_STREQ(s.hotkeys[8][0], "0110004b");
-    EXPECT_STREQ(s.hotkeys[9][0], "0110004c");
-    EXPECT_STREQ(s.hotkeys[10][0], "0110005f");
     int assigned = 0;
     for (auto& key : s.hotkeys)
         for (auto& slot : key) assigned += slot[0] != '\0';
     EXPECT_EQ(assigned, 4);
-    // current and filter are cleared whole, not just terminated.
     for (char c : s.current) ASSERT_EQ(c, '\0');
     for (char c : s.filter) ASSERT_EQ(c, '\0');
-    EXPECT_STREQ(s.language, "en_EN.utf-8");
-    EXPECT_EQ(s.cachinglevel, 20000);
-    EXPECT_EQ(s.tryagainonerror, 5);
-    EXPECT_EQ(s.playcdxa, 1);
-    EXPECT_EQ(s.coveropened, 0);
-    EXPECT_EQ(s.dialogw, 100);
 }
 
 TEST(SettingsRecord, CheckClampsEachRangedFieldAndNothingElse) {

@@ -45,6 +45,11 @@ void Dialog::start(bool waitForScan) {
     if (waitForScan) waitForCatalogue();
 }
 
+void Dialog::startWith(const std::string& settingsFile, bool waitForScan) {
+    writeFile("discWren.ini", settingsFile);
+    start(waitForScan);
+}
+
 bool Dialog::runUntilQuit(const std::function<void()>& action, int limitMs) {
     struct Run {
         std::function<void()> action;
@@ -67,6 +72,18 @@ bool Dialog::runUntilQuit(const std::function<void()>& action, int limitMs) {
     gtk_main();
     if (!run.timedOut) g_source_remove(timer);
     return !run.timedOut;
+}
+
+bool Dialog::leave(const std::string& how) {
+    return runUntilQuit([how] {
+        if (how == "ok" || how == "cancel")
+            gtk_button_clicked(
+                GTK_BUTTON(uiWidget(how == "ok" ? "buttonMainOk" : "buttonMainCancel")));
+        else if (how == "close")
+            closeWindow(windowMain);
+        else
+            activateRow(0);
+    });
 }
 
 GtkWidget* Dialog::widget(const char* id) {
@@ -197,20 +214,8 @@ std::string stateLine(bool* bar) {
 }
 
 bool waitForCatalogue(int limitMs) {
-    bool late = false;
-    guint timer = g_timeout_add(
-        limitMs,
-        [](gpointer data) -> gboolean {
-            *static_cast<bool*>(data) = true;
-            return FALSE;
-        },
-        &late);
     // The scan's notice wakes the main loop when it arrives.
-    while (cdsearchScanBusy() && !late) g_main_context_iteration(nullptr, TRUE);
-    if (!late) g_source_remove(timer);
-    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-    EXPECT_FALSE(late) << "the scan of the image folders did not finish";
-    return !late;
+    return waitFor([] { return !cdsearchScanBusy(); }, "the scan of the image folders", limitMs);
 }
 
 bool waitFor(const std::function<bool()>& done, const std::string& what, int limitMs) {
@@ -234,6 +239,13 @@ void closeWindow(GtkWindow* window) {
     event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(window))));
     gtk_main_do_event(event);
     gdk_event_free(event);
+}
+
+std::string tooltipOf(GtkWidget* widget) {
+    gchar* text = gtk_widget_get_tooltip_text(widget);
+    std::string result = text ? text : "";
+    g_free(text);
+    return result;
 }
 
 bool shownOnScreen(GtkWidget* widget) {

@@ -27,9 +27,15 @@ public:
     // window; with waitForScan, also until the CD list shows the scan of the
     // image folders.
     void start(bool waitForScan = true);
+    // Writes settingsFile as the scratch folder's discWren.ini, then starts.
+    void startWith(const std::string& settingsFile, bool waitForScan = true);
     // Runs the main loop with action queued; true when something quit the
     // loop, false (a safety limit, not a wait) when it still ran after limitMs.
     bool runUntilQuit(const std::function<void()>& action, int limitMs = 30000);
+    // Ends the dialog as a user would, by how: "ok", "cancel", "close" (the
+    // window manager's close) or "activate" (the first row of the CD list);
+    // true when that quit the main loop.
+    bool leave(const std::string& how);
     GtkWidget* widget(const char* id);
 
     ScratchDir dir;
@@ -55,6 +61,9 @@ bool waitFor(const std::function<bool()>& done, const std::string& what, int lim
 
 // What the window manager sends when the user closes window.
 void closeWindow(GtkWindow* window);
+
+// The widget's tooltip text; "" for none.
+std::string tooltipOf(GtkWidget* widget);
 
 // True once the server has mapped the widget's window.
 bool shownOnScreen(GtkWidget* widget);

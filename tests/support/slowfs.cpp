@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "helper/scan/mounts.h"
+
 namespace testsupport {
 
 namespace {
@@ -62,34 +64,16 @@ bool run(std::vector<std::string> args) {
     return status == 0;
 }
 
-// Mount points in /proc/self/mountinfo have space, tab, newline and
-// backslash written as octal escapes.
-std::string unescapeMountPath(const std::string& text) {
-    std::string path;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 3 < text.size()) {
-            path += static_cast<char>(std::stoi(text.substr(i + 1, 3), nullptr, 8));
-            i += 3;
-        } else {
-            path += text[i];
-        }
-    }
-    return path;
-}
+}  // namespace
 
 bool isMountPoint(const std::string& path) {
-    std::ifstream mounts("/proc/self/mountinfo");
-    std::string line;
-    while (std::getline(mounts, line)) {
-        std::istringstream fields(line);
-        std::string id, parent, device, root, point;
-        fields >> id >> parent >> device >> root >> point;
-        if (unescapeMountPath(point) == path) return true;
-    }
+    std::ifstream table("/proc/self/mountinfo");
+    std::stringstream text;
+    text << table.rdbuf();
+    for (const catalogue::Mount& mount : catalogue::parseMountInfo(text.str()))
+        if (mount.point == path) return true;
     return false;
 }
-
-}  // namespace
 
 struct SlowFs::State {
     std::string mountPoint;

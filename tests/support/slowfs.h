@@ -19,6 +19,13 @@ struct SlowFsOptions {
     bool allowOther = false;  // other users may use the view
 };
 
+// Whether path is a mount point of this process's mount table.
+bool isMountPoint(const std::string& path);
+
+// In a test: skips it, saying why, where no view can be mounted.
+#define SKIP_WITHOUT_SLOWFS() \
+    if (std::string whyNot; !testsupport::SlowFs::available(&whyNot)) GTEST_SKIP() << whyNot
+
 class SlowFs {
 public:
     // True when a view can be mounted here; otherwise false with the reason

@@ -55,6 +55,10 @@ std::string readFile(const std::string& name, bool* ok) {
 }
 
 void writeFile(const std::string& name, const std::string& bytes) {
+    for (size_t slash = name.find('/', 1); slash != std::string::npos;
+         slash = name.find('/', slash + 1))
+        mkdir(name.substr(0, slash).c_str(), 0755);
+    if (name.empty() || name.back() == '/') return;
     std::ofstream out(name, std::ios::binary | std::ios::trunc);
     out << bytes;
 }

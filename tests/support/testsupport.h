@@ -37,6 +37,8 @@ public:
 
 // The bytes of a file, or "" with ok = false when it cannot be read.
 std::string readFile(const std::string& name, bool* ok = nullptr);
+// Writes a file, making the folders on its way; a name that ends in '/'
+// makes the folders alone.
 void writeFile(const std::string& name, const std::string& bytes);
 bool fileExists(const std::string& name);
 // The value written for key in a settings file; "<missing>" without one.

@@ -55,8 +55,6 @@ User& User::step() {
     return *this;
 }
 
-int User::keycodeOf(unsigned long keysym) { return XKeysymToKeycode(display(), keysym); }
-
 CaptureScript::CaptureScript(std::function<void(User&)> script)
     : script_(std::move(script)), captureThread_(std::this_thread::get_id()) {
     active = this;

@@ -39,8 +39,6 @@ public:
     // Inside a capture script, hands the capture one pass that sees what the
     // user did so far; elsewhere it does nothing.
     User& step();
-    // The keycode of a key symbol (an X KeySym) on this server; 0 for none.
-    int keycodeOf(unsigned long keysym);
     Display* display();
 
 private:

@@ -16,6 +16,7 @@
 #include "app/gui.h"
 #include "catalogue/cdsearch.h"
 #include "helper/helper_main.h"
+#include "support/discs.h"
 #include "support/testsupport.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"
@@ -40,18 +41,16 @@ void makeDisc(const std::string& sheet, const std::string& id) {
     const std::string data = sheet.substr(0, sheet.size() - 4) + (kind == ".ccd"   ? ".img"
                                                                   : kind == ".mds" ? ".mdf"
                                                                                    : ".bin");
-    const std::string tree = sheet + ".tree", dataName = data.substr(data.rfind('/') + 1);
-    mkdir(tree.c_str(), 0755);
-    writeFile(tree + "/SYSTEM.CNF",
-              "BOOT = cdrom:\\" + exe + ";1\r\nTCB = 4\r\nEVENT = 10\r\nSTACK = 801FFFF0\r\n");
-    writeFile(tree + "/" + exe, std::string(2048, '\0'));
-    const char* argv[] = {"genisoimage", "-quiet", "-o", data.c_str(), tree.c_str(), nullptr};
-    gint status = -1;
-    bool made = g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_SEARCH_PATH,
-                             nullptr, nullptr, nullptr, nullptr, &status, nullptr) &&
-                status == 0;
-    removeTree(tree);
-    if (!made) fprintf(stderr, "genisoimage failed: %s has no disc\n", sheet.c_str());
+    const std::string dataName = data.substr(data.rfind('/') + 1);
+    const std::string iso = testsupport::makeIso(
+        {{"SYSTEM.CNF",
+          "BOOT = cdrom:\\" + exe + ";1\r\nTCB = 4\r\nEVENT = 10\r\nSTACK = 801FFFF0\r\n"},
+         {exe, std::string(2048, '\0')}});
+    const bool made = !iso.empty();
+    if (made)
+        writeFile(data, iso);
+    else
+        fprintf(stderr, "genisoimage failed: %s has no disc\n", sheet.c_str());
     if (made && kind == ".cue")
         writeFile(sheet, "FILE \"" + dataName +
                              "\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
@@ -65,8 +64,7 @@ void makeDisc(const std::string& sheet, const std::string& id) {
 // IDs, the executable an empty file.
 void makeDemoLibrary() {
     removeTree(kDemo);
-    for (const char* folder : {"", "/Arcade", "/Racing", "/Demos"})
-        mkdir((kDemo + folder).c_str(), 0755);
+    for (const char* folder : {"/Arcade/", "/Racing/"}) writeFile(kDemo + folder, "");
     writeFile(kDemo + "/Demos/Paper Lantern Demo.exe", "");
     const std::pair<const char*, const char*> discs[] = {
         {"/Arcade/Moss Knight Chronicles.ccd", "SCES-09901"},

@@ -11,7 +11,6 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <string>
@@ -44,22 +43,12 @@ Listing list(const std::string& dir) {
     return entries;
 }
 
-bool isMounted(const std::string& path) {
-    std::ifstream mounts("/proc/self/mountinfo");
-    std::string id, parent, device, root, point, rest;
-    while (mounts >> id >> parent >> device >> root >> point && std::getline(mounts, rest))
-        if (point == path) return true;
-    return false;
-}
-
 class SlowFsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string why;
-        if (!SlowFs::available(&why)) GTEST_SKIP() << why;
+        SKIP_WITHOUT_SLOWFS();
         source = scratch.path();
-        mkdir((source + "/disc").c_str(), 0755);
-        mkdir((source + "/disc/deeper").c_str(), 0755);
+        writeFile(source + "/disc/deeper/", "");
         writeFile(source + "/disc/game.cue", "FILE \"game.bin\" BINARY\n");
         writeFile(source + "/disc/game.bin", std::string(70000, 'x'));
         ASSERT_EQ(symlink("disc", (source + "/link").c_str()), 0);
@@ -190,7 +179,7 @@ TEST_F(SlowFsTest, UnmountsWhileHeld) {
         SlowFs fs(source, 0, true);
         ASSERT_TRUE(fs.mounted()) << fs.error();
         point = fs.path();
-        EXPECT_TRUE(isMounted(point));
+        EXPECT_TRUE(testsupport::isMountPoint(point));
         reader = std::thread([&] {
             list(point);
             done = true;
@@ -199,7 +188,7 @@ TEST_F(SlowFsTest, UnmountsWhileHeld) {
     }
     reader.join();
     EXPECT_TRUE(done);
-    EXPECT_FALSE(isMounted(point));
+    EXPECT_FALSE(testsupport::isMountPoint(point));
     struct stat st;
     EXPECT_NE(lstat(point.c_str(), &st), 0) << "mount point left behind";
 }

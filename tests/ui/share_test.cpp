@@ -29,14 +29,16 @@ using testsupport::writeFile;
 
 namespace {
 
+// The Game ID column of the CD list, row by row.
+std::vector<std::string> shownIds() {
+    return testsupport::listed("liststoreMainCDList", CDLIST_GAMEID);
+}
+
 class HeldShare : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string why;
-        if (!SlowFs::available(&why)) GTEST_SKIP() << why;
+        SKIP_WITHOUT_SLOWFS();
         std::string source = server.path() + "/games";
-        mkdir(source.c_str(), 0755);
-        mkdir((source + "/sub").c_str(), 0755);
         writeFile(source + "/sub/Alpha.cue", "");
         // The chosen disc is a real one: its read gives the ID the tests show.
         ASSERT_FALSE(testsupport::writeDisc(source + "/sub", "Beta", "SLUS_003.30").empty());
@@ -49,8 +51,7 @@ protected:
 
     // Starts the dialog and waits until its scan hangs in a listing.
     void startHeld(Dialog& dialog) {
-        writeFile(dialog.dir.path() + "/discWren.ini", settingsFile);
-        dialog.start(false);
+        dialog.startWith(settingsFile, false);
         std::string held;
         ASSERT_TRUE(share->waitHeld(&held));
     }
@@ -141,18 +142,7 @@ TEST_F(HeldShare, EveryWayOutEndsTheDialogWhileAListingHangs) {
     for (const char* how : {"ok", "cancel", "close", "activate"}) {
         Dialog dialog;
         startHeld(dialog);
-        EXPECT_TRUE(dialog.runUntilQuit([&] {
-            std::string way = how;
-            if (way == "ok") {
-                gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainOk")));
-            } else if (way == "cancel") {
-                gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainCancel")));
-            } else if (way == "close") {
-                testsupport::closeWindow(windowMain);
-            } else {
-                testsupport::activateRow(0);
-            }
-        })) << how;
+        EXPECT_TRUE(dialog.leave(how)) << how;
         // Still hanging: the dialog did not wait for it.
         EXPECT_TRUE(cdsearchScanBusy()) << how;
         std::string way = how;
@@ -173,8 +163,7 @@ TEST_F(HeldShare, TheKeptListShowsAtOnceAndTheCheckCorrectsIt) {
     std::string kept;
     {
         Dialog first;
-        writeFile(first.dir.path() + "/discWren.ini", settingsFile);
-        first.start();
+        first.startWith(settingsFile);
         kept = readFile(first.dir.path() + "/discWren.images");
     }
     ASSERT_NE(kept.find("Alpha.cue"), std::string::npos);
@@ -230,8 +219,7 @@ TEST_F(HeldShare, CalcMd5OfAnImageOnTheShareGivesItsDigest) {
     ASSERT_TRUE(share->release());
     writeFile(server.path() + "/games/sub/Alpha.bin", "abc");
     Dialog dialog;
-    writeFile("discWren.ini", settingsFile);
-    dialog.start();
+    dialog.startWith(settingsFile);
     testsupport::Responder responder;
     responder.answerMessages();
     snprintf(settings.current, sizeof settings.current, "%s/sub/Alpha.cue", share->path().c_str());
@@ -259,8 +247,7 @@ TEST_F(HeldShare, EndingTheDialogStopsARunningHash) {
 class KeptIds : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string why;
-        if (!SlowFs::available(&why)) GTEST_SKIP() << why;
+        SKIP_WITHOUT_SLOWFS();
         const std::string source = server.path() + "/games";
         ASSERT_FALSE(testsupport::writeDisc(source, "Alpha", "SLUS_003.30").empty());
         ASSERT_FALSE(testsupport::writeDisc(source, "Beta", "SCES_012.34").empty());
@@ -279,17 +266,10 @@ TEST_F(KeptIds, ShowOnASecondStartWhileTheShareHoldsItsReads) {
     SlowFs& share = *shared;
     const std::string settingsFile = "[cd selection]\ncdimgdir0 = " + share.path() + "/\n";
     const std::vector<std::string> ids = {"", "SLUS-00330", "SCES-01234"};
-    auto shownIds = [] {
-        std::vector<std::string> shown;
-        for (int row = 0; row < 3; row++)
-            shown.push_back(testsupport::cell("liststoreMainCDList", row, CDLIST_GAMEID));
-        return shown;
-    };
     std::string kept;
     {
         Dialog first;
-        writeFile("discWren.ini", settingsFile);
-        first.start();
+        first.startWith(settingsFile);
         testsupport::waitFor([&] { return shownIds() == ids; }, "the IDs in the column");
         // IDs that arrive in different turns are kept in turns of their own.
         testsupport::waitFor(
@@ -326,12 +306,6 @@ TEST_F(KeptIds, CellsTellWaitingAndGivenUpReadsApart) {
     ASSERT_EQ(mkdir(links.c_str(), 0755), 0);
     for (const char* name : {"Alpha.cue", "Alpha.bin", "Beta.cue", "Beta.bin"})
         ASSERT_EQ(symlink((share.path() + "/" + name).c_str(), (links + name).c_str()), 0);
-    auto shownIds = [] {
-        std::vector<std::string> shown;
-        for (int row = 0; row < 3; row++)
-            shown.push_back(testsupport::cell("liststoreMainCDList", row, CDLIST_GAMEID));
-        return shown;
-    };
     ASSERT_TRUE(share.hold());
     auto dialog = std::make_unique<Dialog>();
     writeFile("discWren.ini",
@@ -372,8 +346,7 @@ TEST_F(KeptIds, EveryWayOutEndsTheDialogWhileGetIdsReadHangs) {
     for (const char* how : {"ok", "cancel", "close"}) {
         {
             Dialog dialog;
-            writeFile("discWren.ini", "[cd selection]\ncdimgdir0 = " + share.path() + "/\n");
-            dialog.start();
+            dialog.startWith("[cd selection]\ncdimgdir0 = " + share.path() + "/\n");
             testsupport::waitFor([] { return gameidsPending() == 0; }, "the list's IDs");
             ASSERT_TRUE(share.hold());
             snprintf(settings.current, sizeof settings.current, "%s/Alpha.cue",
@@ -381,15 +354,7 @@ TEST_F(KeptIds, EveryWayOutEndsTheDialogWhileGetIdsReadHangs) {
             gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainGetID")));
             ASSERT_TRUE(share.waitHeld());
             EXPECT_TRUE(gameidsReadingNow());
-            EXPECT_TRUE(dialog.runUntilQuit([&] {
-                std::string way = how;
-                if (way == "ok")
-                    gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainOk")));
-                else if (way == "cancel")
-                    gtk_button_clicked(GTK_BUTTON(uiWidget("buttonMainCancel")));
-                else
-                    testsupport::closeWindow(windowMain);
-            })) << how;
+            EXPECT_TRUE(dialog.leave(how)) << how;
         }
         // The reader the share holds was ended, not left to finish its read.
         // Helpers of earlier tests end and are reaped meanwhile; the share's

@@ -18,8 +18,7 @@ TEST(Shutdown, ReleasesTheIconsAndTheRecentlyOpenedMenu) {
     Watched watched[5] = {};
     {
         Dialog dialog;
-        writeFile("discWren.ini", "[recently]\n0 = /psx/one.cue\n");
-        dialog.start();
+        dialog.startWith("[recently]\n0 = /psx/one.cue\n");
         gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainRecentlyOpened")));
         ASSERT_NE(recentlyMenu, nullptr);
         gtk_menu_popdown(GTK_MENU(recentlyMenu));

@@ -185,17 +185,6 @@ TEST(AboutTab, ALinkNothingCanOpenIsReported) {
     EXPECT_EQ(testsupport::visibleMessageDialog(), nullptr);
 }
 
-// Runs the main loop until done() holds, for at most ten seconds.
-bool loopUntil(const std::function<bool()>& done) {
-    bool late = false;
-    guint watchdog = g_timeout_add(
-        10000, [](gpointer flag) -> gboolean { return *static_cast<bool*>(flag) = true, FALSE; },
-        &late);
-    while (!done() && !late) g_main_context_iteration(nullptr, TRUE);
-    if (!late) g_source_remove(watchdog);
-    return !late;
-}
-
 TEST(ReadmeTab, EachManualOpensAtItsFirstLineAndScrolls) {
     Dialog dialog;
     dialog.start();
@@ -213,10 +202,12 @@ TEST(ReadmeTab, EachManualOpensAtItsFirstLineAndScrolls) {
         GtkAdjustment* scroll =
             gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(gtk_widget_get_parent(view)));
         // Laid out and on screen: the manual is taller than its view.
-        ASSERT_TRUE(loopUntil([&] {
-            return gtk_widget_get_mapped(view) &&
-                   gtk_adjustment_get_upper(scroll) > 2 * gtk_adjustment_get_page_size(scroll);
-        })) << p.view;
+        ASSERT_TRUE(testsupport::waitFor(
+            [&] {
+                return gtk_widget_get_mapped(view) &&
+                       gtk_adjustment_get_upper(scroll) > 2 * gtk_adjustment_get_page_size(scroll);
+            },
+            p.view));
         EXPECT_EQ(gtk_adjustment_get_value(scroll), 0) << p.view;
         GtkTextIter top;
         int lineTop = -1;

@@ -171,9 +171,7 @@ TEST_F(MiscTab, TheTooltipFollowsThePointer) {
     };
     for (const Case& c : cases) {
         pointAt(c.row);
-        gchar* tip = gtk_widget_get_tooltip_text(GTK_WIDGET(view()));
-        EXPECT_STREQ(tip, c.tip) << c.row;
-        g_free(tip);
+        EXPECT_EQ(testsupport::tooltipOf(GTK_WIDGET(view())), c.tip) << c.row;
     }
 }
 

@@ -47,9 +47,7 @@ void selectRow(const char* view, int row) {
 
 TEST(Editor, OpensOverTheMainWindow) {
     Dialog dialog;
-    writeFile("discWren.ini",
-              "[cd selection]\ncddev0 = /dev/sr1\ncddev1 = /dev/cdrom\ncdimgdir0 = /psx/\n");
-    dialog.start();
+    dialog.startWith("[cd selection]\ncddev0 = /dev/sr1\ncddev1 = /dev/cdrom\ncdimgdir0 = /psx/\n");
     gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainEditCDList")));
     ASSERT_EQ(windowEditor, GTK_WINDOW(uiWidget("windowEditor")));
     waitFor([] { return testsupport::shownOnScreen(GTK_WIDGET(windowEditor)); },
@@ -73,11 +71,9 @@ TEST(Editor, OpensOverTheMainWindow) {
 
 TEST(Editor, AddRemoveAndOkSaveTheListsAndRefreshTheMainWindow) {
     Dialog dialog;
-    mkdir("games", 0755);
     writeFile("games/one.cue", "");
     writeFile("drive", "");
-    writeFile("discWren.ini", "[cd selection]\ncddev0 = /dev/sr9\n");
-    dialog.start();
+    dialog.startWith("[cd selection]\ncddev0 = /dev/sr9\n");
     EXPECT_EQ(testsupport::rows().size(), 2u);
     gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainEditCDList")));
     const std::string here = dialog.dir.path();
@@ -128,8 +124,7 @@ TEST(Editor, CancelAndClosingRestoreTheListsAndWriteNothing) {
         SCOPED_TRACE(close ? "close" : "cancel");
         Dialog dialog;
         const std::string ini = "[cd selection]\ncddev0 = /dev/sr0\ncdimgdir0 = /psx/\n";
-        writeFile("discWren.ini", ini);
-        dialog.start();
+        dialog.startWith(ini);
         gtk_spin_button_set_value(GTK_SPIN_BUTTON(dialog.widget("spinbuttonMainCDDAVolumeLevel")),
                                   40);
         gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainEditCDList")));
@@ -153,8 +148,7 @@ TEST(Editor, CancelAndClosingRestoreTheListsAndWriteNothing) {
         gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainEditCDList")));
         EXPECT_TRUE(gtk_widget_get_visible(uiWidget("windowEditor")));
         gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonEditorCancel")));
-        EXPECT_TRUE(dialog.runUntilQuit(
-            [&] { gtk_button_clicked(GTK_BUTTON(dialog.widget("buttonMainCancel"))); }));
+        EXPECT_TRUE(dialog.leave("cancel"));
         EXPECT_EQ(readFile("discWren.ini"), ini);
     }
 }

@@ -116,7 +116,6 @@ TEST(Md5, FilesAreHashedInBlocksWithProgressThatCanCancel) {
     for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 31 >> 3);
     testsupport::writeFile("big.bin", big);
     testsupport::writeFile("small.bin", pattern());
-    mkdir("folder", 0755);
     unsigned char digest[16] = {};
 
     Progress progress;
@@ -132,7 +131,7 @@ TEST(Md5, FilesAreHashedInBlocksWithProgressThatCanCancel) {
     ASSERT_EQ(md5File("small.bin", digest, nullptr, nullptr), 0);
     EXPECT_EQ(hexOf(digest), patternDigest);
 
-    // Cancelled, missing or not a file: no digest.
+    // Cancelled: no digest.
     unsigned char untouched[16] = {};
     Progress cancel;
     cancel.cancelAfter = 1;
@@ -144,9 +143,6 @@ TEST(Md5, FilesAreHashedInBlocksWithProgressThatCanCancel) {
     EXPECT_EQ(md5File("big.bin", untouched, record, &midway), 1);
     ASSERT_EQ(midway.done.size(), 2u);
     EXPECT_LT(midway.done[1], static_cast<long long>(big.size()));
-    EXPECT_EQ(md5File("missing.bin", untouched, nullptr, nullptr), MD5_MISSING);
-    EXPECT_EQ(md5File("folder", untouched, nullptr, nullptr), MD5_UNREADABLE);
-    EXPECT_EQ(md5File(nullptr, untouched, nullptr, nullptr), MD5_UNREADABLE);
     EXPECT_EQ(hexOf(untouched), std::string(32, '0'));
 }
 
@@ -177,10 +173,9 @@ TEST(Md5, FileKindsAndReadErrors) {
             // Give the blocked open its writer, so that the test can end.
             close(open(c.path, O_WRONLY | O_NONBLOCK));
         }
-        EXPECT_EQ(hashing.get(), c.result) << (c.path ? c.path : "null");
-        if (c.result == 0) {
-            EXPECT_EQ(hexOf(digest), c.digest) << c.path;
-        }
+        const char* shown = c.path ? c.path : "null";
+        EXPECT_EQ(hashing.get(), c.result) << shown;
+        EXPECT_EQ(hexOf(digest), c.result == 0 ? c.digest : std::string(32, '0')) << shown;
     }
 
     // A drive with no medium: a block device of size 0 gives no digest.

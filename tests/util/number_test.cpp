@@ -57,14 +57,6 @@ TEST(Number, AtofReadsPlainDecimalNumbers) {
     EXPECT_EQ(parse("0e999999999999"), 0.0);
 }
 
-TEST(Number, EachCallReachesTheAtofItMeans) {
-    char text[] = "-3";
-    const char* constant = text;
-    EXPECT_EQ(atof(text), 0.0);        // ours: no sign
-    EXPECT_EQ(atof(constant), -3.0);   // the C library's
-    EXPECT_EQ(std::atof(text), -3.0);  // the C library's, whatever the argument
-}
-
 TEST(Number, FtoaWritesFixedAndScientificText) {
     struct {
         float value;

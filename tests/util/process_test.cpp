@@ -89,16 +89,12 @@ TEST(Process, CmdlineIsReadAndCutToTheBuffer) {
 
 // The niceness change that setProcessPriority(level) makes, in a child.
 int niceChange(int level) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        errno = 0;
-        int before = getpriority(PRIO_PROCESS, 0);
-        setProcessPriority(level);
-        _exit(getpriority(PRIO_PROCESS, 0) - before + 100);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WEXITSTATUS(status) - 100;
+    return testsupport::inChild([level] {
+               int before = getpriority(PRIO_PROCESS, 0);
+               setProcessPriority(level);
+               return getpriority(PRIO_PROCESS, 0) - before + 100;
+           }) -
+           100;
 }
 
 TEST(Process, PriorityScalesTheLevelTruncatingTowardZero) {
