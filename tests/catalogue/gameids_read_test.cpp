@@ -25,6 +25,7 @@
 #include "support/slowfs.h"
 #include "support/testsupport.h"
 
+using testsupport::attachLoop;
 using testsupport::writeFile;
 
 namespace {
@@ -308,16 +309,9 @@ TEST_F(GameidsRead, GetIdReadsAnImageAndALoopDevice) {
     EXPECT_EQ(*idOf(root + "Alpha.cue"), "SLUS-00330");
     EXPECT_EQ(readNow(root + "Missing.cue").result, GAMEID_UNREADABLE);
 
-    if (geteuid() != 0 || access("/dev/loop-control", W_OK) != 0 ||
-        system("command -v losetup >/dev/null") != 0)
-        GTEST_SKIP() << "loop devices need root and losetup";
     writeFile("Alpha.iso", lastIso);
-    FILE* pipe = popen("losetup -r -f --show Alpha.iso 2>/dev/null", "r");
-    char line[256] = "";
-    bool attached = pipe && fgets(line, sizeof line, pipe);
-    if (pipe) pclose(pipe);
-    if (!attached) GTEST_SKIP() << "no loop device could be attached";
-    std::string device(line, strcspn(line, "\n"));
+    std::string why, device = attachLoop("Alpha.iso", &why);
+    if (device.empty()) GTEST_SKIP() << why;
     Answer loop = readNow(device);
     EXPECT_EQ(system(("losetup -d " + device).c_str()), 0);
     EXPECT_EQ(loop.result, GAMEID_FOUND);

@@ -20,6 +20,7 @@
 #include "support/slowfs.h"
 #include "support/testsupport.h"
 
+using testsupport::attachLoop;
 using testsupport::inChild;
 using testsupport::Layout;
 using testsupport::readFile;
@@ -408,18 +409,9 @@ TEST_F(GameIdTest, DriveStatus) {
 
 // A loop device is no drive: its blocks are read as an image's.
 TEST_F(GameIdTest, LoopDevice) {
-    if (geteuid() != 0 || access("/dev/loop-control", W_OK) != 0 ||
-        system("command -v losetup >/dev/null") != 0)
-        GTEST_SKIP() << "loop devices need root and losetup";
     writeFile("disc.iso", disc());
-    FILE* pipe = popen("losetup -r -f --show disc.iso 2>/dev/null", "r");
-    char line[256] = "";
-    if (!pipe || !fgets(line, sizeof line, pipe)) {
-        if (pipe) pclose(pipe);
-        GTEST_SKIP() << "no loop device could be attached";
-    }
-    pclose(pipe);
-    std::string device(line, strcspn(line, "\n"));
+    std::string why, device = attachLoop("disc.iso", &why);
+    if (device.empty()) GTEST_SKIP() << why;
     std::string id;
     GameIdResult result = gameidReadDevice(device, &id);
     EXPECT_EQ(system(("losetup -d " + device).c_str()), 0);

@@ -1,8 +1,11 @@
 #include "support/discs.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "support/testsupport.h"
 
@@ -69,6 +72,19 @@ std::string writeDisc(const std::string& folder, const std::string& name, const 
 
 std::string silence(int sectors, int sectorSize) {
     return std::string(size_t(sectors) * sectorSize, '\0');
+}
+
+std::string attachLoop(const std::string& file, std::string* why) {
+    *why = "loop devices need root and losetup";
+    if (geteuid() != 0 || access("/dev/loop-control", W_OK) != 0 ||
+        system("command -v losetup >/dev/null") != 0)
+        return "";
+    *why = "no loop device could be attached";
+    FILE* pipe = popen(("losetup -r -f --show '" + file + "' 2>/dev/null").c_str(), "r");
+    char line[256] = "";
+    bool attached = pipe && fgets(line, sizeof line, pipe);
+    if (pipe) pclose(pipe);
+    return attached ? std::string(line, strcspn(line, "\n")) : "";
 }
 
 }  // namespace testsupport

@@ -38,4 +38,9 @@ std::string writeDisc(const std::string& folder, const std::string& name, const 
 // Bytes of a sector size for n audio sectors (a pregap or an audio track).
 std::string silence(int sectors, int sectorSize = 2352);
 
+// Attaches file read-only to a free loop device: its path, or "" with *why
+// when this machine cannot (no root, no losetup, no free device).
+std::string attachLoop(const std::string& file, std::string* why);
+
+
 }  // namespace testsupport
