@@ -12,7 +12,6 @@
 #include "catalogue/gameids.h"
 #include "catalogue/keptlist.h"
 #include "containers/linkedlist.h"
-#include "util/path.h"
 
 // The catalogue's lists. deviceList and directoryList are the user's and are
 // saved in the settings file; the other three are rebuilt from them.
@@ -42,14 +41,12 @@ static void clearItems() {
 // The lists call their destructor with an untyped payload.
 static void releaseCD(void* payload) { CDDestructor(static_cast<CD*>(payload)); }
 
-// A new record holding fullPath split at its last '/'. Heap copies of the
-// whole text are cut down in place, so a path of any length fits.
+// A new record holding fullPath split at its last '/', each part copied at
+// its own length.
 static CD* cdFromFullPath(const char* fullPath) {
-    CD* cd = cdNew(fullPath, fullPath);
-    if (!cd) return nullptr;
-    reduceToName(cd->name);
-    reduceToPath(cd->path);
-    return cd;
+    const char* slash = strrchr(fullPath, '/');
+    const char* name = slash ? slash + 1 : fullPath;
+    return cdNew(std::string(fullPath, size_t(name - fullPath)).c_str(), name);
 }
 
 // Puts deviceList's cursor on the first entry equal to cd; false when none is.
@@ -240,13 +237,12 @@ int cdsearchLoadKept() {
     if (folders.empty() || !keptlistRead(&kept)) return 0;
     std::vector<CD*> images;
     for (const std::string& folder : folders)
-        for (const KeptFolder& entry : kept)
+        for (KeptFolder& entry : kept)
             if (entry.folder == folder) {
                 for (const std::string& image : entry.images)
                     if (CD* cd = cdFromFullPath(image.c_str())) images.push_back(cd);
                 // Their IDs show at once; the complete list checks them.
-                for (const auto& [image, kept] : entry.ids)
-                    gameidsTakeKept(image, kept.id, kept.files);
+                gameidsTakeKept(std::move(entry.ids));
                 break;
             }
     sortCatalogue(images);
