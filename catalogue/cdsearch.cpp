@@ -1,10 +1,14 @@
 #include "catalogue/cdsearch.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "catalogue/cdscan.h"
@@ -32,6 +36,9 @@ static std::vector<std::string> imageFolders;
 static bool imagesOnTrial = false;
 static void (*scanNotify)(bool changed, void* data) = nullptr;
 static void* scanNotifyData = nullptr;
+// The kept list being read ahead, and the folder it is read from.
+static std::future<std::vector<KeptFolder>> keptAhead;
+static std::string keptAheadFolder;
 
 static void clearItems() {
     linkedListClear(itemList);
@@ -231,10 +238,32 @@ void cdsearchRefilter() {
     takeFiltered(imageList);
 }
 
+void cdsearchReadKeptSoon(const std::string& folder) {
+    try {
+        keptAhead = std::async(std::launch::async, [file = folder + (keptlistPath() + 2)] {
+            std::vector<KeptFolder> kept;
+            keptlistRead(&kept, file.c_str());
+            return kept;
+        });
+        keptAheadFolder = folder;
+    } catch (const std::system_error&) {
+        // No thread: the list is read when it is loaded.
+    }
+}
+
 int cdsearchLoadKept() {
     std::vector<KeptFolder> kept;
     std::vector<std::string> folders = directories();
-    if (folders.empty() || !keptlistRead(&kept)) return 0;
+    if (keptAhead.valid()) {
+        kept = keptAhead.get();
+        // Read in another folder than the current one: read again here.
+        char here[4096];
+        if (!getcwd(here, sizeof here) || keptAheadFolder != std::string(here) + "/")
+            kept.clear();
+        else if (kept.empty())
+            return 0;
+    }
+    if (folders.empty() || (kept.empty() && !keptlistRead(&kept))) return 0;
     std::vector<CD*> images;
     for (const std::string& folder : folders)
         for (KeptFolder& entry : kept)

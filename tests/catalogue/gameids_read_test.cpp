@@ -116,10 +116,9 @@ protected:
 };
 
 // A folder of discs: the IDs arrive side by side, a disc that kills its reader
-// (twice), one whose reader makes a call its filter refuses, and a sheet that is a FIFO (never opened to wait on) cost their own
-// ID only, and the scan helper keeps the IDs for the next start, which shows
-// them at once and reads only the images whose files changed; "Update" reads
-// every one.
+// (twice), one whose reader makes a call its filter refuses, and a sheet that is a FIFO (never
+// opened to wait on) cost their own ID only, and the scan helper keeps the IDs for the next start,
+// which shows them at once and reads only the images whose files changed; "Update" reads every one.
 TEST_F(GameidsRead, IdsArriveAreKeptAndAreCheckedByTheirStamps) {
     disc("Alpha", "SLUS_003.30");
     disc("Beta", "SCES_012.34");
@@ -130,7 +129,7 @@ TEST_F(GameidsRead, IdsArriveAreKeptAndAreCheckedByTheirStamps) {
     testsupport::expectHelperDeaths(SIGSYS);
     writeFile(root + "Tool.exe", "MZ");
     ASSERT_EQ(mkfifo((root + "Fifo.cue").c_str(), 0644), 0);
-    const std::vector<std::string> names = {"Alpha.cue", "Beta.cue", "Gamma.cue",
+    const std::vector<std::string> names = {"Alpha.cue",          "Beta.cue",           "Gamma.cue",
                                             "crashes-reader.cue", "forbidden-call.cue", "Tool.exe"};
     cdsearchAddDirectory(root.c_str());
     scanAndRequest();
@@ -151,12 +150,22 @@ TEST_F(GameidsRead, IdsArriveAreKeptAndAreCheckedByTheirStamps) {
     const std::vector<std::string> kept = {"SLUS-00330", "SCES-01234", "SLPS-00001", "?", "?", "?"};
     EXPECT_EQ(keptIds(names), kept);
 
-    // A second start: the kept IDs show with the kept names, before any read.
-    gameidsStop();
-    cdsearchClear();
-    cdsearchAddDirectory(root.c_str());
-    ASSERT_EQ(cdsearchLoadKept(), 7);
-    EXPECT_EQ(ids(names), kept);
+    // A second start: the kept IDs show with the kept names, before any read;
+    // so they do with the list read ahead on a thread, as the program starts,
+    // and a list read ahead in another folder (here an empty one) is not taken.
+    const std::string elsewhere = scratch.path() + "/elsewhere/";
+    ASSERT_EQ(mkdir(elsewhere.c_str(), 0755), 0);
+    writeFile(elsewhere + "discWren.images", std::string("discWren image list 2\nE0 0") + '\0');
+    char here[4096];
+    ASSERT_NE(getcwd(here, sizeof here), nullptr);
+    for (const std::string& ahead : {std::string(), elsewhere, std::string(here) + "/"}) {
+        gameidsStop();
+        cdsearchClear();
+        cdsearchAddDirectory(root.c_str());
+        if (!ahead.empty()) cdsearchReadKeptSoon(ahead);
+        ASSERT_EQ(cdsearchLoadKept(), 7) << ahead;
+        EXPECT_EQ(ids(names), kept);
+    }
 
     // Beta's disc swapped for another with its stamps put back: a check reads
     // nothing and keeps the ID. Gamma's changed for real: read again.
@@ -176,17 +185,20 @@ TEST_F(GameidsRead, IdsArriveAreKeptAndAreCheckedByTheirStamps) {
     ASSERT_TRUE(settledBut(0));
     EXPECT_EQ(ids(names),
               (std::vector<std::string>{"SLUS-00330", "SCES-01234", "SLPS-00002", "?", "?", "?"}));
-    EXPECT_EQ(states(names), (std::vector<std::string>{"", "", "", "unreadable", "unreadable", ""}));
+    EXPECT_EQ(states(names),
+              (std::vector<std::string>{"", "", "", "unreadable", "unreadable", ""}));
 
     // "Update" with Alpha's data file gone: its ID goes, and the crashing disc
     // is tried again (and fails again).
     ASSERT_EQ(unlink((root + "Alpha.bin").c_str()), 0);
     scanAndRequest(true);
-    EXPECT_EQ(states(names),
-              (std::vector<std::string>{"waiting", "waiting", "waiting", "waiting", "waiting", ""}));
+    EXPECT_EQ(states(names), (std::vector<std::string>{"waiting", "waiting", "waiting", "waiting",
+                                                       "waiting", ""}));
     ASSERT_TRUE(settledBut(0));
-    EXPECT_EQ(ids(names), (std::vector<std::string>{"?", "SCES-04321", "SLPS-00002", "?", "?", "?"}));
-    EXPECT_EQ(states(names), (std::vector<std::string>{"unreadable", "", "", "unreadable", "unreadable", ""}));
+    EXPECT_EQ(ids(names),
+              (std::vector<std::string>{"?", "SCES-04321", "SLPS-00002", "?", "?", "?"}));
+    EXPECT_EQ(states(names),
+              (std::vector<std::string>{"unreadable", "", "", "unreadable", "unreadable", ""}));
 }
 
 // Discs on a share whose reads hang, beside local ones: readers start beside
