@@ -36,8 +36,13 @@ static std::vector<std::string> imageFolders;
 static bool imagesOnTrial = false;
 static void (*scanNotify)(bool changed, void* data) = nullptr;
 static void* scanNotifyData = nullptr;
-// The kept list being read ahead, and the folder it is read from.
-static std::future<std::vector<KeptFolder>> keptAhead;
+// The kept list being read ahead, with its images as records sorted for a
+// directory list of its folders (owned until taken), and the folder it is read from.
+struct KeptAhead {
+    std::vector<KeptFolder> kept;
+    std::vector<CD*> images;
+};
+static std::future<KeptAhead> keptAhead;
 static std::string keptAheadFolder;
 
 static void clearItems() {
@@ -238,12 +243,36 @@ void cdsearchRefilter() {
     takeFiltered(imageList);
 }
 
+// The images kept for folders, in their order, as sorted records.
+static std::vector<CD*> keptImages(const std::vector<KeptFolder>& kept,
+                                   const std::vector<std::string>& folders) {
+    std::vector<CD*> images;
+    for (const std::string& folder : folders)
+        for (const KeptFolder& entry : kept)
+            if (entry.folder == folder) {
+                for (const std::string& image : entry.images)
+                    if (CD* cd = cdFromFullPath(image.c_str())) images.push_back(cd);
+                break;
+            }
+    sortCatalogue(images);
+    return images;
+}
+
+// The folders of a kept list, in its order.
+static std::vector<std::string> keptFolders(const std::vector<KeptFolder>& kept) {
+    std::vector<std::string> folders;
+    for (const KeptFolder& entry : kept) folders.push_back(entry.folder);
+    return folders;
+}
+
 void cdsearchReadKeptSoon(const std::string& folder) {
     try {
         keptAhead = std::async(std::launch::async, [file = folder + (keptlistPath() + 2)] {
-            std::vector<KeptFolder> kept;
-            keptlistRead(&kept, file.c_str());
-            return kept;
+            KeptAhead ahead;
+            // Its images sorted too, for the usual directory list: the list's folders.
+            if (keptlistRead(&ahead.kept, file.c_str()))
+                ahead.images = keptImages(ahead.kept, keptFolders(ahead.kept));
+            return ahead;
         });
         keptAheadFolder = folder;
     } catch (const std::system_error&) {
@@ -252,29 +281,38 @@ void cdsearchReadKeptSoon(const std::string& folder) {
 }
 
 int cdsearchLoadKept() {
-    std::vector<KeptFolder> kept;
+    KeptAhead ahead;
     std::vector<std::string> folders = directories();
     if (keptAhead.valid()) {
-        kept = keptAhead.get();
+        ahead = keptAhead.get();
         // Read in another folder than the current one: read again here.
         char here[4096];
-        if (!getcwd(here, sizeof here) || keptAheadFolder != std::string(here) + "/")
-            kept.clear();
-        else if (kept.empty())
+        if (!getcwd(here, sizeof here) || keptAheadFolder != std::string(here) + "/") {
+            for (CD* cd : ahead.images) CDDestructor(cd);
+            ahead = KeptAhead();
+        } else if (ahead.kept.empty()) {
             return 0;
+        }
     }
-    if (folders.empty() || (kept.empty() && !keptlistRead(&kept))) return 0;
+    std::vector<KeptFolder>& kept = ahead.kept;
+    if (folders.empty() || (kept.empty() && !keptlistRead(&kept))) {
+        for (CD* cd : ahead.images) CDDestructor(cd);
+        return 0;
+    }
     std::vector<CD*> images;
+    if (!ahead.images.empty() && keptFolders(kept) == folders) {
+        images.swap(ahead.images);
+    } else {
+        for (CD* cd : ahead.images) CDDestructor(cd);
+        images = keptImages(kept, folders);
+    }
+    // Their IDs show at once; the complete list checks them.
     for (const std::string& folder : folders)
         for (KeptFolder& entry : kept)
             if (entry.folder == folder) {
-                for (const std::string& image : entry.images)
-                    if (CD* cd = cdFromFullPath(image.c_str())) images.push_back(cd);
-                // Their IDs show at once; the complete list checks them.
                 gameidsTakeKept(std::move(entry.ids));
                 break;
             }
-    sortCatalogue(images);
     linkedListClear(imageList);
     for (CD* cd : images) appendCD(imageList, cd);
     imageFolders = folders;
