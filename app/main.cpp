@@ -20,7 +20,6 @@ int main(int argc, char* argv[]) {
     // page fault for every 4 kB taken again.
     mallopt(M_MMAP_THRESHOLD, 4 << 20);
     mallopt(M_TRIM_THRESHOLD, 16 << 20);
-    mallopt(M_ARENA_MAX, 1);  // the kept list is read on a thread, and used on this one
     // A closed standard stream would be taken by the next descriptor made,
     // a socket, say, and messages would go into it.
     helperOpenStandardStreams();
