@@ -71,7 +71,8 @@ void guiStart() {
     cdsearchInit();
     recentlyInit();
     settingsRead(&settings);
-    // The image folders are read while the window is built.
+    // The image folders are read while the window is built (or the kept images
+    // shown and checked once it is up).
     tabMainStartScan();
     windowEditorStart();
     on_windowMain_init();

@@ -20,15 +20,23 @@ std::vector<CdrowsEdit> cdrowsDiff(const std::vector<std::string>& shown,
         wantedEnd--;
     }
 
+    // Nothing left shown (the first fill): every wanted row is inserted, no
+    // look-up needed.
+    std::vector<CdrowsEdit> edits;
+    int row = static_cast<int>(head);
+    if (shownEnd == head) {
+        edits.reserve(wantedEnd - head);
+        for (size_t i = head; i < wantedEnd; i++) edits.push_back({CdrowsEdit::Insert, row++});
+        return edits;
+    }
+
     // Copies left in shown minus copies wanted still needs, by text.
     std::unordered_map<std::string_view, int> surplus;
     surplus.reserve(shownEnd - head + wantedEnd - head);
     for (size_t i = head; i < shownEnd; i++) surplus[shown[i]]++;
     for (size_t i = head; i < wantedEnd; i++) surplus[wanted[i]]--;
 
-    std::vector<CdrowsEdit> edits;
     size_t old = head;
-    int row = static_cast<int>(head);
     for (size_t i = head; i < wantedEnd; i++) {
         const std::string& text = wanted[i];
         while (old < shownEnd && shown[old] != text && surplus[shown[old]] > 0) {

@@ -1,10 +1,14 @@
 #include "catalogue/cdsearch.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "catalogue/cdsort.h"
@@ -33,6 +37,14 @@ static std::vector<std::string> imageFolders;
 static bool imagesOnTrial = false;
 static void (*scanNotify)(bool changed, void* data) = nullptr;
 static void* scanNotifyData = nullptr;
+// The kept list being read ahead, with its images as records sorted for a
+// directory list of its folders (owned until taken), and the folder it is read from.
+struct KeptAhead {
+    std::vector<KeptFolder> kept;
+    std::vector<CD*> images;
+};
+static std::future<KeptAhead> keptAhead;
+static std::string keptAheadFolder;
 
 static void clearItems() {
     linkedListClear(itemList);
@@ -42,14 +54,12 @@ static void clearItems() {
 // The lists call their destructor with an untyped payload.
 static void releaseCD(void* payload) { CDDestructor(static_cast<CD*>(payload)); }
 
-// A new record holding fullPath split at its last '/'. Heap copies of the
-// whole text are cut down in place, so a path of any length fits.
+// A new record holding fullPath split at its last '/', each part copied at
+// its own length.
 static CD* cdFromFullPath(const char* fullPath) {
-    CD* cd = cdNew(fullPath, fullPath);
-    if (!cd) return nullptr;
-    reduceToName(cd->name);
-    reduceToPath(cd->path);
-    return cd;
+    const char* slash = strrchr(fullPath, '/');
+    const char* name = slash ? slash + 1 : fullPath;
+    return cdNew(std::string(fullPath, size_t(name - fullPath)).c_str(), name);
 }
 
 // Puts deviceList's cursor on the first entry equal to cd; false when none is.
@@ -234,22 +244,76 @@ void cdsearchRefilter() {
     takeFiltered(imageList);
 }
 
-int cdsearchLoadKept() {
-    std::vector<KeptFolder> kept;
-    std::vector<std::string> folders = directories();
-    if (folders.empty() || !keptlistRead(&kept)) return 0;
+// The images kept for folders, in their order, as sorted records.
+static std::vector<CD*> keptImages(const std::vector<KeptFolder>& kept,
+                                   const std::vector<std::string>& folders) {
     std::vector<CD*> images;
     for (const std::string& folder : folders)
         for (const KeptFolder& entry : kept)
             if (entry.folder == folder) {
                 for (const std::string& image : entry.images)
                     if (CD* cd = cdFromFullPath(image.c_str())) images.push_back(cd);
-                // Their IDs show at once; the complete list checks them.
-                for (const auto& [image, kept] : entry.ids)
-                    gameidsTakeKept(image, kept.id, kept.files);
                 break;
             }
     sortCatalogue(images);
+    return images;
+}
+
+// The folders of a kept list, in its order.
+static std::vector<std::string> keptFolders(const std::vector<KeptFolder>& kept) {
+    std::vector<std::string> folders;
+    for (const KeptFolder& entry : kept) folders.push_back(entry.folder);
+    return folders;
+}
+
+void cdsearchReadKeptSoon(const std::string& folder) {
+    try {
+        keptAhead = std::async(std::launch::async, [file = folder + (keptlistPath() + 2)] {
+            KeptAhead ahead;
+            // Its images sorted too, for the usual directory list: the list's folders.
+            if (keptlistRead(&ahead.kept, file.c_str()))
+                ahead.images = keptImages(ahead.kept, keptFolders(ahead.kept));
+            return ahead;
+        });
+        keptAheadFolder = folder;
+    } catch (const std::system_error&) {
+        // No thread: the list is read when it is loaded.
+    }
+}
+
+int cdsearchLoadKept() {
+    KeptAhead ahead;
+    std::vector<std::string> folders = directories();
+    if (keptAhead.valid()) {
+        ahead = keptAhead.get();
+        // Read in another folder than the current one: read again here.
+        char here[4096];
+        if (!getcwd(here, sizeof here) || keptAheadFolder != std::string(here) + "/") {
+            for (CD* cd : ahead.images) CDDestructor(cd);
+            ahead = KeptAhead();
+        } else if (ahead.kept.empty()) {
+            return 0;
+        }
+    }
+    std::vector<KeptFolder>& kept = ahead.kept;
+    if (folders.empty() || (kept.empty() && !keptlistRead(&kept))) {
+        for (CD* cd : ahead.images) CDDestructor(cd);
+        return 0;
+    }
+    std::vector<CD*> images;
+    if (!ahead.images.empty() && keptFolders(kept) == folders) {
+        images.swap(ahead.images);
+    } else {
+        for (CD* cd : ahead.images) CDDestructor(cd);
+        images = keptImages(kept, folders);
+    }
+    // Their IDs show at once; the complete list checks them.
+    for (const std::string& folder : folders)
+        for (KeptFolder& entry : kept)
+            if (entry.folder == folder) {
+                gameidsTakeKept(std::move(entry.ids));
+                break;
+            }
     linkedListClear(imageList);
     for (CD* cd : images) appendCD(imageList, cd);
     imageFolders = folders;

@@ -45,6 +45,10 @@ void cdsearchRefilter();
 // kept for the folders now in the directory list, joined in its order and
 // sorted. The number of images taken; 0 when nothing was kept for them.
 int cdsearchLoadKept();
+// Reads the kept list of folder (ending in '/') on a thread of its own, while
+// the toolkit starts: the next cdsearchLoadKept takes what it read when the
+// current folder is that folder, and reads the list itself otherwise.
+void cdsearchReadKeptSoon(const std::string& folder);
 
 // The scan in the background, made by a helper process (clients/cdscan.h):
 // a scan reads only the folders that may have changed (every one with

@@ -50,7 +50,7 @@ namespace {
 
 // The fast sort on keys already made; false (order left alone) where keys
 // that begin others make the result depend on the input order.
-bool sortByKeys(std::vector<CD*>& cds, std::vector<std::string>& keys) {
+bool sortByKeys(std::vector<CD*>& cds, const std::vector<std::string>& keys) {
     std::vector<size_t> order(cds.size());
     std::iota(order.begin(), order.end(), 0);
     // std::string compares its bytes unsigned, as keyAfter does.
@@ -66,14 +66,10 @@ bool sortByKeys(std::vector<CD*>& cds, std::vector<std::string>& keys) {
             return false;
         }
     }
+    // The keys stay in the old order: nothing uses them after a sort that worked.
     std::vector<CD*> sorted(cds.size());
-    std::vector<std::string> sortedKeys(cds.size());
-    for (size_t i = 0; i < order.size(); ++i) {
-        sorted[i] = cds[order[i]];
-        sortedKeys[i].swap(keys[order[i]]);
-    }
+    for (size_t i = 0; i < order.size(); ++i) sorted[i] = cds[order[i]];
     cds.swap(sorted);
-    keys.swap(sortedKeys);
     return true;
 }
 

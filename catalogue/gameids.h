@@ -5,9 +5,11 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "disc/gameid.h"
+#include "disc/keptlist.h"
 
 // The ID known for an image's full path (path followed by name, as on disk);
 // nullptr when none is known.
@@ -19,11 +21,12 @@ const std::string* gameidsFind(const std::string& fullPath);
 // unless notice is false.
 void gameidsTake(const std::string& fullPath, const std::string& id, bool notice = true);
 
-// Enters an ID from the kept list with the stamps of the files it was read
-// from: after a complete list it is checked by them, not read again. No
-// notice: the kept list is taken in before the CD list is filled, and the
-// fill shows the IDs with the names.
-void gameidsTakeKept(const std::string& fullPath, const std::string& id, const GameIdFiles& files);
+// Enters IDs from the kept list, by full path, with the stamps of the files
+// they were read from: after a complete list each is checked by them, not
+// read again. No notice: the kept list is taken in before the CD list is
+// filled, and the fill shows the IDs with the names. The entries are kept as
+// handed in, none copied, until something changes them.
+void gameidsTakeKept(std::unordered_map<std::string, KeptId> ids);
 
 // Removes an image's ID (its disc cannot be read now): news for the notice
 // when it had one.
@@ -84,3 +87,9 @@ void gameidsStop();
 // The reading side's part of gameidsStop: its helpers go and no done runs
 // afterwards (gameids_read.cpp).
 void gameidsStopReading();
+// The reading side's part of the table (gameids_read.cpp): the ID of a kept
+// entry that nothing has changed since it was taken in, or nullptr; and the
+// move of such an entry out, its stamps to the reading side and its ID into
+// *id for the table, before anything changes it (false when there is none).
+const std::string* gameidsKeptId(const std::string& fullPath);
+bool gameidsSettleKept(const std::string& fullPath, std::string* id);

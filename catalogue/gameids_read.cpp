@@ -63,7 +63,12 @@ void* nowData = nullptr;
 std::deque<Job> queue;
 std::unordered_set<std::string> waiting;              // queued or being read for the list
 std::unordered_map<std::string, GameIdFiles> stamps;  // of the kept IDs, by full path
-std::unordered_set<std::string> settled;              // read or checked since the start
+// Kept entries as taken in at the start, until something changes their image:
+// the table and the stamps look here after their own maps, and an entry moves
+// into both before either changes. A start with thousands of kept IDs then
+// copies none of them before the list shows.
+std::unordered_map<std::string, KeptId> keptAtStart;
+std::unordered_set<std::string> settled;  // read or checked since the start
 // Images that cannot be read until "Update", and why: unreadable, their
 // reader died twice, or their read was given up.
 std::unordered_map<std::string, GameIdResult> failed;
@@ -100,6 +105,13 @@ void markFailed(const std::string& image, GameIdResult why) {
     gameidsTouch(image);
 }
 
+// The stamps kept for an image, nullptr when none are.
+const GameIdFiles* stampsOf(const std::string& image) {
+    if (auto found = stamps.find(image); found != stamps.end()) return &found->second;
+    auto kept = keptAtStart.find(image);
+    return kept == keptAtStart.end() ? nullptr : &kept->second.files;
+}
+
 bool busy(const Reader* reader) { return reader && !reader->disc.empty(); }
 
 gboolean watchReads(gpointer);
@@ -110,9 +122,8 @@ void watchReadsSoon() {
 
 // Sends the READ; the dialog's folder goes along for relative names.
 bool send(Reader& reader, const std::string& disc, GameIdHow how) {
-    auto kept = stamps.find(disc);
-    GameIdRequest request{
-        how, disc, how == GAMEID_HOW_CHECK && kept != stamps.end() ? kept->second : GameIdFiles()};
+    const GameIdFiles* kept = how == GAMEID_HOW_CHECK ? stampsOf(disc) : nullptr;
+    GameIdRequest request{how, disc, kept ? *kept : GameIdFiles()};
     if (!reader.helper.requestFromHere(encode(request))) return false;
     reader.disc = disc;
     reader.since = g_get_monotonic_time();
@@ -258,9 +269,34 @@ void lost(void* data) {
 
 }  // namespace
 
-void gameidsTakeKept(const std::string& fullPath, const std::string& id, const GameIdFiles& files) {
-    stamps[fullPath] = files;
-    gameidsTake(fullPath, id, false);
+void gameidsTakeKept(std::unordered_map<std::string, KeptId> ids) {
+    // An image the table or the stamps know already takes its entry at once.
+    for (auto it = ids.begin(); it != ids.end();) {
+        if (!gameidsFind(it->first) && !stamps.count(it->first)) {
+            ++it;
+            continue;
+        }
+        gameidsTake(it->first, it->second.id, false);
+        stamps[it->first] = it->second.files;
+        it = ids.erase(it);
+    }
+    if (keptAtStart.empty())
+        keptAtStart = std::move(ids);
+    else
+        keptAtStart.merge(ids);
+}
+
+const std::string* gameidsKeptId(const std::string& fullPath) {
+    auto found = keptAtStart.find(fullPath);
+    return found == keptAtStart.end() ? nullptr : &found->second.id;
+}
+
+bool gameidsSettleKept(const std::string& fullPath, std::string* id) {
+    auto node = keptAtStart.extract(fullPath);
+    if (node.empty()) return false;
+    *id = std::move(node.mapped().id);
+    stamps.emplace(std::move(node.key()), node.mapped().files);
+    return true;
 }
 
 void gameidsRequest(const std::vector<std::string>& fullPaths, bool rereadAll,
@@ -280,7 +316,7 @@ void gameidsRequest(const std::vector<std::string>& fullPaths, bool rereadAll,
         if (settled.count(path) || failed.count(path) || waiting.count(path) ||
             checkExtension(path.c_str(), ".exe"))
             continue;
-        bool checkable = !rereadAll && stamps.count(path);
+        bool checkable = !rereadAll && stampsOf(path);
         queue.push_back({path, checkable ? GAMEID_HOW_CHECK : GAMEID_HOW_IMAGE});
         waiting.insert(path);
         // A cell changes only where no ID shows yet.
@@ -363,6 +399,7 @@ void gameidsStopReading() {
     queue.clear();
     waiting.clear();
     stamps.clear();
+    keptAtStart.clear();
     settled.clear();
     failed.clear();
     gameidsSetWaits(0, 0);

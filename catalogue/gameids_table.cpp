@@ -15,6 +15,12 @@ GameidsNotify notify = nullptr;
 void* notifyData = nullptr;
 guint noticeSource = 0;
 
+// A kept entry moves into known before the table changes its image.
+void settle(const std::string& fullPath) {
+    std::string id;
+    if (gameidsSettleKept(fullPath, &id)) known.emplace(fullPath, std::move(id));
+}
+
 gboolean sendNotice(gpointer) {
     noticeSource = 0;
     std::vector<std::string> paths(changed.begin(), changed.end());
@@ -27,7 +33,7 @@ gboolean sendNotice(gpointer) {
 
 const std::string* gameidsFind(const std::string& fullPath) {
     auto found = known.find(fullPath);
-    return found == known.end() ? nullptr : &found->second;
+    return found == known.end() ? gameidsKeptId(fullPath) : &found->second;
 }
 
 void gameidsTouch(const std::string& fullPath) {
@@ -36,6 +42,7 @@ void gameidsTouch(const std::string& fullPath) {
 }
 
 void gameidsTake(const std::string& fullPath, const std::string& id, bool notice) {
+    settle(fullPath);
     auto [entry, added] = known.try_emplace(fullPath, id);
     // Unknown and known to have none look the same unless a mark shows for
     // the unknown: otherwise only a new text is news.
@@ -47,6 +54,7 @@ void gameidsTake(const std::string& fullPath, const std::string& id, bool notice
 }
 
 void gameidsForget(const std::string& fullPath) {
+    settle(fullPath);
     auto found = known.find(fullPath);
     if (found == known.end()) return;
     bool shown = !found->second.empty();

@@ -62,6 +62,7 @@ struct Walk {
     bool ids = true;          // the version holds ID records
     std::string_view image;   // the image an ID record may follow, empty after one
     std::vector<KeptFolder>* out = nullptr;
+    const std::vector<std::pair<size_t, size_t>>* sizes = nullptr;  // with out: of each folder
 };
 
 bool takeFolder(Walk& walk, std::string_view name) {
@@ -70,7 +71,13 @@ bool takeFolder(Walk& walk, std::string_view name) {
     walk.inFolder = true;
     walk.folder = name;
     walk.image = {};
-    if (walk.out) walk.out->push_back(KeptFolder{std::string(name), {}, {}});
+    if (walk.out) {
+        walk.out->push_back(KeptFolder{std::string(name), {}, {}});
+        // Its lists are made at their size at once.
+        const auto& [images, ids] = (*walk.sizes)[walk.out->size() - 1];
+        walk.out->back().images.reserve(images);
+        walk.out->back().ids.reserve(ids);
+    }
     return true;
 }
 
@@ -146,6 +153,21 @@ bool walkRecords(const char* p, const char* end, Walk& walk) {
     return walk.folders == 0 && walk.images == 0;
 }
 
+// The number of image and of ID records of each folder, in order, on records
+// that walkRecords found sound.
+std::vector<std::pair<size_t, size_t>> countRecords(const char* p, const char* end) {
+    std::vector<std::pair<size_t, size_t>> sizes;
+    for (; p < end; p = static_cast<const char*>(memchr(p, '\0', size_t(end - p))) + 1) {
+        if (*p == 'F')
+            sizes.push_back({0, 0});
+        else if (*p == 'I')
+            sizes.back().first++;
+        else
+            sizes.back().second++;
+    }
+    return sizes;
+}
+
 // The end record's counts bound the work before anything is built, and the
 // list is built only once every record is found sound: a refused file costs
 // no memory beyond its bytes.
@@ -171,8 +193,10 @@ bool parseRecords(const char* data, size_t size, std::vector<KeptFolder>* out) {
     if (2 * check.folders + 3 * check.images > size_t(endRecord - body)) return false;
     Walk build = check;
     if (!walkRecords(body, endRecord, check)) return false;
+    const std::vector<std::pair<size_t, size_t>> sizes = countRecords(body, endRecord);
     out->reserve(build.folders);
     build.out = out;
+    build.sizes = &sizes;
     return walkRecords(body, endRecord, build);
 }
 

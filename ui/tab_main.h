@@ -54,7 +54,8 @@ void tabMainFillCdList();
 // may have changed; the list follows when it is done.
 void tabMainShowCdList(bool scan);
 // Starts reading the image folders as early as the dialog can: the first
-// update then waits only a moment for it.
+// update then waits only a moment for it. With images kept from the last
+// read, those show at once and the check of them starts after the window is up.
 void tabMainStartScan(void);
 // The update of "Update": every image folder is read again.
 void tabMainUpdateRereadingAll(void);

@@ -33,6 +33,7 @@ bool listIncomplete = false;    // the first update did not see the start-up sca
 bool checkingKept = false;      // the list shows the kept images until a scan answers
 gint64 idsSince = 0;            // when list IDs were first seen waiting, 0 when none wait
 guint prioritiseSource = 0;     // the chosen disc and the rows on screen go first, once per turn
+guint keptCheckSource = 0;      // the check of the kept images waits for the window's first turns
 // Rows asked for first before the view knows which show.
 constexpr int FIRST_ROWS = 40;
 
@@ -240,9 +241,21 @@ void requestScan() {
         if (!checkingKept) listIncomplete = !cdsearchScanWait(START_GRACE_MS);
         return;
     }
+    if (keptCheckSource) g_source_remove(keptCheckSource);
+    keptCheckSource = 0;  // this scan checks the kept images too
     cdsearchScanRequest(rereadAllNext);
     idsRereadAll = idsRereadAll || rereadAllNext;
     rereadAllNext = false;
+}
+
+// The check of the kept images starts once the window has taken its first
+// turns of the main loop: its scan helper, and the share it reads, would
+// otherwise compete with the start for the processor.
+gboolean startKeptCheck(gpointer) {
+    keptCheckSource = 0;
+    cdsearchScanRequest(false);
+    showScanState();
+    return FALSE;
 }
 
 }  // namespace
@@ -288,6 +301,10 @@ void tabMainFillCdList() {
     gchar* nameScratch = nullptr;
     gchar* pathScratch = nullptr;
     gchar* idScratch = nullptr;
+    // The texts go in as static strings, which the store copies once.
+    static const gint columns[] = {CDLIST_TITLE, CDLIST_PATH, CDLIST_GAMEID, CDLIST_FULL};
+    GValue values[G_N_ELEMENTS(columns)] = {};
+    for (GValue& value : values) g_value_init(&value, G_TYPE_STRING);
     GtkTreeIter iter;
     for (const CdrowsEdit& edit : edits) {
         if (edit.kind == CdrowsEdit::Remove) {
@@ -296,11 +313,14 @@ void tabMainFillCdList() {
             continue;
         }
         const CD* cd = items[edit.row];
-        gtk_list_store_insert_with_values(
-            store, &iter, edit.row, CDLIST_TITLE, uiDisplayable(cd->name, &nameScratch),
-            CDLIST_PATH, uiDisplayable(cd->path, &pathScratch), CDLIST_GAMEID,
-            idText(rows[edit.row], &idScratch), CDLIST_FULL, rows[edit.row].c_str(), -1);
+        g_value_set_static_string(&values[0], uiDisplayable(cd->name, &nameScratch));
+        g_value_set_static_string(&values[1], uiDisplayable(cd->path, &pathScratch));
+        g_value_set_static_string(&values[2], idText(rows[edit.row], &idScratch));
+        g_value_set_static_string(&values[3], rows[edit.row].c_str());
+        gtk_list_store_insert_with_valuesv(store, &iter, edit.row, const_cast<gint*>(columns),
+                                           values, G_N_ELEMENTS(columns));
     }
+    for (GValue& value : values) g_value_unset(&value);
     g_free(nameScratch);
     g_free(pathScratch);
     g_free(idScratch);
@@ -361,10 +381,14 @@ void tabMainShowCdList(bool scan) {
 }
 
 void tabMainStartScan(void) {
-    // The images kept from the last complete read show at once; the scan checks them.
+    // The images kept from the last complete read show at once; the scan that
+    // checks them starts after the window is up.
     checkingKept = cdsearchLoadKept() > 0;
     cdsearchScanNotify(scanFinished, nullptr);
-    cdsearchScanRequest(false);
+    if (checkingKept)
+        keptCheckSource = g_idle_add_full(G_PRIORITY_LOW, startKeptCheck, nullptr, nullptr);
+    else
+        cdsearchScanRequest(false);
     startScanRunning = true;
 }
 
@@ -386,6 +410,8 @@ void tabMainShutdown(void) {
     pulseSource = 0;
     if (prioritiseSource) g_source_remove(prioritiseSource);
     prioritiseSource = 0;
+    if (keptCheckSource) g_source_remove(keptCheckSource);
+    keptCheckSource = 0;
     busySince = 0;
     idsSince = 0;
     listIncomplete = false;

@@ -151,12 +151,22 @@ TEST_F(GameidsRead, IdsArriveAreKeptAndAreCheckedByTheirStamps) {
     const std::vector<std::string> kept = {"SLUS-00330", "SCES-01234", "SLPS-00001", "?", "?", "?"};
     EXPECT_EQ(keptIds(names), kept);
 
-    // A second start: the kept IDs show with the kept names, before any read.
-    gameidsStop();
-    cdsearchClear();
-    cdsearchAddDirectory(root.c_str());
-    ASSERT_EQ(cdsearchLoadKept(), 7);
-    EXPECT_EQ(ids(names), kept);
+    // A second start: the kept IDs show with the kept names, before any read;
+    // so they do with the list read ahead on a thread, as the program starts,
+    // and a list read ahead in another folder (here an empty one) is not taken.
+    const std::string elsewhere = scratch.path() + "/elsewhere/";
+    ASSERT_EQ(mkdir(elsewhere.c_str(), 0755), 0);
+    writeFile(elsewhere + "discWren.images", std::string("discWren image list 2\nE0 0") + '\0');
+    char here[4096];
+    ASSERT_NE(getcwd(here, sizeof here), nullptr);
+    for (const std::string& ahead : {std::string(), elsewhere, std::string(here) + "/"}) {
+        gameidsStop();
+        cdsearchClear();
+        cdsearchAddDirectory(root.c_str());
+        if (!ahead.empty()) cdsearchReadKeptSoon(ahead);
+        ASSERT_EQ(cdsearchLoadKept(), 7) << ahead;
+        EXPECT_EQ(ids(names), kept);
+    }
 
     // Beta's disc swapped for another with its stamps put back: a check reads
     // nothing and keeps the ID. Gamma's changed for real: read again.

@@ -44,10 +44,22 @@ TEST(Gameids, TakesAreKeptAndEachTurnNotifiesOnceWithThePathsThatChanged) {
     gameidsTake("/c.cue", "");
     EXPECT_EQ(turn(), (Notices{{"/b.cue", "/c.cue"}}));
     EXPECT_EQ(turn(), Notices{});
-    // Kept IDs are taken in before the list is filled, which shows them: no notice.
-    gameidsTakeKept("/e.cue", "SLUS-00002", {});
+    // Kept IDs are taken in before the list is filled, which shows them: no
+    // notice. One for an image known already replaces its ID; later takes and
+    // forgets treat them as IDs taken.
+    gameidsTakeKept({{"/e.cue", {"SLUS-00002", {}}},
+                     {"/f.cue", {"SLUS-00003", {}}},
+                     {"/g.cue", {"SLUS-00004", {}}},
+                     {"/a.cue", {"SLES-00009", {}}}});
     EXPECT_EQ(turn(), Notices{});
     EXPECT_EQ(*gameidsFind("/e.cue"), "SLUS-00002");
+    EXPECT_EQ(*gameidsFind("/a.cue"), "SLES-00009");
+    gameidsTake("/e.cue", "SLUS-00002");  // the same again is no news
+    gameidsTake("/f.cue", "SLUS-00005");
+    gameidsForget("/g.cue");
+    EXPECT_EQ(turn(), (Notices{{"/f.cue", "/g.cue"}}));
+    EXPECT_EQ(*gameidsFind("/f.cue"), "SLUS-00005");
+    EXPECT_EQ(gameidsFind("/g.cue"), nullptr);
 
     // Stopping drops the table and the notice pending.
     gameidsTake("/d.cue", "SLES-00001");
