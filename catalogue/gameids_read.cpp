@@ -213,7 +213,9 @@ void nowAnswer(int result, const std::string& id, std::string disc, const GameId
     nowDone = nullptr;
     // Only an image's read has stamps; a device's ID is for this session only.
     bool image = files.dataTime.tv_sec != 0 || files.dataSize != 0;
-    if (result == GAMEID_FOUND) gameidsTake(disc, id);
+    // A disc read with no ID shows none, whatever it showed before.
+    if (result == GAMEID_FOUND || result == GAMEID_NONE)
+        gameidsTake(disc, result == GAMEID_FOUND ? id : "");
     if (image && (result == GAMEID_FOUND || result == GAMEID_NONE)) {
         settled.insert(disc);
         keep(disc, result == GAMEID_FOUND ? id : "", files);

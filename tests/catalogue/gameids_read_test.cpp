@@ -292,8 +292,9 @@ TEST_F(GameidsRead, WithoutHelpersNoImageWaits) {
 }
 
 // Get ID reads at once, whatever is known, an image by its sheet and a loop
-// device as a device; its ID enters the table.
+// device as a device; its ID, or that it has none, enters the table.
 TEST_F(GameidsRead, GetIdReadsAnImageAndALoopDevice) {
+    disc("Beta", "PSX.EXE");
     disc("Alpha", "SLUS_003.30");
     struct Answer {
         bool done = false;
@@ -318,6 +319,9 @@ TEST_F(GameidsRead, GetIdReadsAnImageAndALoopDevice) {
     EXPECT_EQ(image.id, "SLUS-00330");
     EXPECT_EQ(*idOf(root + "Alpha.cue"), "SLUS-00330");
     EXPECT_EQ(readNow(root + "Missing.cue").result, GAMEID_UNREADABLE);
+    gameidsTake(root + "Beta.cue", "SLUS-99999");
+    EXPECT_EQ(readNow(root + "Beta.cue").result, GAMEID_NONE);
+    EXPECT_EQ(*idOf(root + "Beta.cue"), "") << "a disc that has no ID any more shows none";
 
     writeFile("Alpha.iso", lastIso);
     std::string why, device = attachLoop("Alpha.iso", &why);
