@@ -71,11 +71,12 @@ GameidsState gameidsStateOf(const std::string& fullPath, GameIdResult* why);
 // waits (1 s and 25 s).
 void gameidsSetWaits(int momentMs, int giveUpMs);
 
-// "Get ID": reads the disc (an image's full path, or with device set a drive
-// of the device list) now, bypassing what is known; done runs on the main thread with the result
-// and, when found, the ID (GAMEID_NO_ANSWER once the read is given up). A read of another disc
-// running is given up without an answer. False when this disc is being read already or no helper
-// could be had (done is then not called).
+// "Get ID": reads the disc (an image's full path, or with device set a drive of
+// the device list) now, bypassing what is known; done runs on the main thread
+// with the result and, when found, the ID (GAMEID_NO_ANSWER once the read is
+// given up). A read of another disc running is given up without an answer.
+// False when this disc is being read already or no helper could be had (done is
+// then not called).
 using GameidsDone = void (*)(GameIdResult result, const std::string& id, void* data);
 bool gameidsReadNow(const std::string& disc, bool device, GameidsDone done, void* data);
 bool gameidsReadingNow();
