@@ -23,6 +23,11 @@ enum CdListColumn {
 constexpr const char* CDLIST_WAITING = "…";
 constexpr const char* CDLIST_FAILED = "⚠";
 
+// The Game ID cell of fullPath's row: its ID, readable form, when known, else
+// the mark of its state or "". Returns a static text or *scratch's data; the
+// caller frees *scratch (nullptr at first) with g_free.
+const char* tabMainIdText(const std::string& fullPath, gchar** scratch);
+
 // Files at least this large are hashed with a progress window.
 constexpr long long MD5_PROGRESS_THRESHOLD = 4LL * 1024 * 1024;
 

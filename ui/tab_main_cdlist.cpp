@@ -12,6 +12,7 @@
 #include "catalogue/gameids.h"
 #include "clients/spawn.h"
 #include "settings/settings.h"
+#include "ui/cdlist_model.h"
 #include "ui/i18n.h"
 #include "ui/tab_main.h"
 #include "ui/ui.h"
@@ -37,12 +38,11 @@ guint keptCheckSource = 0;      // the check of the kept images waits for the wi
 // Rows asked for first before the view knows which show.
 constexpr int FIRST_ROWS = 40;
 
-// Full paths of the CD list's rows, in row order: lets a refill keep the rows
-// that stay and touch only those that come or go.
-std::vector<std::string> shownRows;
-GtkListStore* shownStore;
-// The rows of each full path, built from shownRows when IDs first arrive
-// after a refill: a burst of IDs then costs a lookup per ID.
+// The CD list's model, whose rows are the full paths shown.
+GtkTreeModel* cdListModel() { return uiTreeModel("liststoreMainCDList"); }
+
+// The rows of each full path, built from the model's rows when IDs first
+// arrive after a refill: a burst of IDs then costs a lookup per ID.
 std::unordered_multimap<std::string_view, int> rowsByPath;
 bool rowsByPathStale = true;
 
@@ -136,15 +136,6 @@ void showScanState(bool atOnce = false) {
     }
 }
 
-// The Game ID cell of a row: its ID (readable form) when known, else a mark
-// while the image cannot be read or waits for its read. An ID known stays
-// shown while it is read again (a disc that turns out unreadable loses it).
-const char* idText(const std::string& fullPath, gchar** scratch) {
-    if (const std::string* id = gameidsFind(fullPath)) return uiDisplayable(id->c_str(), scratch);
-    GameidsState state = gameidsStateOf(fullPath, nullptr);
-    return state == GAMEIDS_FAILED ? CDLIST_FAILED : state == GAMEIDS_WAITING ? CDLIST_WAITING : "";
-}
-
 // The marks show grey, apart from the IDs.
 void idCellData(GtkTreeViewColumn*, GtkCellRenderer* cell, GtkTreeModel* model, GtkTreeIter* iter,
                 gpointer) {
@@ -170,8 +161,8 @@ std::vector<std::string> shownFirst() {
         gtk_tree_path_free(start);
         gtk_tree_path_free(end);
     }
-    for (int row = from; row <= to && row < int(shownRows.size()); row++)
-        first.push_back(shownRows[row]);
+    const std::vector<std::string>& rows = cdlistModelRows(cdListModel());
+    for (int row = from; row <= to && row < int(rows.size()); row++) first.push_back(rows[row]);
     return first;
 }
 
@@ -185,37 +176,23 @@ void prioritiseSoon() {
     if (!prioritiseSource) prioritiseSource = g_idle_add(prioritiseShown, nullptr);
 }
 
-// IDs arrived: their rows' cells change in place, so no row moves and the
+// IDs arrived: their rows are redrawn in place, so no row moves and the
 // cursor and the scroll position stay.
 void idsArrived(const std::vector<std::string>& fullPaths, void*) {
-    GtkListStore* store = uiListStore("liststoreMainCDList");
-    GtkTreeModel* model = GTK_TREE_MODEL(store);
-    if (!store || store != shownStore ||
-        static_cast<int>(shownRows.size()) != gtk_tree_model_iter_n_children(model, nullptr))
-        return;  // the next refill starts afresh
+    GtkTreeModel* model = cdListModel();
+    if (!model) return;
     if (rowsByPathStale) {
+        const std::vector<std::string>& rows = cdlistModelRows(model);
         rowsByPath.clear();
-        rowsByPath.reserve(shownRows.size());
-        for (size_t row = 0; row < shownRows.size(); row++)
-            rowsByPath.emplace(shownRows[row], static_cast<int>(row));
+        rowsByPath.reserve(rows.size());
+        for (size_t row = 0; row < rows.size(); row++)
+            rowsByPath.emplace(rows[row], static_cast<int>(row));
         rowsByPathStale = false;
     }
-    gchar* scratch = nullptr;
-    GtkTreeIter iter;
     for (const std::string& path : fullPaths) {
         auto [first, last] = rowsByPath.equal_range(path);
-        for (auto it = first; it != last; ++it) {
-            if (!gtk_tree_model_iter_nth_child(model, &iter, nullptr, it->second)) continue;
-            // A cell that stays as it is is not set: a row that changes is redrawn.
-            const char* text = idText(path, &scratch);
-            gchar* shown = nullptr;
-            gtk_tree_model_get(model, &iter, CDLIST_GAMEID, &shown, -1);
-            if (g_strcmp0(shown, text) != 0)
-                gtk_list_store_set(store, &iter, CDLIST_GAMEID, text, -1);
-            g_free(shown);
-        }
+        for (auto it = first; it != last; ++it) cdlistModelChanged(model, it->second);
     }
-    g_free(scratch);
 }
 
 // A scan finished: the IDs of its images are read or checked, the chosen
@@ -260,78 +237,54 @@ gboolean startKeptCheck(gpointer) {
 
 }  // namespace
 
+// The Game ID cell of a row: its ID (readable form) when known, else a mark
+// while the image cannot be read or waits for its read. An ID known stays
+// shown while it is read again (a disc that turns out unreadable loses it).
+const char* tabMainIdText(const std::string& fullPath, gchar** scratch) {
+    if (const std::string* id = gameidsFind(fullPath)) return uiDisplayable(id->c_str(), scratch);
+    GameidsState state = gameidsStateOf(fullPath, nullptr);
+    return state == GAMEIDS_FAILED ? CDLIST_FAILED : state == GAMEIDS_WAITING ? CDLIST_WAITING : "";
+}
+
 // Refills the CD list from the catalogue: rows that stay are kept, rows the
 // new list lacks are removed and new ones inserted where they belong (typing
-// into the filter mostly removes rows). Many edits are made with the model
-// detached from the view, so that the view follows none of them row by row;
-// a few are made in place, keeping the view where it is. Then puts the cursor
-// on the last row whose full path is the current disc.
+// into the filter mostly removes rows). Many edits replace the rows at once
+// with the model detached from the view, so that the view follows none of
+// them row by row; a few are made in place, keeping the view where it is.
+// Then puts the cursor on the last row whose full path is the current disc.
 void tabMainFillCdList() {
     constexpr size_t DETACH_EDITS = 200;
     GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
-    GtkListStore* store = uiListStore("liststoreMainCDList");
-    if (!view || !store) return;
-    GtkTreeModel* model = GTK_TREE_MODEL(store);
-    // A new store, or one changed elsewhere, starts afresh.
-    if (store != shownStore ||
-        static_cast<int>(shownRows.size()) != gtk_tree_model_iter_n_children(model, nullptr)) {
-        gtk_list_store_clear(store);
-        shownRows.clear();
-        shownStore = store;
-    }
+    GtkTreeModel* model = cdListModel();
+    if (!view || !model) return;
 
     std::vector<std::string> rows;
-    std::vector<CD*> items;
     int count = cdsearchItemQuantity();
     rows.reserve(count);
-    items.reserve(count);
     for (int i = 0; i < count; i++) {
         CD* cd = cdsearchItemGet(i);
         if (!cd) break;
         rows.push_back(cdFullPath(cd));
-        items.push_back(cd);
     }
 
-    std::vector<CdrowsEdit> edits = cdrowsDiff(shownRows, rows);
-    bool detach = edits.size() >= DETACH_EDITS;
-    if (detach) {
-        g_object_ref(store);
+    std::vector<CdrowsEdit> edits = cdrowsDiff(cdlistModelRows(model), rows);
+    if (edits.size() >= DETACH_EDITS) {
+        g_object_ref(model);
         gtk_tree_view_set_model(view, nullptr);
-    }
-    gchar* nameScratch = nullptr;
-    gchar* pathScratch = nullptr;
-    gchar* idScratch = nullptr;
-    // The texts go in as static strings, which the store copies once.
-    static const gint columns[] = {CDLIST_TITLE, CDLIST_PATH, CDLIST_GAMEID, CDLIST_FULL};
-    GValue values[G_N_ELEMENTS(columns)] = {};
-    for (GValue& value : values) g_value_init(&value, G_TYPE_STRING);
-    GtkTreeIter iter;
-    for (const CdrowsEdit& edit : edits) {
-        if (edit.kind == CdrowsEdit::Remove) {
-            if (gtk_tree_model_iter_nth_child(model, &iter, nullptr, edit.row))
-                gtk_list_store_remove(store, &iter);
-            continue;
-        }
-        const CD* cd = items[edit.row];
-        g_value_set_static_string(&values[0], uiDisplayable(cd->name, &nameScratch));
-        g_value_set_static_string(&values[1], uiDisplayable(cd->path, &pathScratch));
-        g_value_set_static_string(&values[2], idText(rows[edit.row], &idScratch));
-        g_value_set_static_string(&values[3], rows[edit.row].c_str());
-        gtk_list_store_insert_with_valuesv(store, &iter, edit.row, const_cast<gint*>(columns),
-                                           values, G_N_ELEMENTS(columns));
-    }
-    for (GValue& value : values) g_value_unset(&value);
-    g_free(nameScratch);
-    g_free(pathScratch);
-    g_free(idScratch);
-    shownRows.swap(rows);
-    rowsByPathStale = true;
-    if (detach) {
+        cdlistModelReplace(model, std::move(rows));
         gtk_tree_view_set_model(view, model);
-        g_object_unref(store);
+        g_object_unref(model);
+    } else {
+        for (const CdrowsEdit& edit : edits) {
+            if (edit.kind == CdrowsEdit::Remove)
+                cdlistModelRemove(model, edit.row);
+            else
+                cdlistModelInsert(model, edit.row, rows[edit.row]);
+        }
     }
+    rowsByPathStale = true;
 
-    int cursorRow = cdrowsCursor(shownRows, settings.current);
+    int cursorRow = cdrowsCursor(cdlistModelRows(model), settings.current);
     if (cursorRow >= 0) {
         // Runs the cursor handler, which stores the same text in current.
         GtkTreePath* path = gtk_tree_path_new_from_indices(cursorRow, -1);
@@ -344,8 +297,6 @@ void tabMainFillCdList() {
 
 void tabMainInitCdList(void) {
     keepLineHeight();
-    shownRows.clear();
-    shownStore = nullptr;
     rowsByPathStale = true;
     cdsearchScanNotify(scanFinished, nullptr);
     gameidsSetNotify(idsArrived, nullptr);

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "ui/cdlist_model.h"
+
 GtkBuilder* builder;
 GtkWindow* windowMain;
 GtkWindow* windowEditor;
@@ -38,6 +40,8 @@ GtkBuilder* uiCreateBuilder(GError** error) {
     builder = gtk_builder_new();
     if (!builder) return nullptr;
     gtk_builder_set_translation_domain(builder, "discWren");
+    // The definition names the CD list's model by its type's name.
+    g_type_ensure(cdlistModelGetType());
     loadObjects(false, error);
     return builder;
 }
@@ -46,6 +50,11 @@ bool uiLoadEditor(GError** error) {
     if (!builder) return false;
     if (!gtk_builder_get_object(builder, "windowEditor")) loadObjects(true, error);
     return gtk_builder_get_object(builder, "windowEditor") != nullptr;
+}
+
+GtkTreeModel* uiTreeModel(const char* id) {
+    GObject* object = builder ? gtk_builder_get_object(builder, id) : nullptr;
+    return object && GTK_IS_TREE_MODEL(object) ? GTK_TREE_MODEL(object) : nullptr;
 }
 
 GtkWidget* uiWidget(const char* id) {

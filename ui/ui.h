@@ -47,6 +47,8 @@ const char* uiDisplayable(const char* text, gchar** scratch);
 
 // The list store of the definition with this id, or nullptr.
 GtkListStore* uiListStore(const char* id);
+// The tree model (a list store or another) of the definition with this id, or nullptr.
+GtkTreeModel* uiTreeModel(const char* id);
 
 // The index of view's selected row, or -1 for a null view or no selection;
 // iter (may be nullptr) is set to the row when there is one.

@@ -457,14 +457,50 @@ void startWithDiscs(Dialog& dialog, int current) {
                      "\ncdimgdir0 = " + dialog.dir.path() + "/games/\n");
 }
 
+// The full paths a view of the CD list knows: all rows when the model is
+// set on it, then each row the model says it inserted or deleted.
+struct ViewMirror {
+    std::vector<std::string> rows;
+
+    static void reset(GObject* view, GParamSpec*, ViewMirror* self) {
+        if (gtk_tree_view_get_model(GTK_TREE_VIEW(view))) self->rows = full(testsupport::rows());
+    }
+    static void inserted(GtkTreeModel* model, GtkTreePath* path, GtkTreeIter* iter,
+                         ViewMirror* self) {
+        gchar* text = nullptr;
+        gtk_tree_model_get(model, iter, CDLIST_FULL, &text, -1);
+        int at = gtk_tree_path_get_indices(path)[0];
+        ASSERT_LE(size_t(at), self->rows.size());
+        self->rows.insert(self->rows.begin() + at, text ? text : "");
+        g_free(text);
+    }
+    static void deleted(GtkTreeModel*, GtkTreePath* path, ViewMirror* self) {
+        int at = gtk_tree_path_get_indices(path)[0];
+        ASSERT_LT(size_t(at), self->rows.size());
+        self->rows.erase(self->rows.begin() + at);
+    }
+    static std::vector<std::string> full(const std::vector<Row>& rows) {
+        std::vector<std::string> paths;
+        for (const Row& row : rows) paths.push_back(row.full);
+        return paths;
+    }
+};
+
 // Filters that change a few rows and filters that change hundreds take the
 // two ways of refilling; both end with the catalogue's list, the cursor on
-// the current disc's row and the view showing the model.
+// the current disc's row and the view showing the model, told of every row
+// that came or went.
 TEST(CdList, SmallAndLargeRefillsShowTheCataloguesList) {
     Dialog dialog;
     startWithDiscs(dialog, 150);
     const std::string current = discPath(dialog, 150);
     GtkTreeView* view = GTK_TREE_VIEW(uiWidget("treeviewMainCDList"));
+    GtkTreeModel* model = uiTreeModel("liststoreMainCDList");
+    ViewMirror mirror;
+    ViewMirror::reset(G_OBJECT(view), nullptr, &mirror);
+    g_signal_connect(view, "notify::model", G_CALLBACK(ViewMirror::reset), &mirror);
+    g_signal_connect(model, "row-inserted", G_CALLBACK(ViewMirror::inserted), &mirror);
+    g_signal_connect(model, "row-deleted", G_CALLBACK(ViewMirror::deleted), &mirror);
     for (const char* filter :
          {"", "disc001", "disc0015", "disc00150", "disc0015", "", "5", "", "x", ""}) {
         typeFilter(filter);
@@ -473,8 +509,8 @@ TEST(CdList, SmallAndLargeRefillsShowTheCataloguesList) {
             expected.push_back(item.substr(item.rfind('/') + 1));
         }
         EXPECT_EQ(titles(), expected) << filter;
-        EXPECT_EQ(gtk_tree_view_get_model(view),
-                  GTK_TREE_MODEL(uiListStore("liststoreMainCDList")));
+        EXPECT_EQ(gtk_tree_view_get_model(view), model);
+        EXPECT_EQ(mirror.rows, ViewMirror::full(rows())) << filter;
         int cursor = cursorRow();
         ASSERT_GE(cursor, std::string(filter) == "x" ? -1 : 0) << filter;
         if (cursor >= 0) {
@@ -482,6 +518,8 @@ TEST(CdList, SmallAndLargeRefillsShowTheCataloguesList) {
         }
         EXPECT_EQ(std::string(settings.current), current);
     }
+    g_signal_handlers_disconnect_by_data(view, &mirror);
+    g_signal_handlers_disconnect_by_data(model, &mirror);
 }
 
 std::string idOf(int disc) {
