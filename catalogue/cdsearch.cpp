@@ -169,8 +169,6 @@ int cdsearchDeviceQuantity() { return linkedListSize(deviceList); }
 
 void cdsearchAddDirectory(const char* directory) {
     if (!directory || findDirectory(directory)) return;
-    // A folder to read: the scan helper is started now, ready for the first scan.
-    cdscanPrepare();
     char* copy = strdup(directory);
     if (copy && linkedListAppend(directoryList, copy) != 0) free(copy);
 }

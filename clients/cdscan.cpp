@@ -183,8 +183,6 @@ void cdscanSetReceiver(CdscanReceiver receiver, void* data) {
     client.receiverData = data;
 }
 
-void cdscanPrepare() { client.helper.prepare(); }
-
 void cdscanRequest(const std::vector<std::string>& folders, bool rereadAll) {
     if (folders.empty() && !cdscanBusy()) {
         std::vector<CD*> none;

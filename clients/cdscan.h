@@ -24,8 +24,6 @@ using CdscanReceiver = void (*)(std::vector<CD*>& images, const std::vector<std:
                                 void* data);
 
 void cdscanSetReceiver(CdscanReceiver receiver, void* data);
-// Starts a helper when none runs, so that the first request finds it ready.
-void cdscanPrepare();
 // Asks for a scan of folders (rereadAll: every folder is read again, none is
 // taken from the helper's cache). A helper that is gone is started again here.
 // No folders need no helper: the receiver gets the empty list at once.

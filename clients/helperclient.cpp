@@ -105,10 +105,6 @@ bool HelperClient::start() {
     return true;
 }
 
-void HelperClient::prepare() {
-    if (fd < 0) start();
-}
-
 void HelperClient::drop(bool kill, void (*ended)(void*), void* endedData) {
     pending = false;
     retried = false;

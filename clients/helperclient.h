@@ -34,8 +34,6 @@ public:
     HelperClient(const HelperClient&) = delete;
     HelperClient& operator=(const HelperClient&) = delete;
 
-    // Starts a helper when none runs, so that the first request finds it ready.
-    void prepare();
     // Sends a request (a frame), starting a helper when none runs; passFd, when
     // not -1, goes along with it and is kept (a copy) for a retry. false when
     // no helper can take it: nothing is outstanding then, and lost is not called.

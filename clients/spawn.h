@@ -24,7 +24,8 @@ void helperSetProgram(const char* path);
 // a descriptor of the child made before anything can reap it (close-on-exec),
 // *pid its process id; the caller reaps it (clients/helperclient.h). When a
 // helper cannot be started after the last one could (or the first time), why
-// goes to standard error (perror).
+// goes to standard error (perror). Call it from the main thread: a helper
+// ends when the thread that started it ends.
 int helperSpawn(HelperKind kind, int* pidfd, pid_t* pid);
 // True when the last attempt to start a helper failed.
 bool helperSpawnFailed();

@@ -280,6 +280,8 @@ TEST_F(Scan, DeepTreesAndPathsAtTheLengthLimit) {
     touch("top.cue");
 
     cdsearchAddDirectory(root.c_str());
+    // The helper is started here: it ends with the thread that starts it.
+    cdsearchBuild();
     static Strings found[3];
     onSmallStack([] {
         for (Strings& list : found) {
